@@ -1,0 +1,18 @@
+# Shared settings of the project's Wine harness; sourced by the scripts here and by ./dev.
+QM_ROOT=${QM_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
+QM_WINE_DIR=${QM_WINE_DIR:-$QM_ROOT/build/wine}
+
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEARCH=win64
+# The shell's recycle bin lands in the Linux user's trash: keep it inside the build.
+export XDG_DATA_HOME=$QM_WINE_DIR/xdg-data
+# No Mono/Gecko installers on first boot.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+
+# Code page 936 for the programs' 8-bit view of the world, as on a Chinese system.
+# Given to Wine only (through env): bash itself has no such locale and would complain.
+qm_wine() { env LC_ALL=zh_CN.UTF-8 wine "$@"; }
+qm_wineboot() { env LC_ALL=zh_CN.UTF-8 wineboot "$@"; }
+
+# qm_prefix_dir NAME -> the prefix directory of NAME ("test": null display driver; "x11": X11 driver).
+qm_prefix_dir() { echo "$QM_WINE_DIR/$1"; }
