@@ -1,0 +1,74 @@
+// The well-formedness parser that builds an XmlDocument from decoded text.
+// It walks the text once with an explicit stack of open elements, so deep
+// nesting costs heap, not call stack.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "xml/document.h"
+
+namespace qm::xml {
+
+LoadResult ParseXmlDocument(std::string utf8Source, std::string sourceEncoding);
+
+class XmlParser {
+ public:
+  explicit XmlParser(XmlDocument& document) : doc_(document), src_(document.source_) {}
+  // On failure error says where and why.
+  bool Parse(std::string& error);
+
+ private:
+  struct OpenElement {
+    std::uint32_t node;
+    std::size_t bindingMark;
+  };
+  struct RawAttribute {
+    std::string name;
+    std::size_t valueBegin;
+    std::size_t valueEnd;
+    char quote;
+  };
+
+  bool Fail(std::size_t offset, std::string message);
+  std::uint32_t CurrentParent() const;
+  bool At(std::string_view token) const { return src_.compare(pos_, token.size(), token) == 0; }
+  bool SkipSpace();
+  std::size_t ScanName(std::size_t from) const;
+  bool ExpectQuoted(std::size_t& begin, std::size_t& end);
+
+  bool ParseDeclaration();
+  bool ParseDoctype();
+  bool SkipInternalSubset();
+  bool ParseComment(bool makeNode);
+  bool ParseProcessingInstruction(bool makeNode);
+  bool ParseCData();
+  bool ParseText();
+  bool ParseStartTag();
+  bool ParseEndTag();
+
+  bool ReadAttributes(std::vector<RawAttribute>& attributes, bool& selfClosing);
+  bool BindNamespaces(const std::vector<RawAttribute>& attributes, std::size_t tagOffset);
+  bool ResolveName(std::string_view name, bool isAttribute, std::size_t offset, std::uint32_t& localStart,
+                   std::string& uri);
+  void UnbindTo(std::size_t mark);
+
+  XmlDocument& doc_;
+  const std::string& src_;
+  std::size_t pos_ = 0;
+  std::vector<OpenElement> open_;
+  bool seenRoot_ = false;
+  bool seenDoctype_ = false;
+  std::unordered_set<std::string> declaredEntities_;
+  // Prefix to the URIs it is bound to, innermost last; "" is the default.
+  std::unordered_map<std::string, std::vector<std::string>> bindings_;
+  std::vector<std::string> bindingLog_;
+  std::string error_;
+};
+
+}  // namespace qm::xml
