@@ -1,3 +1,52 @@
 #include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return 0; }
+#include <memory>
+
+#include "app/application_win.h"
+#include "app/single_instance_guard_win.h"
+#include "ui/form1_win.h"
+#include "ui/form_layout.h"
+
+namespace {
+
+// The show command the process was started with (SW_SHOWDEFAULT when none was given).
+int StartShowCommand(int fromWinMain) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    GetStartupInfoW(&startup);
+    return (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : fromWinMain;
+}
+
+void Run(HINSTANCE instance, int showCommand) {
+    const bool comReady = SUCCEEDED(CoInitialize(nullptr));
+    if (!qm::app::AlreadyRunning(qm::app::OwnerWindow())) {
+        qm::app::SetTitle(qm::ui::kApplicationTitle);
+        std::unique_ptr<qm::ui::TForm1> form;
+        qm::app::RunHandler([&] { form = std::make_unique<qm::ui::TForm1>(instance, qm::app::OwnerWindow()); });
+        if (form) {
+            qm::app::SetMainWindow(form->Handle());
+            form->Show(showCommand);
+            qm::app::RunMessageLoop();
+            qm::app::SetMainWindow(nullptr);
+            form.reset();
+        }
+    }
+    if (comReady) CoUninitialize();
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+    qm::app::OpenInstanceSlot();
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_TAB_CLASSES | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+    qm::app::CreateOwnerWindow(instance);
+
+    Run(instance, StartShowCommand(showCommand));
+
+    qm::app::CloseInstanceSlot();
+    qm::app::DestroyOwnerWindow();
+    return 0;
+}

@@ -1,0 +1,130 @@
+#include "app/application_win.h"
+
+#include <exception>
+#include <new>
+
+#include "app/error_text.h"
+#include "platform/win32/wide_text.h"
+#include "ui/form_layout.h"
+
+namespace qm::app {
+namespace {
+
+constexpr wchar_t kOwnerClass[] = L"QuillmateOwner";
+
+HWND g_owner = nullptr;
+HWND g_main = nullptr;
+HWND g_focusBeforeMinimise = nullptr;
+bool g_quitRecorded = false;
+
+// Restoring the application as a whole: a minimised main window comes back
+// with the focus where it was; otherwise nothing happens.
+void RestoreApplication() {
+    if (!g_main || !IsIconic(g_main)) return;
+    ShowWindow(g_main, SW_RESTORE);
+    if (g_focusBeforeMinimise && IsWindow(g_focusBeforeMinimise)) SetFocus(g_focusBeforeMinimise);
+}
+
+LRESULT CALLBACK OwnerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_RESTORE) {
+        RestoreApplication();
+        return 0;
+    }
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+void Dispatch(MSG& msg) {
+    if (g_main && IsDialogMessageW(g_main, &msg)) return;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+}
+
+void ShowBox(std::string_view text, std::string_view caption, UINT flags) {
+    MessageBoxW(g_owner, win32::Widen(text).c_str(), win32::Widen(caption).c_str(), flags);
+}
+
+}  // namespace
+
+bool CreateOwnerWindow(HINSTANCE instance) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = OwnerProc;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconW(instance, L"MAINICON");
+    wc.lpszClassName = kOwnerClass;
+    RegisterClassExW(&wc);
+    // Never seen itself: zero size and never shown.
+    g_owner = CreateWindowExW(0, kOwnerClass, L"", WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 0, 0, 0, 0,
+                              nullptr, nullptr, instance, nullptr);
+    return g_owner != nullptr;
+}
+
+void DestroyOwnerWindow() {
+    if (g_owner) DestroyWindow(g_owner);
+    g_owner = nullptr;
+}
+
+HWND OwnerWindow() { return g_owner; }
+
+void SetTitle(std::string_view title) { SetWindowTextW(g_owner, win32::Widen(title).c_str()); }
+
+void SetMainWindow(HWND mainWindow) { g_main = mainWindow; }
+
+void RememberFocus(HWND focus) {
+    if (focus) g_focusBeforeMinimise = focus;
+}
+
+
+void RunMessageLoop() {
+    MSG msg;
+    while (!g_quitRecorded) {
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got == 0 || got == -1) {
+            g_quitRecorded = true;
+            break;
+        }
+        Dispatch(msg);
+    }
+}
+
+void PumpPendingMessages() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            g_quitRecorded = true;
+            continue;
+        }
+        Dispatch(msg);
+    }
+}
+
+bool QuitRecorded() { return g_quitRecorded; }
+
+void ShowErrorBox(std::string_view message) {
+    ShowBox(ErrorBoxText(std::string(message)), ui::kApplicationTitle, MB_OK | MB_ICONSTOP);
+}
+
+void ShowInformationBox(std::string_view text) { ShowBox(text, "提示", MB_OK | MB_ICONINFORMATION); }
+
+void ShowPlainMessage(std::string_view text) { ShowBox(text, ui::kApplicationTitle, MB_OK); }
+
+void ReportEscapedError() noexcept {
+    try {
+        throw;
+    } catch (const std::bad_alloc&) {
+        ShowBox(ErrorBoxText("内存不足"), ui::kApplicationTitle, MB_OK | MB_ICONSTOP);
+    } catch (const std::exception& e) {
+        try {
+            ShowErrorBox(e.what());
+        } catch (...) {
+        }
+    } catch (...) {
+        ShowBox(ErrorBoxText("未知错误"), ui::kApplicationTitle, MB_OK | MB_ICONSTOP);
+    }
+}
+
+void GuiThreadWaiting::Sleep(unsigned milliseconds) { ::Sleep(milliseconds); }
+
+void GuiThreadWaiting::PumpPendingMessages() { app::PumpPendingMessages(); }
+
+}  // namespace qm::app

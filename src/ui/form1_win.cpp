@@ -1,0 +1,392 @@
+#include "ui/form1_win.h"
+
+#include <commctrl.h>
+
+#include <stdexcept>
+
+#include "app/application_win.h"
+#include "platform/win32/wide_text.h"
+#include "ui/dpi_win.h"
+
+namespace qm::ui {
+namespace {
+
+constexpr wchar_t kFormClass[] = L"TForm1";
+constexpr wchar_t kPageClass[] = L"TTabSheet";
+constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+constexpr DWORD kFormExStyle = WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
+constexpr int kFirstControlId = 100;
+constexpr UINT_PTR kContainerSubclassId = 1;
+constexpr int kPictureSize = 32;
+constexpr int kDropDownVisibleItems = 8;
+
+void RegisterClasses(HINSTANCE instance, WNDPROC formProc) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.lpszClassName = kPageClass;
+    RegisterClassExW(&wc);
+    wc.lpfnWndProc = formProc;
+    wc.hIcon = LoadIconW(instance, L"MAINICON");
+    wc.lpszClassName = kFormClass;
+    RegisterClassExW(&wc);
+}
+
+// The size of a label that sizes itself to its text.
+SIZE TextExtent(std::string_view text, HFONT font) {
+    const std::wstring wide = win32::Widen(text);
+    const HDC dc = GetDC(nullptr);
+    const HGDIOBJ old = SelectObject(dc, font);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    return size;
+}
+
+std::string ReadEnvironmentVariable(const char* name) {
+    const std::wstring wideName = win32::Widen(name);
+    const DWORD needed = GetEnvironmentVariableW(wideName.c_str(), nullptr, 0);
+    if (needed == 0) return {};
+    std::wstring value(needed, L'\0');
+    const DWORD length = GetEnvironmentVariableW(wideName.c_str(), value.data(), needed);
+    value.resize(length < needed ? length : 0);
+    return win32::Narrow(value);
+}
+
+}  // namespace
+
+TForm1::TForm1(HINSTANCE instance, HWND owner) : instance_(instance) {
+    RegisterClasses(instance, WindowProc);
+    hwnd_ = CreateWindowExW(kFormExStyle, kFormClass, win32::Widen(kApplicationTitle).c_str(), kFormStyle,
+                            CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, owner, nullptr, instance, this);
+    if (!hwnd_) throw std::runtime_error("无法创建主窗口");
+    dpi_ = WindowDpi(hwnd_);
+
+    RECT frame{0, 0, Scale(kClientWidth), Scale(kClientHeight)};
+    AdjustFrameForDpi(frame, kFormStyle, kFormExStyle, dpi_);
+    SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+
+    icon_.reset(static_cast<HICON>(LoadImageW(instance, L"MAINICON", IMAGE_ICON, Scale(32), Scale(32), 0)));
+    smallIcon_.reset(static_cast<HICON>(LoadImageW(instance, L"MAINICON", IMAGE_ICON, Scale(16), Scale(16), 0)));
+    SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.get()));
+    SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
+
+    CreateControls();
+    // An error in FormCreate is reported and ends FormCreate; the window is
+    // created and shown all the same.
+    app::RunHandler([this] { FormCreate(); });
+}
+
+TForm1::~TForm1() {
+    if (hwnd_) {
+        SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+        DestroyWindow(hwnd_);
+    }
+}
+
+LRESULT CALLBACK TForm1::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* self = static_cast<TForm1*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        self->hwnd_ = hwnd;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<TForm1*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
+    // The one dispatch point: nothing escapes a window procedure.
+    try {
+        return self->HandleMessage(message, wParam, lParam);
+    } catch (...) {
+        app::ReportEscapedError();
+        return 0;
+    }
+}
+
+LRESULT CALLBACK TForm1::ContainerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                       DWORD_PTR data) {
+    auto* self = reinterpret_cast<TForm1*>(data);
+    try {
+        LRESULT result = 0;
+        if (self->HandleContainerMessage(message, wParam, lParam, result)) return result;
+    } catch (...) {
+        app::ReportEscapedError();
+        return 0;
+    }
+    return DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = 0;
+    if (HandleContainerMessage(message, wParam, lParam, result)) return result;
+    switch (message) {
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) == WA_INACTIVE) app::RememberFocus(GetFocus());
+        break;
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == SC_MINIMIZE) app::RememberFocus(GetFocus());
+        break;
+    case WM_CLOSE:
+        // Closing ends the message loop; the window itself goes in the exit
+        // sequence, so a handler still waiting inside a pump finds it intact.
+        ShowWindow(hwnd_, SW_HIDE);
+        PostQuitMessage(0);
+        return 0;
+    default:
+        break;
+    }
+    return DefWindowProcW(hwnd_, message, wParam, lParam);
+}
+
+// Messages that the pages and group boxes pass on to the window.
+bool TForm1::HandleContainerMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    const auto controls = MainWindowControls();
+    const auto indexOf = [&](HWND control) -> int {
+        for (size_t i = 0; i < controls_.size(); ++i)
+            if (controls_[i] == control) return static_cast<int>(i);
+        return -1;
+    };
+    switch (message) {
+    case WM_COMMAND: {
+        const int index = indexOf(reinterpret_cast<HWND>(lParam));
+        if (index < 0) return false;
+        const ControlSpec& spec = controls[static_cast<size_t>(index)];
+        const WORD code = HIWORD(wParam);
+        if ((spec.kind == ControlKind::Button && code == BN_CLICKED) ||
+            (spec.kind == ControlKind::DropDownList && code == CBN_SELCHANGE))
+            Raise(spec.event);
+        result = 0;
+        return true;
+    }
+    case WM_NOTIFY: {
+        const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+        if (header->hwndFrom != Control("PageControl1") || header->code != TCN_SELCHANGE) return false;
+        ShowPage(TabCtrl_GetCurSel(header->hwndFrom));
+        result = 0;
+        return true;
+    }
+    case WM_CTLCOLORSTATIC: {
+        const int index = indexOf(reinterpret_cast<HWND>(lParam));
+        if (index < 0) return false;
+        const ControlKind kind = controls[static_cast<size_t>(index)].kind;
+        if (kind != ControlKind::Label && kind != ControlKind::GroupBox && kind != ControlKind::Picture) return false;
+        const HDC dc = reinterpret_cast<HDC>(wParam);
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+        result = reinterpret_cast<LRESULT>(background_);
+        return true;
+    }
+    case WM_DRAWITEM: {
+        const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+        if (item->hwndItem != Control("Image1")) return false;
+        DrawPicture(*item);
+        result = TRUE;
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+void TForm1::CreateControls() {
+    const auto controls = MainWindowControls();
+    controls_.assign(controls.size(), nullptr);
+    for (size_t i = 0; i < controls.size(); ++i) {
+        const ControlSpec& spec = controls[i];
+        const HWND parent = spec.parent.empty() ? hwnd_ : Control(spec.parent);
+        controls_[i] = CreateControl(spec, parent);
+        SetWindowLongPtrW(controls_[i], GWLP_ID, kFirstControlId + static_cast<LONG_PTR>(i));
+    }
+    // The pages fill the page control's display area, known once every tab is in.
+    const HWND pageControl = Control("PageControl1");
+    RECT area;
+    GetClientRect(pageControl, &area);
+    TabCtrl_AdjustRect(pageControl, FALSE, &area);
+    for (size_t i = 0; i < controls.size(); ++i)
+        if (controls[i].kind == ControlKind::Page)
+            SetWindowPos(controls_[i], nullptr, area.left, area.top, area.right - area.left, area.bottom - area.top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+    ShowPage(0);
+}
+
+HWND TForm1::CreateControl(const ControlSpec& spec, HWND parent) {
+    const std::wstring caption = win32::Widen(spec.caption);
+    DWORD style = WS_CHILD | WS_VISIBLE;
+    DWORD exStyle = 0;
+    const wchar_t* windowClass = nullptr;
+    const wchar_t* text = caption.c_str();
+    int width = Scale(spec.width);
+    int height = Scale(spec.height);
+    HFONT font = FontFor(spec.font);
+
+    switch (spec.kind) {
+    case ControlKind::PageControl:
+        windowClass = WC_TABCONTROLW;
+        style |= WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+        exStyle = WS_EX_CONTROLPARENT;
+        break;
+    case ControlKind::Page: {
+        TCITEMW item{};
+        item.mask = TCIF_TEXT;
+        item.pszText = const_cast<wchar_t*>(caption.c_str());
+        const int index = TabCtrl_GetItemCount(parent);
+        TabCtrl_InsertItem(parent, index, &item);
+        windowClass = kPageClass;
+        style = WS_CHILD | WS_CLIPCHILDREN;  // shown by ShowPage
+        exStyle = WS_EX_CONTROLPARENT;
+        text = L"";
+        break;
+    }
+    case ControlKind::GroupBox:
+        windowClass = WC_BUTTONW;
+        style |= BS_GROUPBOX;
+        exStyle = WS_EX_CONTROLPARENT;
+        break;
+    case ControlKind::Button:
+        windowClass = WC_BUTTONW;
+        style |= BS_PUSHBUTTON | WS_TABSTOP;
+        break;
+    case ControlKind::Edit:
+        windowClass = WC_EDITW;
+        style |= ES_AUTOHSCROLL | WS_TABSTOP;
+        exStyle = WS_EX_CLIENTEDGE;
+        break;
+    case ControlKind::Label: {
+        windowClass = WC_STATICW;
+        style |= SS_LEFT | SS_NOPREFIX;
+        const SIZE size = TextExtent(spec.caption, font);
+        width = size.cx;
+        height = size.cy;
+        break;
+    }
+    case ControlKind::DropDownList:
+        windowClass = WC_COMBOBOXW;
+        style |= CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP;
+        // A combo box's height includes its drop-down list.
+        height = Scale(spec.height) + Scale(17) * kDropDownVisibleItems;
+        break;
+    case ControlKind::Picture:
+        windowClass = WC_STATICW;
+        style |= SS_OWNERDRAW;
+        break;
+    }
+
+    const HWND control = CreateWindowExW(exStyle, windowClass, text, style, Scale(spec.left), Scale(spec.top), width,
+                                         height, parent, nullptr, instance_, nullptr);
+    if (!control) throw std::runtime_error("无法创建控件 " + std::string(spec.name));
+    if (font) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    if (!spec.enabled) EnableWindow(control, FALSE);
+    if (spec.kind == ControlKind::DropDownList) {
+        SendMessageW(control, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), Scale(17));
+        SendMessageW(control, CB_SETITEMHEIGHT, 0, Scale(17));
+    }
+    if (spec.kind == ControlKind::Page || spec.kind == ControlKind::GroupBox || spec.kind == ControlKind::PageControl)
+        SetWindowSubclass(control, ContainerProc, kContainerSubclassId, reinterpret_cast<DWORD_PTR>(this));
+    return control;
+}
+
+HFONT TForm1::FontFor(const FontSpec& spec) {
+    if (spec.face.empty()) return nullptr;
+    LOGFONTW lf{};
+    lf.lfHeight = -Scale(spec.height);  // negative: the character height, not the cell height
+    lf.lfWeight = spec.bold ? FW_BOLD : FW_NORMAL;
+    lf.lfCharSet = ANSI_CHARSET;
+    lf.lfQuality = DEFAULT_QUALITY;
+    const std::wstring face = win32::Widen(spec.face);
+    face.copy(lf.lfFaceName, LF_FACESIZE - 1);
+    fonts_.emplace_back(CreateFontIndirectW(&lf));
+    return fonts_.back().get();
+}
+
+void TForm1::ShowPage(int index) {
+    const auto controls = MainWindowControls();
+    int page = 0;
+    for (size_t i = 0; i < controls.size(); ++i) {
+        if (controls[i].kind != ControlKind::Page) continue;
+        ShowWindow(controls_[i], page == index ? SW_SHOW : SW_HIDE);
+        ++page;
+    }
+}
+
+void TForm1::DrawPicture(const DRAWITEMSTRUCT& item) {
+    FillRect(item.hDC, &item.rcItem, background_);
+    DrawIconEx(item.hDC, item.rcItem.left, item.rcItem.top, icon_.get(), Scale(kPictureSize), Scale(kPictureSize), 0,
+               nullptr, DI_NORMAL);
+}
+
+void TForm1::Show(int showCommand) {
+    if (!shown_) {
+        RECT frame;
+        GetWindowRect(hwnd_, &frame);
+        const Point at = CentredOnScreen(GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN),
+                                         frame.right - frame.left, frame.bottom - frame.top);
+        SetWindowPos(hwnd_, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        shown_ = true;
+    }
+    const int command = showCommand == SW_SHOWMAXIMIZED     ? SW_SHOWMAXIMIZED
+                        : showCommand == SW_SHOWMINNOACTIVE ? SW_SHOWMINNOACTIVE
+                                                            : SW_SHOWNORMAL;
+    ShowWindow(hwnd_, command);
+    UpdateWindow(hwnd_);
+    if (command != SW_SHOWMINNOACTIVE) {
+        if (const HWND first = GetNextDlgTabItem(hwnd_, nullptr, FALSE)) SetFocus(first);
+    }
+}
+
+void TForm1::Raise(ControlEvent event) {
+    app::RunHandler([&] {
+        switch (event) {
+        case ControlEvent::None: break;
+        case ControlEvent::cxButton1Click: cxButton1Click(); break;
+        case ControlEvent::cxButton2Click: cxButton2Click(); break;
+        case ControlEvent::cxButton3Click: cxButton3Click(); break;
+        case ControlEvent::cxButton4Click: cxButton4Click(); break;
+        case ControlEvent::cxButton5Click: cxButton5Click(); break;
+        case ControlEvent::cxButton6Click: cxButton6Click(); break;
+        case ControlEvent::cxButton7Click: cxButton7Click(); break;
+        case ControlEvent::cxButton8Click: cxButton8Click(); break;
+        case ControlEvent::cxButton9Click: cxButton9Click(); break;
+        case ControlEvent::cxButton10Click: cxButton10Click(); break;
+        case ControlEvent::cxButton11Click: cxButton11Click(); break;
+        case ControlEvent::cxButton12Click: cxButton12Click(); break;
+        case ControlEvent::btn_portClick: btn_portClick(); break;
+        case ControlEvent::ServiceComboBoxChange: ServiceComboBoxChange(); break;
+        case ControlEvent::cxButton13Click: cxButton13Click(); break;
+        case ControlEvent::cxButton14Click: cxButton14Click(); break;
+        }
+    });
+}
+
+HWND TForm1::Control(std::string_view name) const {
+    const auto controls = MainWindowControls();
+    for (size_t i = 0; i < controls.size() && i < controls_.size(); ++i)
+        if (controls[i].name == name) return controls_[i];
+    throw std::logic_error("没有控件 " + std::string(name));
+}
+
+std::string TForm1::Text(std::string_view name) const {
+    const HWND control = Control(name);
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
+    return win32::Narrow(text);
+}
+
+void TForm1::SetText(std::string_view name, std::string_view text) {
+    SetWindowTextW(Control(name), win32::Widen(text).c_str());
+}
+
+void TForm1::SetEnabled(std::string_view name, bool enabled) { EnableWindow(Control(name), enabled ? TRUE : FALSE); }
+
+void TForm1::FormCreate() {
+    const std::string catalinaHome = ReadEnvironmentVariable("CATALINA_HOME");
+    const std::string javaHome = ReadEnvironmentVariable("JAVA_HOME");
+    SetText("JavaHomeEdit", javaHome);
+    SetText("TomcatHomeEdit", catalinaHome);
+    if (!catalinaHome.empty()) writeXML(catalinaHome + "/conf/server.xml", "");
+    getSQLServer();
+}
+
+}  // namespace qm::ui

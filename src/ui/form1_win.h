@@ -1,0 +1,95 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/win32/unique_handle.h"
+#include "ui/form_layout.h"
+
+namespace qm::ui {
+
+// The program's one window: a page control of five pages, built from the
+// control table. Its members are the handlers of its controls and the
+// routines they share; each handler reads its controls, calls the program's
+// logic and applies the outcome back to the controls.
+class TForm1 {
+public:
+    // Creates the window and its controls, then runs FormCreate, all before
+    // the window is first shown. The owner window owns it.
+    TForm1(HINSTANCE instance, HWND owner);
+    TForm1(const TForm1&) = delete;
+    TForm1& operator=(const TForm1&) = delete;
+    ~TForm1();
+
+    HWND Handle() const { return hwnd_; }
+
+    // First show, centred on the virtual screen, honouring the start's show command.
+    void Show(int showCommand);
+
+    // Creation event.
+    void FormCreate();
+
+    // Browser data page.
+    void cxButton1Click();
+    void cxButton2Click();
+    void cxButton3Click();
+    void cxButton4Click();
+    void cxButton5Click();
+    void cxButton6Click();
+    // Tomcat page.
+    void cxButton7Click();
+    void cxButton8Click();
+    void cxButton9Click();
+    void cxButton10Click();
+    // Runtime environment page.
+    void cxButton11Click();
+    void cxButton12Click();
+    void btn_portClick();
+    // SQL Server page.
+    void ServiceComboBoxChange();
+    void cxButton13Click();
+    void cxButton14Click();
+
+    // Routines shared by the handlers.
+    void SetEnvPath(const std::string& name, const std::string& value);
+    void writeXML(const std::string& path, const std::string& newPort);
+    bool CloseTomcatProcess();
+    void StopServies(const std::string& serviceName);
+    void getSQLServer();
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
+    static LRESULT CALLBACK ContainerProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+    LRESULT HandleMessage(UINT, WPARAM, LPARAM);
+    bool HandleContainerMessage(UINT, WPARAM, LPARAM, LRESULT& result);
+
+    void CreateControls();
+    HWND CreateControl(const ControlSpec& spec, HWND parent);
+    HFONT FontFor(const FontSpec& font);
+    void ShowPage(int index);
+    void Raise(ControlEvent event);
+    void DrawPicture(const DRAWITEMSTRUCT& item);
+
+    // Control access by the table's names.
+    HWND Control(std::string_view name) const;
+    std::string Text(std::string_view name) const;
+    void SetText(std::string_view name, std::string_view text);
+    void SetEnabled(std::string_view name, bool enabled);
+
+    int Scale(int designPixels) const { return ScaleToDpi(designPixels, dpi_); }
+
+    HINSTANCE instance_;
+    HWND hwnd_ = nullptr;
+    int dpi_ = kDesignDpi;
+    std::vector<HWND> controls_;  // one per table row, same order
+    std::vector<win32::UniqueFont> fonts_;
+    win32::UniqueIcon icon_;
+    win32::UniqueIcon smallIcon_;
+    HBRUSH background_ = GetSysColorBrush(COLOR_BTNFACE);
+    bool shown_ = false;
+};
+
+}  // namespace qm::ui

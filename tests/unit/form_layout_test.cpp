@@ -1,0 +1,72 @@
+#include "ui/form_layout.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <string>
+
+namespace qm::ui {
+namespace {
+
+TEST(ScaleToDpi, KeepsDesignPixelsAt96AndRoundsToNearestElsewhere) {
+    EXPECT_EQ(ScaleToDpi(377, 96), 377);
+    EXPECT_EQ(ScaleToDpi(377, 192), 754);
+    EXPECT_EQ(ScaleToDpi(377, 120), 471);  // 471.25
+    EXPECT_EQ(ScaleToDpi(35, 144), 53);    // 52.5 rounds up
+    EXPECT_EQ(ScaleToDpi(185, 168), 324);  // 323.75
+    EXPECT_EQ(ScaleToDpi(0, 144), 0);
+    EXPECT_EQ(ScaleToDpi(-13, 144), -20);  // font heights are negative: symmetric rounding
+}
+
+TEST(CentredOnScreen, HalvesTheFreeSpaceTruncatingTowardZero) {
+    EXPECT_EQ(CentredOnScreen(1024, 768, 383, 392).x, 320);  // 641 / 2
+    EXPECT_EQ(CentredOnScreen(1024, 768, 383, 392).y, 188);
+    EXPECT_EQ(CentredOnScreen(1920, 1080, 384, 400).x, 768);
+    // A window larger than the screen: -201 / 2 is -100, not -101.
+    EXPECT_EQ(CentredOnScreen(100, 100, 301, 301).x, -100);
+    EXPECT_EQ(CentredOnScreen(100, 100, 301, 301).y, -100);
+}
+
+TEST(MainWindowControls, HasThirtyFourUniquelyNamedControlsWhoseParentsComeFirst) {
+    const auto controls = MainWindowControls();
+    ASSERT_EQ(controls.size(), 34u);
+    std::set<std::string> seen;
+    for (const auto& c : controls) {
+        if (!c.parent.empty()) EXPECT_TRUE(seen.count(std::string(c.parent))) << c.name << " before its parent";
+        EXPECT_TRUE(seen.insert(std::string(c.name)).second) << "duplicate " << c.name;
+    }
+}
+
+// Keyboard focus follows creation order, so within each parent the controls
+// that take the focus must be created in ascending tab order.
+TEST(MainWindowControls, CreatesFocusableSiblingsInTabOrder) {
+    std::map<std::string, int> lastTabOrder;
+    for (const auto& c : MainWindowControls()) {
+        if (c.tabOrder < 0) continue;
+        const auto parent = std::string(c.parent);
+        const auto last = lastTabOrder.find(parent);
+        if (last != lastTabOrder.end()) EXPECT_EQ(c.tabOrder, last->second + 1) << c.name;
+        else EXPECT_EQ(c.tabOrder, 0) << c.name;
+        lastTabOrder[parent] = c.tabOrder;
+    }
+}
+
+TEST(MainWindowControls, GivesEveryButtonAClickAndOnlyTheListAChange) {
+    int buttons = 0;
+    for (const auto& c : MainWindowControls()) {
+        if (c.kind == ControlKind::Button) {
+            ++buttons;
+            EXPECT_NE(c.event, ControlEvent::None) << c.name;
+            EXPECT_NE(c.event, ControlEvent::ServiceComboBoxChange) << c.name;
+        } else if (c.kind == ControlKind::DropDownList) {
+            EXPECT_EQ(c.event, ControlEvent::ServiceComboBoxChange);
+        } else {
+            EXPECT_EQ(c.event, ControlEvent::None) << c.name;
+        }
+    }
+    EXPECT_EQ(buttons, 15);
+}
+
+}  // namespace
+}  // namespace qm::ui
