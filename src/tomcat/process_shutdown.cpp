@@ -1,0 +1,88 @@
+#include "tomcat/process_shutdown.h"
+
+#include "tomcat/notice.h"
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+namespace qm::tomcat {
+namespace {
+
+// Ending a process only starts its end; Java takes a moment to let go of its
+// files, and the clear button deletes them right after us.
+constexpr auto kExitBound = std::chrono::seconds(5);
+
+char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+// Only ASCII letters fold, so a byte of a multi-byte character never equals
+// an ASCII letter by accident.
+bool SameFolded(char a, char b) {
+    if (IsSeparator(a) && IsSeparator(b)) return true;
+    return AsciiLower(a) == AsciiLower(b);
+}
+
+bool ContainsFolded(std::string_view text, std::string_view word) {
+    return std::search(text.begin(), text.end(), word.begin(), word.end(), SameFolded) != text.end();
+}
+
+bool ContainsJavaw(std::string_view exeName) { return ContainsFolded(exeName, "javaw"); }
+bool ContainsTomcat(std::string_view exeName) { return ContainsFolded(exeName, "tomcat"); }
+
+// Which rules call for ending this process: the Java rule, then the Tomcat
+// rule, each with its variable as it is now.
+bool RulesCallForEnd(std::string_view exeName, std::string_view path,
+                     const ProcessEnvironment& environment) {
+    bool end = false;
+    if (ContainsJavaw(exeName) && MatchesInstallation(path, environment.Get(kJavaHomeVariable)))
+        end = true;
+    if (ContainsTomcat(exeName) && MatchesInstallation(path, environment.Get(kCatalinaHomeVariable)))
+        end = true;
+    return end;
+}
+
+}  // namespace
+
+bool MatchesInstallation(std::string_view path, std::string_view value) {
+    while (!value.empty() && IsSeparator(value.back())) value.remove_suffix(1);
+    if (value.empty() || path.size() <= value.size()) return false;
+    return std::equal(value.begin(), value.end(), path.begin(), SameFolded) &&
+           IsSeparator(path[value.size()]);
+}
+
+bool LooksLikeJavaOrTomcat(std::string_view exeName) {
+    return ContainsJavaw(exeName) || ContainsTomcat(exeName);
+}
+
+bool CloseTomcatProcess(ServiceStopper& service, ProcessTable& processes,
+                        const ProcessEnvironment& environment) {
+    service.Stop(kTomcatServiceName);
+
+    // The ended ones stay open, so their identifiers can't be reused before
+    // we have seen them go.
+    std::vector<std::unique_ptr<OpenedProcess>> ending;
+    bool allEnded = true;
+    const auto own = processes.OwnProcessId();
+    for (const auto& entry : processes.Snapshot()) {
+        if (entry.id == own || !LooksLikeJavaOrTomcat(entry.exeName)) continue;
+        auto process = processes.Open(entry.id);
+        if (!process) continue;
+        const auto path = process->FirstModulePath();
+        if (!path || !RulesCallForEnd(entry.exeName, *path, environment)) continue;
+        // A refused end shows when the process is still there below.
+        processes.Terminate(entry.id);
+        ending.push_back(std::move(process));
+    }
+
+    const auto deadline = std::chrono::steady_clock::now() + kExitBound;
+    for (const auto& process : ending) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (!process->WaitForExit(std::max(left, std::chrono::milliseconds(0)))) allEnded = false;
+    }
+    return service.IsDown(kTomcatServiceName) && allEnded;
+}
+
+}  // namespace qm::tomcat

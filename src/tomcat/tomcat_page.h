@@ -1,0 +1,68 @@
+#pragma once
+
+#include "platform/process_environment.h"
+#include "platform/process_table.h"
+#include "platform/shell.h"
+#include "tomcat/notice.h"
+#include "tomcat/process_shutdown.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace qm::tomcat {
+
+// Tomcat's compiled pages: the installation directory followed directly by
+// \work\Catalina. Plain concatenation, so a value ending in a backslash gives
+// a doubled one, which the shell takes as a single separator.
+std::string WorkDirectoryPath(std::string_view catalinaHome);
+
+// Where tomcat6.exe lives: the installation directory and bin, with exactly
+// one separator between them.
+std::string ProgramDirectoryPath(std::string_view catalinaHome);
+
+inline constexpr std::string_view kNoInstallationNotice = "未设置Tomcat安装目录(CATALINA_HOME)!";
+inline constexpr std::string_view kClearedNotice = "已删除临时文件!";
+inline constexpr std::string_view kClearFailedNotice = "删除临时文件失败!";
+inline constexpr std::string_view kServiceStartedNotice = "Tomcat服务已启动!";
+inline constexpr std::string_view kServiceStartFailedNotice = "Tomcat服务启动失败!";
+inline constexpr std::string_view kStoppedNotice = "已关闭Tomcat服务!";
+inline constexpr std::string_view kStopFailedNotice = "关闭Tomcat服务失败!";
+
+// What the Tomcat page's buttons work with.
+struct TomcatPorts {
+    ServiceStopper& service;
+    ProcessTable& processes;
+    ProcessEnvironment& environment;
+    Shell& shell;
+};
+
+// Every function below returns the text of the information box to show
+// (caption kNoticeCaption), or nothing when the button shows nothing.
+
+// cxButton7: stops Tomcat, then deletes its work\Catalina directory with all
+// below it. Refuses without CATALINA_HOME, so nothing is ever deleted at the
+// root of a drive; reports cleared only when the directory is gone.
+std::string ClearWorkDirectory(TomcatPorts ports);
+
+// cxButton8: starts tomcat6.exe from the installation's bin directory and
+// shows nothing, unless CATALINA_HOME is unset.
+std::optional<std::string> StartTomcatProgram(const ProcessEnvironment& environment, Shell& shell);
+
+// cxButton9: the notice for what starting the service "tomcat6" yielded
+// ("success" or anything else).
+std::string ServiceStartNotice(std::string_view runServiceResult);
+
+// cxButton10: stops Tomcat and says whether it is down.
+std::string StopTomcat(TomcatPorts ports);
+
+// cxButton1 ... cxButton6 of the browser data page ask the system's browser
+// control panel to delete one kind of data each: temporary files, cookies,
+// history, form data, passwords, all. The parameters passed to rundll32.exe
+// for button 1 to 6; std::out_of_range for any other number.
+std::string BrowserDataParameters(int button);
+
+// The click of browser data button 1 to 6; reports nothing.
+void ClearBrowserData(Shell& shell, int button);
+
+}  // namespace qm::tomcat

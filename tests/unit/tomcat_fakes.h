@@ -1,0 +1,162 @@
+#pragma once
+
+// Small stand-ins for the ports the Tomcat and environment logic works over.
+// Each records what was done to it, in one shared journal where order matters.
+
+#include "platform/broadcast.h"
+#include "platform/folder_browser.h"
+#include "platform/machine_environment_key.h"
+#include "platform/process_environment.h"
+#include "platform/process_table.h"
+#include "platform/shell.h"
+#include "tomcat/process_shutdown.h"
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace qm::test {
+
+using Journal = std::vector<std::string>;
+
+struct StoredValue {
+    std::uint32_t type = 0;
+    std::uint32_t size = 0;
+};
+
+// The machine environment key as a map of values, with faults to switch on.
+class FakeMachineEnvironment : public MachineEnvironment {
+public:
+    explicit FakeMachineEnvironment(Journal& journal) : journal_(journal) {}
+
+    std::map<std::string, StoredValue, std::less<>> values;
+    std::map<std::string, std::string, std::less<>> texts;
+    bool openFails = false;
+    bool readFails = false;
+    bool writeFails = false;
+    bool keyOpen = false;
+
+    void PutText(const std::string& name, std::uint32_t type, const std::string& text) {
+        values[name] = {type, static_cast<std::uint32_t>(text.size() + 1)};
+        texts[name] = text;
+    }
+
+    std::unique_ptr<MachineEnvironmentKey> OpenOrCreateKey() override;
+
+private:
+    class Key;
+    Journal& journal_;
+};
+
+class FakeProcessEnvironment : public ProcessEnvironment {
+public:
+    explicit FakeProcessEnvironment(Journal* journal = nullptr) : journal_(journal) {}
+    std::map<std::string, std::string, std::less<>> variables;
+    mutable int reads = 0;
+
+    std::string Get(std::string_view name) const override {
+        ++reads;
+        const auto found = variables.find(name);
+        return found == variables.end() ? std::string() : found->second;
+    }
+    void Set(std::string_view name, std::string_view value) override {
+        if (journal_) journal_->push_back("environment " + std::string(name) + "=" + std::string(value));
+        variables[std::string(name)] = std::string(value);
+    }
+
+private:
+    Journal* journal_;
+};
+
+class FakeBroadcast : public EnvironmentBroadcast {
+public:
+    explicit FakeBroadcast(Journal& journal) : journal_(journal) {}
+    void EnvironmentChanged() override { journal_.push_back("broadcast"); }
+
+private:
+    Journal& journal_;
+};
+
+class FakeFolderBrowser : public FolderBrowser {
+public:
+    std::optional<std::string> choice;
+    std::vector<std::string> titles;
+    std::optional<std::string> PickFolder(std::string_view title) override {
+        titles.emplace_back(title);
+        return choice;
+    }
+};
+
+class FakeServiceStopper : public tomcat::ServiceStopper {
+public:
+    explicit FakeServiceStopper(Journal* journal = nullptr) : journal_(journal) {}
+    bool down = true;
+    void Stop(std::string_view service) override {
+        if (journal_) journal_->push_back("stop service " + std::string(service));
+    }
+    bool IsDown(std::string_view) override { return down; }
+
+private:
+    Journal* journal_;
+};
+
+struct FakeProcess {
+    std::uint32_t id = 0;
+    std::string exeName;
+    std::optional<std::string> path;  // nothing: the module name can't be read
+    bool openable = true;
+    bool refusesTermination = false;
+};
+
+// A process table whose processes end when asked, unless told otherwise.
+class FakeProcessTable : public ProcessTable {
+public:
+    explicit FakeProcessTable(Journal* journal = nullptr) : journal_(journal) {}
+    std::vector<FakeProcess> processes;
+    std::set<std::uint32_t> ended;
+    std::vector<std::uint32_t> terminateCalls;
+    std::uint32_t ownId = 1;
+    int openHandles = 0;
+
+    void Add(std::uint32_t id, std::string exeName, std::string path) {
+        processes.push_back({id, std::move(exeName), std::move(path)});
+    }
+
+    std::vector<ProcessEntry> Snapshot() override;
+    std::unique_ptr<OpenedProcess> Open(std::uint32_t id) override;
+    bool Terminate(std::uint32_t id) override;
+    std::uint32_t OwnProcessId() const override { return ownId; }
+
+private:
+    class Opened;
+    const FakeProcess* Find(std::uint32_t id) const;
+    Journal* journal_;
+};
+
+// A file system of the paths that exist; deleting a tree removes the path and
+// everything below it, unless told to fail.
+class FakeShell : public Shell {
+public:
+    explicit FakeShell(Journal* journal = nullptr) : journal_(journal) {}
+    std::set<std::string> paths;
+    bool deletionFails = false;
+    std::vector<std::string> calls;
+
+    bool DeleteTree(std::string_view path, std::string_view title) override;
+    bool Exists(std::string_view path) const override { return paths.count(std::string(path)) != 0; }
+    bool StartIn(std::string_view file, std::string_view directory) override {
+        Record("start " + std::string(file) + " in " + std::string(directory));
+        return true;
+    }
+    bool Open(std::string_view file, std::string_view parameters) override {
+        Record("open " + std::string(file) + " " + std::string(parameters));
+        return true;
+    }
+
+private:
+    void Record(std::string call);
+    Journal* journal_;
+};
+
+}  // namespace qm::test

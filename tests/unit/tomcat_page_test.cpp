@@ -1,0 +1,132 @@
+#include "tomcat/tomcat_page.h"
+
+#include "unit/tomcat_fakes.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+namespace qm::tomcat {
+namespace {
+
+using test::FakeProcessEnvironment;
+using test::FakeProcessTable;
+using test::FakeServiceStopper;
+using test::FakeShell;
+using test::Journal;
+
+// --- Paths --------------------------------------------------------------------
+
+TEST(WorkDirectoryPath, AppendsWorkCatalinaAsIs) {
+    EXPECT_EQ(WorkDirectoryPath("C:\\tomcat"), "C:\\tomcat\\work\\Catalina");
+    EXPECT_EQ(WorkDirectoryPath("C:\\tomcat\\"), "C:\\tomcat\\\\work\\Catalina");
+}
+
+TEST(ProgramDirectoryPath, PutsExactlyOneSeparatorBeforeBin) {
+    EXPECT_EQ(ProgramDirectoryPath("C:\\tomcat"), "C:\\tomcat\\bin");
+    EXPECT_EQ(ProgramDirectoryPath("C:\\tomcat\\"), "C:\\tomcat\\bin");
+    EXPECT_EQ(ProgramDirectoryPath("D:\\"), "D:\\bin");
+}
+
+// --- The buttons --------------------------------------------------------------
+
+class TomcatPageTest : public ::testing::Test {
+protected:
+    Journal journal;
+    FakeServiceStopper service{&journal};
+    FakeProcessTable table{&journal};
+    FakeProcessEnvironment environment;
+    FakeShell shell{&journal};
+    TomcatPorts ports{service, table, environment, shell};
+
+    void SetUp() override {
+        environment.variables["CATALINA_HOME"] = "C:\\tomcat";
+        shell.paths = {"C:\\tomcat", "C:\\tomcat\\work", "C:\\tomcat\\work\\Catalina",
+                       "C:\\tomcat\\work\\Catalina\\localhost"};
+    }
+};
+
+TEST_F(TomcatPageTest, ClearStopsTomcatThenDeletesCatalinaAndKeepsWork) {
+    EXPECT_EQ(ClearWorkDirectory(ports), "已删除临时文件!");
+    EXPECT_EQ(journal, (Journal{"stop service tomcat6", "snapshot",
+                                "delete C:\\tomcat\\work\\Catalina titled 正在删除文件夹"}));
+    EXPECT_EQ(shell.paths, (std::set<std::string>{"C:\\tomcat", "C:\\tomcat\\work"}));
+}
+
+TEST_F(TomcatPageTest, ClearOfAMissingDirectoryIsDone) {
+    shell.paths.clear();
+    EXPECT_EQ(ClearWorkDirectory(ports), "已删除临时文件!");
+}
+
+TEST_F(TomcatPageTest, ClearSaysSoWhenTheDirectoryIsStillThere) {
+    shell.deletionFails = true;
+    EXPECT_EQ(ClearWorkDirectory(ports), "删除临时文件失败!");
+}
+
+TEST_F(TomcatPageTest, ClearPassesAValueWithATrailingBackslashAsComposed) {
+    environment.variables["CATALINA_HOME"] = "C:\\tomcat\\";
+    ClearWorkDirectory(ports);
+    EXPECT_EQ(shell.calls.back(), "delete C:\\tomcat\\\\work\\Catalina titled 正在删除文件夹");
+}
+
+TEST_F(TomcatPageTest, ClearAndStartRefuseWithoutAnInstallation) {
+    environment.variables.clear();
+    EXPECT_EQ(ClearWorkDirectory(ports), "未设置Tomcat安装目录(CATALINA_HOME)!");
+    EXPECT_EQ(StartTomcatProgram(environment, shell), "未设置Tomcat安装目录(CATALINA_HOME)!");
+    // Not even the service is stopped.
+    EXPECT_TRUE(journal.empty());
+}
+
+TEST_F(TomcatPageTest, StartRunsTomcat6FromBinAndSaysNothing) {
+    EXPECT_EQ(StartTomcatProgram(environment, shell), std::nullopt);
+    environment.variables["CATALINA_HOME"] = "C:\\tomcat\\";
+    EXPECT_EQ(StartTomcatProgram(environment, shell), std::nullopt);
+    EXPECT_EQ(shell.calls, (std::vector<std::string>{"start tomcat6.exe in C:\\tomcat\\bin",
+                                                     "start tomcat6.exe in C:\\tomcat\\bin"}));
+}
+
+TEST_F(TomcatPageTest, ServiceStartSaysStartedOnlyForSuccess) {
+    EXPECT_EQ(ServiceStartNotice("success"), "Tomcat服务已启动!");
+    EXPECT_EQ(ServiceStartNotice("failed"), "Tomcat服务启动失败!");
+    EXPECT_EQ(ServiceStartNotice("Success"), "Tomcat服务启动失败!");
+    EXPECT_EQ(ServiceStartNotice(""), "Tomcat服务启动失败!");
+}
+
+TEST_F(TomcatPageTest, StopSaysWhetherTomcatIsDown) {
+    EXPECT_EQ(StopTomcat(ports), "已关闭Tomcat服务!");
+    service.down = false;
+    EXPECT_EQ(StopTomcat(ports), "关闭Tomcat服务失败!");
+    service.down = true;
+    table.Add(5, "tomcat6.exe", "C:\\tomcat\\bin\\tomcat6.exe");
+    table.processes.back().refusesTermination = true;
+    EXPECT_EQ(StopTomcat(ports), "关闭Tomcat服务失败!");
+}
+
+TEST_F(TomcatPageTest, StopWorksWithoutAnInstallation) {
+    environment.variables.clear();
+    EXPECT_EQ(StopTomcat(ports), "已关闭Tomcat服务!");
+    EXPECT_EQ(journal.front(), "stop service tomcat6");
+}
+
+// --- The browser data page ------------------------------------------------------
+
+TEST(BrowserDataParameters, EachButtonPassesItsOwnFlag) {
+    EXPECT_EQ(BrowserDataParameters(1), "inetcpl.cpl,ClearMyTracksByProcess 8");
+    EXPECT_EQ(BrowserDataParameters(2), "inetcpl.cpl,ClearMyTracksByProcess 2");
+    EXPECT_EQ(BrowserDataParameters(3), "inetcpl.cpl,ClearMyTracksByProcess 1");
+    EXPECT_EQ(BrowserDataParameters(4), "inetcpl.cpl,ClearMyTracksByProcess 16");
+    EXPECT_EQ(BrowserDataParameters(5), "inetcpl.cpl,ClearMyTracksByProcess 32");
+    EXPECT_EQ(BrowserDataParameters(6), "inetcpl.cpl,ClearMyTracksByProcess 255");
+    EXPECT_THROW(BrowserDataParameters(0), std::out_of_range);
+    EXPECT_THROW(BrowserDataParameters(7), std::out_of_range);
+}
+
+TEST(ClearBrowserData, OpensRundll32WithTheParameters) {
+    FakeShell shell;
+    ClearBrowserData(shell, 6);
+    EXPECT_EQ(shell.calls, (std::vector<std::string>{
+                               "open rundll32.exe inetcpl.cpl,ClearMyTracksByProcess 255"}));
+}
+
+}  // namespace
+}  // namespace qm::tomcat
