@@ -1,0 +1,116 @@
+#include "platform/win32/folder_browser_win.h"
+
+#include "platform/win32/wide_text.h"
+
+#include <shlobj.h>
+
+#include <vector>
+
+namespace qm::win32 {
+namespace {
+
+// The shell's allocator, released when done.
+class ShellAllocator {
+public:
+    ShellAllocator() {
+        if (FAILED(SHGetMalloc(&malloc_))) malloc_ = nullptr;
+    }
+    ~ShellAllocator() {
+        if (malloc_) malloc_->Release();
+    }
+    ShellAllocator(const ShellAllocator&) = delete;
+    ShellAllocator& operator=(const ShellAllocator&) = delete;
+    IMalloc* get() const { return malloc_; }
+
+private:
+    IMalloc* malloc_ = nullptr;
+};
+
+// Memory from the shell's allocator, given back to it.
+class ShellMemory {
+public:
+    ShellMemory(IMalloc* malloc, void* memory) : malloc_(malloc), memory_(memory) {}
+    ~ShellMemory() {
+        if (memory_) malloc_->Free(memory_);
+    }
+    ShellMemory(const ShellMemory&) = delete;
+    ShellMemory& operator=(const ShellMemory&) = delete;
+    void* get() const { return memory_; }
+
+private:
+    IMalloc* malloc_;
+    void* memory_;
+};
+
+// The browser runs its own modal loop; our windows must not take clicks
+// meanwhile, as with any modal box. Those already disabled stay so after.
+class ThreadWindowsDisabled {
+public:
+    ThreadWindowsDisabled() { EnumThreadWindows(GetCurrentThreadId(), &DisableOne, reinterpret_cast<LPARAM>(&disabled_)); }
+    ~ThreadWindowsDisabled() {
+        for (HWND window : disabled_)
+            if (IsWindow(window)) EnableWindow(window, TRUE);
+    }
+    ThreadWindowsDisabled(const ThreadWindowsDisabled&) = delete;
+    ThreadWindowsDisabled& operator=(const ThreadWindowsDisabled&) = delete;
+
+private:
+    static BOOL CALLBACK DisableOne(HWND window, LPARAM list) {
+        if (IsWindowVisible(window) && IsWindowEnabled(window)) {
+            EnableWindow(window, FALSE);
+            reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+        }
+        return TRUE;
+    }
+    std::vector<HWND> disabled_;
+};
+
+// Browsing an empty removable drive must not bring up the system's
+// "no disk" box.
+class CriticalErrorsFailQuietly {
+public:
+    CriticalErrorsFailQuietly() : previous_(SetErrorMode(SEM_FAILCRITICALERRORS)) {}
+    ~CriticalErrorsFailQuietly() { SetErrorMode(previous_); }
+    CriticalErrorsFailQuietly(const CriticalErrorsFailQuietly&) = delete;
+    CriticalErrorsFailQuietly& operator=(const CriticalErrorsFailQuietly&) = delete;
+
+private:
+    UINT previous_;
+};
+
+}  // namespace
+
+std::optional<std::string> ShellFolderBrowser::PickFolder(std::string_view title) {
+    const ShellAllocator allocator;
+    if (!allocator.get()) return std::nullopt;
+    const ShellMemory buffer(allocator.get(), allocator.get()->Alloc(MAX_PATH * sizeof(wchar_t)));
+    if (!buffer.get()) return std::nullopt;
+    auto* path = static_cast<wchar_t*>(buffer.get());
+    path[0] = L'\0';
+
+    const auto wideTitle = Widen(title);
+    BROWSEINFOW info{};
+    info.hwndOwner = owner_;
+    info.pidlRoot = nullptr;
+    info.pszDisplayName = path;
+    info.lpszTitle = wideTitle.c_str();
+    info.ulFlags = BIF_RETURNONLYFSDIRS;
+    info.lpfn = nullptr;
+
+    PIDLIST_ABSOLUTE chosen = nullptr;
+    {
+        // Declared in this order so that the error mode is restored before
+        // the windows come back.
+        const ThreadWindowsDisabled disabled;
+        const CriticalErrorsFailQuietly quiet;
+        chosen = SHBrowseForFolderW(&info);
+    }
+    if (!chosen) return std::nullopt;
+    const ShellMemory item(allocator.get(), chosen);
+    // Without a path the buffer holds only the display name, which is no
+    // directory.
+    if (!SHGetPathFromIDListW(chosen, path)) return std::nullopt;
+    return Narrow(path);
+}
+
+}  // namespace qm::win32

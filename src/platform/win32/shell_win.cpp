@@ -1,0 +1,48 @@
+#include "platform/win32/shell_win.h"
+
+#include "platform/win32/wide_text.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+namespace qm::win32 {
+namespace {
+
+// ShellExecute's old-style result: above 32 means started.
+bool Started(HINSTANCE result) { return reinterpret_cast<INT_PTR>(result) > 32; }
+
+}  // namespace
+
+bool DesktopShell::DeleteTree(std::string_view path, std::string_view progressTitle) {
+    // A list of names, each ended by a NUL, the list by one more: the string's
+    // own terminator is the second.
+    auto from = Widen(path);
+    from.push_back(L'\0');
+    const auto title = Widen(progressTitle);
+    SHFILEOPSTRUCTW operation{};
+    operation.hwnd = nullptr;
+    operation.wFunc = FO_DELETE;
+    operation.pFrom = from.c_str();
+    operation.pTo = nullptr;
+    operation.fFlags = FOF_NOCONFIRMATION | FOF_ALLOWUNDO | FOF_NOERRORUI;
+    operation.lpszProgressTitle = title.c_str();
+    return SHFileOperationW(&operation) == 0 && !operation.fAnyOperationsAborted;
+}
+
+bool DesktopShell::Exists(std::string_view path) const {
+    if (GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+    const DWORD error = GetLastError();
+    return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+}
+
+bool DesktopShell::StartIn(std::string_view file, std::string_view directory) {
+    return Started(ShellExecuteW(nullptr, nullptr, Widen(file).c_str(), nullptr,
+                                 Widen(directory).c_str(), SW_SHOWNORMAL));
+}
+
+bool DesktopShell::Open(std::string_view file, std::string_view parameters) {
+    return Started(ShellExecuteW(nullptr, L"open", Widen(file).c_str(), Widen(parameters).c_str(),
+                                 nullptr, SW_SHOWNORMAL));
+}
+
+}  // namespace qm::win32
