@@ -186,7 +186,8 @@ bool XmlParser::ParseStartTag() {
   std::vector<RawAttribute> raw;
   bool selfClosing = false;
   if (!ReadAttributes(raw, selfClosing)) return false;
-  const std::size_t insertOffset = pos_;
+  // A new attribute goes right after the last one, before any blanks.
+  const std::size_t insertOffset = raw.empty() ? tagOffset + 1 + nameLength : raw.back().valueEnd + 1;
   pos_ += selfClosing ? 2 : 1;
 
   const std::size_t bindingMark = bindingLog_.size();
