@@ -1,0 +1,67 @@
+#include "services/service_control.h"
+
+#include <array>
+
+namespace qm::services {
+
+std::string_view ServiceStateWord(std::uint32_t state) {
+    static constexpr std::array<std::string_view, 8> kWords = {
+        "unknown", "notRunning", "starting", "stopping", "running", "continuePending", "pausePending", "paused",
+    };
+    return state < kWords.size() ? kWords[state] : kWords[0];
+}
+
+std::string CannotOpenService(std::string_view name) {
+    std::string sentence = "Can not open the service(";
+    sentence += name;
+    sentence += ')';
+    return sentence;
+}
+
+// A handle that did not open would only make the next call fail, so the stop
+// and the start take that failure path at once instead of making the call. The
+// handles close in reverse order of opening: the service, then the manager.
+
+void StopServies(ServiceManager& manager, Waiting& waiting, std::string_view name) {
+    const OwnedServiceHandle scm(manager, manager.OpenManager(std::nullopt, kManagerAllAccess));
+    if (!scm) return;
+    const OwnedServiceHandle service(manager, manager.OpenServiceByName(scm.get(), name, kServiceAllAccess));
+    if (!service || !manager.Control(service.get(), kControlStop)) return;
+    for (int poll = 1;; ++poll) {
+        waiting.Sleep(kStopPollMs);
+        const std::optional<std::uint32_t> state = manager.QueryState(service.get());
+        if (!state) return;
+        waiting.PumpPendingMessages();
+        if (*state != kStopPending || poll == kMaxPendingPolls) return;
+    }
+}
+
+std::string RunService(ServiceManager& manager, Waiting& waiting, std::string_view name) {
+    const std::string failed(kStartFailed);
+    const OwnedServiceHandle scm(manager, manager.OpenManager(std::nullopt, kManagerAllAccess));
+    if (!scm) return failed;
+    const OwnedServiceHandle service(manager, manager.OpenServiceByName(scm.get(), name, kServiceAllAccess));
+    if (!service || !manager.Start(service.get())) return failed;
+    for (int poll = 1;; ++poll) {
+        const std::optional<std::uint32_t> state = manager.QueryState(service.get());
+        if (!state) return failed;
+        waiting.Sleep(kStartHalfPollMs);
+        waiting.PumpPendingMessages();
+        if (*state != kStartPending) return *state == kRunning ? std::string(kStartSucceeded) : failed;
+        // Still pending at the cap: the service is stuck, which is no success.
+        if (poll == kMaxPendingPolls) return failed;
+        waiting.Sleep(kStartHalfPollMs);
+    }
+}
+
+std::string GetServiceState(ServiceManager& manager, std::string_view name) {
+    const OwnedServiceHandle scm(manager, manager.OpenManager(kActiveDatabase, kManagerConnect));
+    if (!scm) return std::string(kCannotOpenManager);
+    const OwnedServiceHandle service(manager, manager.OpenServiceByName(scm.get(), name, kServiceQueryStatus));
+    if (!service) return CannotOpenService(name);
+    const std::optional<std::uint32_t> state = manager.QueryState(service.get());
+    if (!state) return "notQuery";
+    return std::string(ServiceStateWord(*state));
+}
+
+}  // namespace qm::services
