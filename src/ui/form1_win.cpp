@@ -68,8 +68,8 @@ TForm1::TForm1(HINSTANCE instance, HWND owner) : instance_(instance) {
 
     RECT frame{0, 0, Scale(kClientWidth), Scale(kClientHeight)};
     AdjustFrameForDpi(frame, kFormStyle, kFormExStyle, dpi_);
-    SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    frameSize_ = {frame.right - frame.left, frame.bottom - frame.top};
+    SetWindowPos(hwnd_, nullptr, 0, 0, frameSize_.cx, frameSize_.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
     icon_.reset(static_cast<HICON>(LoadImageW(instance, L"MAINICON", IMAGE_ICON, Scale(32), Scale(32), 0)));
     smallIcon_.reset(static_cast<HICON>(LoadImageW(instance, L"MAINICON", IMAGE_ICON, Scale(16), Scale(16), 0)));
@@ -127,8 +127,25 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         if (LOWORD(wParam) == WA_INACTIVE) app::RememberFocus(GetFocus());
         break;
     case WM_SYSCOMMAND:
-        if ((wParam & 0xFFF0) == SC_MINIMIZE) app::RememberFocus(GetFocus());
+        switch (wParam & 0xFFF0) {
+        case SC_MINIMIZE:
+            app::RememberFocus(GetFocus());
+            break;
+        case SC_MAXIMIZE:
+        case SC_SIZE:
+            return 0;  // a fixed window: no maximise box, no sizing border
+        default:
+            break;
+        }
         break;
+    case WM_GETMINMAXINFO: {
+        // The window has one size; nothing may change it.
+        if (frameSize_.cx > 0) {
+            auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+            info->ptMinTrackSize = info->ptMaxTrackSize = info->ptMaxSize = {frameSize_.cx, frameSize_.cy};
+        }
+        return 0;
+    }
     case WM_CLOSE:
         // Closing ends the message loop; the window itself goes in the exit
         // sequence, so a handler still waiting inside a pump finds it intact.

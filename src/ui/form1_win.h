@@ -89,6 +89,7 @@ private:
     win32::UniqueIcon icon_;
     win32::UniqueIcon smallIcon_;
     HBRUSH background_ = GetSysColorBrush(COLOR_BTNFACE);
+    SIZE frameSize_{};  // the window's one size, at its dpi
     bool shown_ = false;
 };
 
