@@ -1,0 +1,44 @@
+#pragma once
+
+#include <windows.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qm::test {
+
+// Buttons. The click is posted: a send would wait for the click handler, and
+// a handler that opens a message box does not return until the box is
+// answered. A disabled button ignores the click, as it would a mouse.
+bool PostClick(HWND button);
+// Posts a click to the Button below parent whose caption is exactly caption;
+// false when there is none.
+bool ClickButton(HWND parent, const std::wstring& caption);
+
+// Tab control (SysTabControl32).
+int TabCount(HWND tab);
+std::vector<std::wstring> TabCaptions(HWND tab);
+int CurrentTab(HWND tab);  // -1: none
+std::optional<RECT> TabItemRect(HWND tab, int index);  // in the tab control's client coordinates
+// Clicks the page's tab with the mouse (posted button down and up at the
+// centre of its rectangle) and waits within the bound until it is the current
+// page. The control then notifies its own parent in its own process, which is
+// the only way the parent hears of it: Wine drops a WM_NOTIFY sent across
+// processes, and TCM_SETCURFOCUS from outside leaves the control broken.
+bool SelectTab(HWND tab, int index, std::chrono::milliseconds bound = std::chrono::seconds(5));
+
+// Combo box, drop-down list.
+int ComboCount(HWND combo);
+std::vector<std::wstring> ComboItems(HWND combo);
+int ComboSelection(HWND combo);  // CB_ERR (-1): none
+// Selects the item and tells the parent as a user's choice would
+// (CBN_SELCHANGE); CB_SETCURSEL alone notifies nobody. The notification is
+// posted, so the caller waits for its effect.
+bool SelectComboItem(HWND combo, int index);
+
+// Edit: replaces the text (WM_SETTEXT, marshalled by the system).
+bool SetEditText(HWND edit, const std::wstring& text);
+
+}  // namespace qm::test
