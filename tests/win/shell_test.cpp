@@ -1,0 +1,122 @@
+// The shell's deletion and program start, and the Tomcat page's buttons over
+// them, inside a scratch directory of the test.
+#include "platform/win32/process_table_win.h"
+#include "platform/win32/shell_win.h"
+#include "platform/win32/wide_text.h"
+#include "support/lib/processes.h"
+#include "support/lib/wait.h"
+#include "tomcat/tomcat_page.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <map>
+
+namespace qm {
+namespace {
+
+namespace fs = std::filesystem;
+
+class MapEnvironment : public ProcessEnvironment {
+public:
+    std::map<std::string, std::string, std::less<>> variables;
+    std::string Get(std::string_view name) const override {
+        const auto found = variables.find(name);
+        return found == variables.end() ? std::string() : found->second;
+    }
+    void Set(std::string_view name, std::string_view value) override { variables[std::string(name)] = value; }
+};
+
+class NoService : public tomcat::ServiceStopper {
+public:
+    void Stop(std::string_view) override {}
+    bool IsDown(std::string_view) override { return true; }
+};
+
+// Tomcat's work tree: work\Catalina\localhost\<app> with compiled pages, and
+// a file beside Catalina that must survive.
+void MakeWorkTree(const fs::path& home) {
+    test::CreateFileWithText(home / L"work" / L"Catalina" / L"localhost" / L"app" / L"index_jsp.class");
+    test::CreateFileWithText(home / L"work" / L"Catalina" / L"localhost" / L"_" / L"SESSIONS.ser");
+    test::CreateFileWithText(home / L"work" / L"keep.txt");
+}
+
+class ShellTest : public ::testing::Test {
+protected:
+    test::ScratchDirectory scratch;
+    fs::path home = scratch.Path() / L"tomcat";
+    win32::DesktopShell shell;
+};
+
+TEST_F(ShellTest, DeletesCatalinaWithEverythingBelowAndKeepsWork) {
+    MakeWorkTree(home);
+    const auto catalina = scratch.Text(L"tomcat\\work\\Catalina");
+    EXPECT_TRUE(shell.Exists(catalina));
+    EXPECT_TRUE(shell.DeleteTree(catalina, "正在删除文件夹"));
+    EXPECT_FALSE(fs::exists(home / L"work" / L"Catalina"));
+    EXPECT_FALSE(shell.Exists(catalina));
+    EXPECT_TRUE(fs::exists(home / L"work" / L"keep.txt"));
+}
+
+TEST_F(ShellTest, TakesADoubledSeparatorAsOne) {
+    MakeWorkTree(home);
+    EXPECT_TRUE(shell.DeleteTree(scratch.Text(L"tomcat") + "\\\\work\\Catalina", "正在删除文件夹"));
+    EXPECT_FALSE(fs::exists(home / L"work" / L"Catalina"));
+}
+
+TEST_F(ShellTest, ReportsAMissingTree) {
+    EXPECT_FALSE(shell.DeleteTree(scratch.Text(L"missing\\work\\Catalina"), "正在删除文件夹"));
+    EXPECT_FALSE(shell.Exists(scratch.Text(L"missing\\work\\Catalina")));
+    EXPECT_FALSE(shell.Exists(scratch.Text(L"missing")));
+    EXPECT_TRUE(shell.Exists(scratch.Text()));
+}
+
+TEST_F(ShellTest, ClearButtonDeletesTheWorkDirectoryOfTheInstallation) {
+    MakeWorkTree(home);
+    MapEnvironment environment;
+    environment.variables["CATALINA_HOME"] = scratch.Text(L"tomcat") + "\\";
+    NoService service;
+    win32::ToolhelpProcessTable table;
+    EXPECT_EQ(tomcat::ClearWorkDirectory({service, table, environment, shell}), "已删除临时文件!");
+    EXPECT_FALSE(fs::exists(home / L"work" / L"Catalina"));
+    EXPECT_TRUE(fs::exists(home / L"work" / L"keep.txt"));
+}
+
+// The stand-in writes down how it was started; we wait for its record.
+class StartTest : public ShellTest {
+protected:
+    fs::path record = scratch.Path() / L"record.txt";
+    void SetUp() override { SetEnvironmentVariableW(L"QM_RECORD_FILE", record.c_str()); }
+    void TearDown() override { SetEnvironmentVariableW(L"QM_RECORD_FILE", nullptr); }
+
+    std::string AwaitRecord() {
+        std::optional<std::string> text;
+        test::WaitUntil([&] { return (text = test::ReadWholeFile(record)).has_value(); });
+        return text.value_or("");
+    }
+};
+
+TEST_F(StartTest, StartButtonRunsTomcat6InItsBinDirectory) {
+    test::CopyProgram(L"qm_record_start.exe", home / L"bin" / L"tomcat6.exe");
+    MapEnvironment environment;
+    environment.variables["CATALINA_HOME"] = scratch.Text(L"tomcat") + "\\";
+    EXPECT_EQ(tomcat::StartTomcatProgram(environment, shell), std::nullopt);
+    const auto text = AwaitRecord();
+    EXPECT_NE(text.find("directory=" + scratch.Text(L"tomcat\\bin") + "\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find("argument="), std::string::npos) << text;
+}
+
+TEST_F(StartTest, StartReportsAProgramThatIsNotThere) {
+    EXPECT_FALSE(shell.StartIn("tomcat6.exe", scratch.Text(L"tomcat\\bin")));
+}
+
+TEST_F(StartTest, OpenPassesTheParametersAsGiven) {
+    const auto program = test::CopyProgram(L"qm_record_start.exe", scratch.Path() / L"panel.exe");
+    EXPECT_TRUE(shell.Open(win32::Narrow(program.wstring()), tomcat::BrowserDataParameters(6)));
+    const auto text = AwaitRecord();
+    EXPECT_NE(text.find("argument=inetcpl.cpl,ClearMyTracksByProcess\nargument=255\n"), std::string::npos)
+        << text;
+}
+
+}  // namespace
+}  // namespace qm
