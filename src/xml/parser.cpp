@@ -165,8 +165,11 @@ bool XmlParser::ReadAttributes(std::vector<RawAttribute>& attributes, bool& self
     SkipSpace();
     attribute.quote = pos_ < src_.size() ? src_[pos_] : '"';
     if (!ExpectQuoted(attribute.valueBegin, attribute.valueEnd)) return false;
-    const std::size_t lt = src_.find('<', attribute.valueBegin);
-    if (lt < attribute.valueEnd) return Fail(lt, "'<' in the value of attribute " + attribute.name);
+    const std::string_view value(src_.data() + attribute.valueBegin, attribute.valueEnd - attribute.valueBegin);
+    const std::size_t lt = value.find('<');
+    if (lt != std::string_view::npos) {
+      return Fail(attribute.valueBegin + lt, "'<' in the value of attribute " + attribute.name);
+    }
     if (attributes.size() >= kMaxAttributesPerElement) return Fail(pos_, "too many attributes on one element");
     attributes.push_back(std::move(attribute));
   }
