@@ -47,7 +47,8 @@ bool XmlParser::Fail(std::size_t offset, std::string message) {
   std::size_t column = 1;
   for (std::size_t i = 0; i < offset; ++i) {
     if (src_[i] == '\n') {
-      ++line, column = 1;
+      ++line;
+      column = 1;
     } else if ((static_cast<unsigned char>(src_[i]) & 0xC0) != 0x80) {
       ++column;
     }

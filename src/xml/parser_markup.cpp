@@ -51,9 +51,11 @@ bool XmlParser::ParseDeclaration() {
     if (next == 0) {
       version = value;
     } else if (next == 1) {
-      encoding = value, hasEncoding = true;
+      encoding = value;
+      hasEncoding = true;
     } else {
-      standalone = value, hasStandalone = true;
+      standalone = value;
+      hasStandalone = true;
     }
     ++next;
   }

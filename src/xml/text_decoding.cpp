@@ -130,19 +130,24 @@ DecodedText DecodeXmlBytes(std::string_view bytes) {
   std::string_view body = bytes;
   bool byteOrderMark = true;
   if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
-    encoding = Encoding::Utf8, body = bytes.substr(3);
+    encoding = Encoding::Utf8;
+    body = bytes.substr(3);
   } else if (bytes.substr(0, 4) == std::string_view("\xFF\xFE\0\0", 4) ||
              bytes.substr(0, 4) == std::string_view("\0\0\xFE\xFF", 4)) {
     result.error = "UTF-32 is not a supported encoding";
     return result;
   } else if (bytes.substr(0, 2) == "\xFF\xFE") {
-    encoding = Encoding::Utf16Le, body = bytes.substr(2);
+    encoding = Encoding::Utf16Le;
+    body = bytes.substr(2);
   } else if (bytes.substr(0, 2) == "\xFE\xFF") {
-    encoding = Encoding::Utf16Be, body = bytes.substr(2);
+    encoding = Encoding::Utf16Be;
+    body = bytes.substr(2);
   } else if (bytes.substr(0, 4) == std::string_view("<\0?\0", 4)) {
-    encoding = Encoding::Utf16Le, byteOrderMark = false;
+    encoding = Encoding::Utf16Le;
+    byteOrderMark = false;
   } else if (bytes.substr(0, 4) == std::string_view("\0<\0?", 4)) {
-    encoding = Encoding::Utf16Be, byteOrderMark = false;
+    encoding = Encoding::Utf16Be;
+    byteOrderMark = false;
   } else {
     byteOrderMark = false;
   }

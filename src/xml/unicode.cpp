@@ -31,11 +31,17 @@ std::size_t DecodeUtf8At(std::string_view text, std::size_t pos, char32_t& cp) {
   char32_t value = 0;
   char32_t smallest = 0;
   if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2, value = lead & 0x1F, smallest = 0x80;
+    length = 2;
+    value = lead & 0x1F;
+    smallest = 0x80;
   } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3, value = lead & 0x0F, smallest = 0x800;
+    length = 3;
+    value = lead & 0x0F;
+    smallest = 0x800;
   } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4, value = lead & 0x07, smallest = 0x10000;
+    length = 4;
+    value = lead & 0x07;
+    smallest = 0x10000;
   } else {
     return 0;
   }
