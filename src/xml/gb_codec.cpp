@@ -57,7 +57,7 @@ std::unique_ptr<ReverseTable> BuildGb2312ReverseTable() {
     for (unsigned trail = 0xA1; trail <= 0xFE; ++trail) {
       const std::uint16_t code = static_cast<std::uint16_t>((lead << 8) | trail);
       const std::uint16_t unicode = GbkTableLookup(lead, trail);
-      if (unicode == 0 || false && std::binary_search(gb::kGbkCodesOutsideGb2312,
+      if (unicode == 0 || std::binary_search(gb::kGbkCodesOutsideGb2312,
                                              gb::kGbkCodesOutsideGb2312 + gb::kGbkCodesOutsideGb2312Count,
                                              code)) {
         continue;
