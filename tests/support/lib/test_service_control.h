@@ -1,0 +1,61 @@
+#pragma once
+
+#include "platform/win32/unique_handle.h"
+
+#include <windows.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+
+namespace qm::test {
+
+// What the test service (programs/test_service.cpp) is told to do.
+struct TestServiceBehaviour {
+    unsigned startDelayMs = 0;
+    bool failStart = false;
+    unsigned stopDelayMs = 0;
+    bool refuseStop = false;
+};
+
+// The user control that ends the test service whatever it was told.
+inline constexpr DWORD kTestServiceQuitControl = 128;
+
+// The full path of a program built next to the running test.
+std::wstring ProgramBesideThisOne(const std::wstring& fileName);
+
+// The test service registered for one test under a name of its own (no two
+// tests, runs or processes share one, since a deleted service keeps its name
+// taken while any handle to it is open). The destructor ends the service if
+// it still runs, deletes it and waits, with a bound, until it is gone.
+class RegisteredTestService {
+public:
+    explicit RegisteredTestService(const TestServiceBehaviour& behaviour = {});
+    RegisteredTestService(const RegisteredTestService&) = delete;
+    RegisteredTestService& operator=(const RegisteredTestService&) = delete;
+    ~RegisteredTestService();
+
+    // The name in the program's own text, UTF-8.
+    const std::string& Name() const { return name_; }
+
+    std::optional<DWORD> State() const;
+    bool WaitForState(DWORD state, std::chrono::milliseconds bound = std::chrono::seconds(10)) const;
+
+    // By the test's own hand, not through the code under test: a start or a
+    // stop request that returns once the manager took it, and a start that
+    // waits until the service runs.
+    bool RequestStart();
+    bool RequestStop();
+    bool StartAndWaitUntilRunning();
+
+private:
+    std::wstring wideName_;
+    std::string name_;
+    win32::UniqueServiceHandle manager_;
+    win32::UniqueServiceHandle service_;
+};
+
+// Whether the service manager knows a service of this name.
+bool ServiceExists(const std::wstring& name);
+
+}  // namespace qm::test

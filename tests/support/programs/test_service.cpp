@@ -1,0 +1,127 @@
+// A service of our own for the Windows tests. What it does comes from the
+// command line it was registered with:
+//   --start-delay-ms N   stay start-pending for N ms (with rising checkpoints), then run
+//   --fail-start         at the end of the start delay stop instead of running
+//   --stop-delay-ms N    on a stop, stay stop-pending for N ms, then stop
+//   --refuse-stop        never accept the stop control
+// The user control kQuitControl ends it at once whatever it was told, so a
+// test can clean up a service that refuses stops.
+#include "platform/win32/unique_handle.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <cwchar>
+#include <mutex>
+#include <string_view>
+
+namespace {
+
+constexpr DWORD kQuitControl = 128;
+constexpr DWORD kReportEveryMs = 100;
+
+struct Behaviour {
+    DWORD startDelayMs = 0;
+    bool failStart = false;
+    DWORD stopDelayMs = 0;
+    bool refuseStop = false;
+};
+
+Behaviour behaviour;
+SERVICE_STATUS_HANDLE statusHandle = nullptr;
+qm::win32::UniqueKernelHandle stopRequested;
+std::atomic<bool> quitRequested{false};  // set before stopRequested is signalled
+std::mutex reporting;
+SERVICE_STATUS status{};
+
+bool ParseArguments(int argc, wchar_t** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::wstring_view argument = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (argument == L"--start-delay-ms" && hasValue) {
+            behaviour.startDelayMs = static_cast<DWORD>(std::wcstoul(argv[++i], nullptr, 10));
+        } else if (argument == L"--stop-delay-ms" && hasValue) {
+            behaviour.stopDelayMs = static_cast<DWORD>(std::wcstoul(argv[++i], nullptr, 10));
+        } else if (argument == L"--fail-start") {
+            behaviour.failStart = true;
+        } else if (argument == L"--refuse-stop") {
+            behaviour.refuseStop = true;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Reports a state; a pending state counts its checkpoint up with each report.
+void Report(DWORD state, DWORD waitHintMs = 0, DWORD exitCode = NO_ERROR) {
+    const std::lock_guard<std::mutex> lock(reporting);
+    const bool pending = state == SERVICE_START_PENDING || state == SERVICE_STOP_PENDING;
+    status.dwCheckPoint = pending && status.dwCurrentState == state ? status.dwCheckPoint + 1 : (pending ? 1 : 0);
+    status.dwCurrentState = state;
+    status.dwWaitHint = waitHintMs;
+    status.dwControlsAccepted = state == SERVICE_RUNNING && !behaviour.refuseStop ? SERVICE_ACCEPT_STOP : 0;
+    status.dwWin32ExitCode = exitCode == NO_ERROR ? NO_ERROR : ERROR_SERVICE_SPECIFIC_ERROR;
+    status.dwServiceSpecificExitCode = exitCode;
+    SetServiceStatus(statusHandle, &status);
+}
+
+// Stays in a pending state for delayMs, reporting progress meanwhile; a quit
+// cuts the wait short.
+void StayPending(DWORD state, DWORD delayMs) {
+    const ULONGLONG end = GetTickCount64() + delayMs;
+    for (;;) {
+        const ULONGLONG now = GetTickCount64();
+        if (now >= end) return;
+        Report(state, delayMs + kReportEveryMs);
+        const DWORD left = static_cast<DWORD>(end - now);
+        const DWORD slice = left < kReportEveryMs ? left : kReportEveryMs;
+        if (state == SERVICE_STOP_PENDING && quitRequested) return;
+        Sleep(slice);
+    }
+}
+
+DWORD WINAPI HandleControl(DWORD control, DWORD, void*, void*) {
+    switch (control) {
+    case SERVICE_CONTROL_STOP:
+        if (behaviour.refuseStop) return ERROR_CALL_NOT_IMPLEMENTED;
+        Report(SERVICE_STOP_PENDING, behaviour.stopDelayMs + kReportEveryMs);
+        SetEvent(stopRequested.get());
+        return NO_ERROR;
+    case kQuitControl:
+        quitRequested = true;
+        SetEvent(stopRequested.get());
+        return NO_ERROR;
+    case SERVICE_CONTROL_INTERROGATE:
+        return NO_ERROR;
+    default:
+        return ERROR_CALL_NOT_IMPLEMENTED;
+    }
+}
+
+void WINAPI ServiceMain(DWORD, wchar_t** argv) {
+    statusHandle = RegisterServiceCtrlHandlerExW(argv[0], HandleControl, nullptr);
+    if (!statusHandle) return;
+    status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
+    Report(SERVICE_START_PENDING, behaviour.startDelayMs + kReportEveryMs);
+    StayPending(SERVICE_START_PENDING, behaviour.startDelayMs);
+    if (behaviour.failStart) {
+        Report(SERVICE_STOPPED, 0, 1);
+        return;
+    }
+    Report(SERVICE_RUNNING);
+    WaitForSingleObject(stopRequested.get(), INFINITE);
+    if (!quitRequested) StayPending(SERVICE_STOP_PENDING, behaviour.stopDelayMs);
+    Report(SERVICE_STOPPED);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (!ParseArguments(argc, argv)) return 2;
+    stopRequested.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    wchar_t anyName[] = L"";  // an own-process service may leave its table name empty
+    const SERVICE_TABLE_ENTRYW table[] = {{anyName, ServiceMain}, {nullptr, nullptr}};
+    // Outside the service manager (started by hand) this fails: nothing to do then.
+    return StartServiceCtrlDispatcherW(table) ? 0 : 1;
+}

@@ -1,0 +1,152 @@
+#include "platform/win32/unique_handle.h"
+#include "platform/win32/wide_text.h"
+#include "sqlserver/instance_names_win.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace qm::sqlserver {
+namespace {
+
+// A value as an installation writes it; its data plays no part.
+void SetInstanceValue(HKEY key, const std::string& name) {
+    const std::wstring data = L"MSSQL.1";
+    EXPECT_EQ(RegSetValueExW(key, win32::Widen(name).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                             static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+}
+
+// A key below HKEY_LOCAL_MACHINE that this test made and deletes again.
+class TestKey {
+public:
+    explicit TestKey(std::string path) : path_(std::move(path)) {
+        HKEY created = nullptr;
+        EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, win32::Widen(path_).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                  nullptr, &created, nullptr),
+                  ERROR_SUCCESS);
+        key_.reset(created);
+    }
+    ~TestKey() {
+        key_.reset();
+        RegDeleteKeyW(HKEY_LOCAL_MACHINE, win32::Widen(path_).c_str());
+    }
+
+    void SetValue(const std::string& name) { SetInstanceValue(key_.get(), name); }
+
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+    win32::UniqueRegistryKey key_;
+};
+
+bool KeyExists(const std::wstring& path) {
+    HKEY opened = nullptr;
+    const bool exists = RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &opened) == ERROR_SUCCESS;
+    const win32::UniqueRegistryKey closing(opened);
+    return exists;
+}
+
+// The values one test adds to the real instance key, removed after it. The
+// key (and whatever part of its path this made) goes too when nothing else
+// is left in it; another test may be using it meanwhile.
+class ValuesOnTheInstanceKey {
+public:
+    ValuesOnTheInstanceKey() {
+        const std::wstring path = win32::Widen(kInstanceNamesKeyPath);
+        for (std::size_t end = path.find(L'\\'); end != std::wstring::npos;) {
+            end = path.find(L'\\', end + 1);
+            const std::wstring ancestor = path.substr(0, end);
+            if (!KeyExists(ancestor)) {
+                firstCreated_ = ancestor;
+                break;
+            }
+        }
+        HKEY created = nullptr;
+        EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &created,
+                                  nullptr),
+                  ERROR_SUCCESS);
+        key_.reset(created);
+    }
+    ~ValuesOnTheInstanceKey() {
+        for (const std::string& name : names_) RegDeleteValueW(key_.get(), win32::Widen(name).c_str());
+        DWORD subkeys = 0;
+        DWORD values = 0;
+        RegQueryInfoKeyW(key_.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr,
+                         nullptr, nullptr);
+        key_.reset();
+        if (!firstCreated_.empty() && subkeys == 0 && values == 0) RegDeleteTreeW(HKEY_LOCAL_MACHINE, firstCreated_.c_str());
+    }
+
+    void Add(const std::string& name) {
+        SetInstanceValue(key_.get(), name);
+        names_.push_back(name);
+    }
+
+private:
+    win32::UniqueRegistryKey key_;
+    std::wstring firstCreated_;  // empty when the whole path was there already
+    std::vector<std::string> names_;
+};
+
+std::string UniqueSuffix() { return std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount64()); }
+
+bool Contains(const std::vector<std::string>& names, const std::string& name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+TEST(RegistryInstanceNames, ListsEveryValueNameOfTheInstanceKey) {
+    const std::string suffix = UniqueSuffix();
+    const std::vector<std::string> added = {"QMTEST" + suffix, "QmTest-" + suffix + "-EXPRESS", "报表" + suffix};
+    ValuesOnTheInstanceKey values;
+    for (const std::string& name : added) values.Add(name);
+
+    const std::optional<std::vector<std::string>> names = RegistryInstanceNames().ReadInstanceNames();
+
+    ASSERT_TRUE(names);
+    // Wine enumerates names sorted, Windows in creation order: only membership counts.
+    for (const std::string& name : added) EXPECT_TRUE(Contains(*names, name)) << name;
+}
+
+TEST(RegistryInstanceNames, ListsADefaultValueAsAnEmptyName) {
+    TestKey key("SOFTWARE\\Quillmate test instance names " + UniqueSuffix());
+    key.SetValue("");
+    key.SetValue("SQLEXPRESS");
+    const std::optional<std::vector<std::string>> names = RegistryInstanceNames(key.Path()).ReadInstanceNames();
+    ASSERT_TRUE(names);
+    std::vector<std::string> sorted = *names;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(sorted, (std::vector<std::string>{"", "SQLEXPRESS"}));
+}
+
+TEST(RegistryInstanceNames, GivesAnEmptyListForAKeyWithoutValues) {
+    TestKey key("SOFTWARE\\Quillmate test instance names " + UniqueSuffix());
+    const std::optional<std::vector<std::string>> names = RegistryInstanceNames(key.Path()).ReadInstanceNames();
+    ASSERT_TRUE(names);
+    EXPECT_TRUE(names->empty());
+}
+
+TEST(RegistryInstanceNames, GivesNothingForAMissingKeyAndDoesNotCreateIt) {
+    const std::string path = "SOFTWARE\\Quillmate test missing key " + UniqueSuffix();
+    EXPECT_EQ(RegistryInstanceNames(path).ReadInstanceNames(), std::nullopt);
+    HKEY opened = nullptr;
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, win32::Widen(path).c_str(), 0, KEY_READ, &opened),
+              ERROR_FILE_NOT_FOUND);
+    win32::UniqueRegistryKey closing(opened);
+}
+
+TEST(RegistryInstanceNames, ReadsNamesLongerThanTheUsualBuffer) {
+    TestKey key("SOFTWARE\\Quillmate test instance names " + UniqueSuffix());
+    const std::string longName(300, 'N');
+    key.SetValue(longName);
+    const std::optional<std::vector<std::string>> names = RegistryInstanceNames(key.Path()).ReadInstanceNames();
+    ASSERT_TRUE(names);
+    EXPECT_EQ(*names, (std::vector<std::string>{longName}));
+}
+
+}  // namespace
+}  // namespace qm::sqlserver
