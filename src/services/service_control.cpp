@@ -5,6 +5,7 @@
 namespace qm::services {
 
 std::string_view ServiceStateWord(std::uint32_t state) {
+    // 0 is no state at all: it reads "unknown", like anything above 7.
     static constexpr std::array<std::string_view, 8> kWords = {
         "unknown", "notRunning", "starting", "stopping", "running", "continuePending", "pausePending", "paused",
     };

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <stdexcept>
 #include <utility>
 
 namespace qm::test {
@@ -14,6 +15,8 @@ std::string Hex(std::uint32_t value) {
     std::snprintf(text, sizeof text, "%X", static_cast<unsigned>(value));
     return text;
 }
+
+constexpr std::size_t kEndlessWait = 100000;
 
 std::string Token(ServiceHandle handle) { return "#" + std::to_string(static_cast<std::uintptr_t>(handle)); }
 
@@ -78,6 +81,8 @@ std::optional<std::uint32_t> FakeServiceManager::QueryState(ServiceHandle servic
     std::optional<std::uint32_t> state;
     if (scripted && !scripted->states.empty()) {
         std::size_t& asked = queriesOf_[serviceOfHandle_[static_cast<std::uintptr_t>(service)]];
+        // A wait without an end would hang the test run: fail it instead.
+        if (asked == kEndlessWait) throw std::runtime_error("the wait polls on and on");
         state = scripted->states[std::min(asked++, scripted->states.size() - 1)];
     }
     log_.push_back("Query(" + Token(service) + ") -> " + (state ? std::to_string(*state) : std::string("failed")));

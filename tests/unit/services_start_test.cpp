@@ -72,12 +72,6 @@ TEST_F(RunService_, FailsWithoutAPumpWhenNoStatusCanBeRead) {
     EXPECT_EQ(log, Then(kOpened, {"Start(#2) -> ok", "Query(#2) -> failed", "Close(#2)", "Close(#1)"}));
 }
 
-TEST_F(RunService_, FailsWhenAQueryFailsAfterAPendingOne) {
-    manager.Add("tomcat6").states = {2, std::nullopt, 4};
-    EXPECT_EQ(Run(), "failed");
-    EXPECT_EQ(test::CountStartingWith(log, "Query"), 2u);
-}
-
 TEST_F(RunService_, FailsOnAServiceStuckStartPendingAtTheCap) {
     manager.Add("tomcat6").states = {2};
     EXPECT_EQ(Run(), "failed");

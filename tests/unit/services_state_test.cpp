@@ -77,13 +77,6 @@ TEST_F(GetServiceState_, SaysSoWhenTheManagerDoesNotOpen) {
     EXPECT_EQ(log, (CallLog{"OpenManager(ServicesActive, 1) -> none"}));
 }
 
-TEST_F(GetServiceState_, NeverSleepsOrPumps) {
-    manager.Add("svc").states = {2};
-    Query("svc");
-    EXPECT_EQ(test::CountStartingWith(log, "Sleep"), 0u);
-    EXPECT_EQ(test::CountStartingWith(log, "Pump"), 0u);
-}
-
 // A click handled by a pump runs its own operation inside the outer wait.
 class NestedCall : public GetServiceState_ {};
 

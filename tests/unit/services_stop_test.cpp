@@ -115,11 +115,5 @@ TEST_F(StopServies_, DoesNothingForAUserWhoMayNotOpenTheManagerWithFullAccess) {
     EXPECT_EQ(log, (CallLog{"OpenManager(default, F003F) -> none"}));
 }
 
-TEST_F(StopServies_, PassesTheNameUnchanged) {
-    manager.Add(" Tomcat6 ").acceptsStop = false;
-    Stop(" Tomcat6 ");
-    EXPECT_EQ(log[1], "OpenService(#1,  Tomcat6 , F01FF) -> #2");
-}
-
 }  // namespace
 }  // namespace qm::services

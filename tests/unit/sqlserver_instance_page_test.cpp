@@ -45,12 +45,6 @@ TEST(PageMessages, AreBracketedFullWidthAndEndInAnAsciiExclamationMark) {
     EXPECT_EQ(OutcomeOfStop("A", "running").message, "【A】服务停止失败!");
 }
 
-TEST(OutcomeOfStart, SwapsTheButtonsOnlyOnSuccess) {
-    EXPECT_EQ(OutcomeOfStart("A", "success").buttons, kStopOnly);
-    EXPECT_EQ(OutcomeOfStart("A", "failed").buttons, std::nullopt);
-    EXPECT_EQ(OutcomeOfStart("A", "Success").buttons, std::nullopt);
-}
-
 TEST(OutcomeOfStop, SwapsTheButtonsOnlyWhenTheServiceIsThenStopped) {
     EXPECT_EQ(OutcomeOfStop("A", "notRunning").buttons, kStartOnly);
     for (const char* word : {"running", "stopping", "notQuery", "Can not open the service(MSSQL$A)"})
