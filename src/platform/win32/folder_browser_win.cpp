@@ -46,7 +46,9 @@ private:
 // meanwhile, as with any modal box. Those already disabled stay so after.
 class ThreadWindowsDisabled {
 public:
-    ThreadWindowsDisabled() { EnumThreadWindows(GetCurrentThreadId(), &DisableOne, reinterpret_cast<LPARAM>(&disabled_)); }
+    ThreadWindowsDisabled() {
+        EnumThreadWindows(GetCurrentThreadId(), &DisableOne, reinterpret_cast<LPARAM>(&disabled_));
+    }
     ~ThreadWindowsDisabled() {
         for (HWND window : disabled_)
             if (IsWindow(window)) EnableWindow(window, TRUE);

@@ -1,6 +1,7 @@
 #include "support/lib/processes.h"
 
 #include "platform/win32/wide_text.h"
+#include "support/lib/wait.h"
 
 #include <atomic>
 #include <fstream>
@@ -18,8 +19,15 @@ ScratchDirectory::ScratchDirectory() {
 }
 
 ScratchDirectory::~ScratchDirectory() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
+    // A program that was just ended, or that ran with its working directory
+    // in here, lets go of it only as it finishes exiting.
+    WaitUntil(
+        [this] {
+            std::error_code ignored;
+            std::filesystem::remove_all(path_, ignored);
+            return !std::filesystem::exists(path_, ignored);
+        },
+        std::chrono::seconds(5));
 }
 
 std::string ScratchDirectory::Text(const std::filesystem::path& relative) const {
