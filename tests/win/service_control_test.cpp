@@ -126,6 +126,15 @@ TEST_F(ServiceControlOnTheRealManager, NamesAMissingServiceAsPassedAndDoesNothin
     EXPECT_EQ(waiting.sleeps, 0u);
 }
 
+TEST_F(ServiceControlOnTheRealManager, ControlsAServiceWithAChineseName) {
+    RegisteredTestService service({}, L"\u6D4B\u8BD5\u670D\u52A1");  // 测试服务
+    ASSERT_EQ(service.Name().rfind("测试服务-", 0), 0u);
+    EXPECT_EQ(StateOf(service), "notRunning");
+    EXPECT_EQ(RunService(manager, waiting, service.Name()), "success");
+    StopServies(manager, waiting, service.Name());
+    EXPECT_EQ(service.State(), DWORD{SERVICE_STOPPED});
+}
+
 TEST_F(ServiceControlOnTheRealManager, AQueryInsideAStopWaitAnswersForItsOwnService) {
     RegisteredTestService stopping({.stopDelayMs = 1500});
     RegisteredTestService other;

@@ -10,9 +10,9 @@
 namespace qm::test {
 namespace {
 
-std::wstring UniqueServiceName() {
+std::wstring UniqueServiceName(const std::wstring& prefix) {
     static std::atomic<unsigned> counter{0};
-    return L"QmTestService-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount64()) +
+    return prefix + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount64()) +
            L"-" + std::to_wstring(++counter);
 }
 
@@ -44,8 +44,8 @@ std::wstring ProgramBesideThisOne(const std::wstring& fileName) {
     }
 }
 
-RegisteredTestService::RegisteredTestService(const TestServiceBehaviour& behaviour)
-    : wideName_(UniqueServiceName()), name_(win32::Narrow(wideName_)) {
+RegisteredTestService::RegisteredTestService(const TestServiceBehaviour& behaviour, const std::wstring& namePrefix)
+    : wideName_(UniqueServiceName(namePrefix)), name_(win32::Narrow(wideName_)) {
     manager_.reset(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
     if (!manager_) throw Failure("OpenSCManagerW");
     const std::wstring commandLine = CommandLine(behaviour);

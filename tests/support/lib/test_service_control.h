@@ -30,7 +30,9 @@ std::wstring ProgramBesideThisOne(const std::wstring& fileName);
 // it still runs, deletes it and waits, with a bound, until it is gone.
 class RegisteredTestService {
 public:
-    explicit RegisteredTestService(const TestServiceBehaviour& behaviour = {});
+    // The name starts with namePrefix and goes on with what makes it unique.
+    explicit RegisteredTestService(const TestServiceBehaviour& behaviour = {},
+                                   const std::wstring& namePrefix = L"QmTestService");
     RegisteredTestService(const RegisteredTestService&) = delete;
     RegisteredTestService& operator=(const RegisteredTestService&) = delete;
     ~RegisteredTestService();
