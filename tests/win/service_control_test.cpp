@@ -51,7 +51,7 @@ TEST_F(ServiceControlOnTheRealManager, QueriesAStoppedAndARunningService) {
 }
 
 TEST_F(ServiceControlOnTheRealManager, QueriesAServiceWhileItIsStartingAndWhileItIsStopping) {
-    RegisteredTestService service({.startDelayMs = 2000, .stopDelayMs = 2000});
+    RegisteredTestService service({.startDelayMs = 1000, .stopDelayMs = 1000});
     ASSERT_TRUE(service.RequestStart());
     EXPECT_EQ(StateOf(service), "starting");
     ASSERT_TRUE(service.WaitForState(SERVICE_RUNNING));
