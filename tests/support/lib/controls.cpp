@@ -21,7 +21,10 @@ constexpr int kTabCaptionCapacity = 256;
 
 }  // namespace
 
-bool PostClick(HWND button) { return PostMessageW(button, BM_CLICK, 0, 0) != FALSE; }
+bool PostClick(HWND button) {
+    if (!IsWindowEnabled(button) || !IsWindowVisible(button)) return false;
+    return PostMessageW(button, BM_CLICK, 0, 0) != FALSE;
+}
 
 bool ClickButton(HWND parent, const std::wstring& caption) {
     HWND button = FindChildWindow(parent, {L"Button", caption});

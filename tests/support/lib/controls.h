@@ -11,7 +11,9 @@ namespace qm::test {
 
 // Buttons. The click is posted: a send would wait for the click handler, and
 // a handler that opens a message box does not return until the box is
-// answered. A disabled button ignores the click, as it would a mouse.
+// answered. A button that is disabled or not visible is not clicked (false),
+// as a mouse could not click it: Wine's BM_CLICK runs the handler of a
+// disabled button all the same.
 bool PostClick(HWND button);
 // Posts a click to the Button below parent whose caption is exactly caption;
 // false when there is none.

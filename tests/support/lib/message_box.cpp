@@ -1,10 +1,12 @@
 #include "support/lib/message_box.h"
 
 #include "support/lib/controls.h"
+#include "support/lib/screenshot.h"
 #include "support/lib/wait.h"
 #include "support/lib/window_query.h"
 
 #include <array>
+#include <optional>
 #include <utility>
 
 namespace qm::test {
@@ -13,18 +15,51 @@ namespace {
 constexpr int kTextId = 0xFFFF;
 constexpr int kIconId = 1088;  // the static that shows the box's icon, absent without one
 
-MessageBoxIcon RecogniseIcon(HICON shown) {
-    // LoadIcon(NULL, IDI_...) hands out the system's shared icons; on Windows
-    // their handles are the same in every process. Anything else we cannot name.
-    const std::array<std::pair<LPCWSTR, MessageBoxIcon>, 4> known = {{
-        {IDI_INFORMATION, MessageBoxIcon::Information},
-        {IDI_WARNING, MessageBoxIcon::Warning},
-        {IDI_ERROR, MessageBoxIcon::Error},
-        {IDI_QUESTION, MessageBoxIcon::Question},
-    }};
-    for (const auto& [id, icon] : known)
-        if (shown && LoadIconW(nullptr, id) == shown) return icon;
-    return MessageBoxIcon::Unrecognised;
+struct KnownIcon {
+    LPCWSTR id;
+    MessageBoxIcon icon;
+};
+const std::array<KnownIcon, 4> kKnownIcons = {{
+    {IDI_INFORMATION, MessageBoxIcon::Information},
+    {IDI_WARNING, MessageBoxIcon::Warning},
+    {IDI_ERROR, MessageBoxIcon::Error},
+    {IDI_QUESTION, MessageBoxIcon::Question},
+}};
+
+// Compares what the icon static shows on screen with each system icon drawn
+// by us at its size over its background (the static's top-left pixel, which
+// every one of these icons leaves transparent). Needs a display with pixels.
+std::optional<MessageBoxIcon> RecogniseIconByPixels(HWND iconStatic) {
+    RECT client{};
+    GetClientRect(iconStatic, &client);
+    MapWindowPoints(iconStatic, HWND_DESKTOP, reinterpret_cast<POINT*>(&client), 2);
+    const auto shown = CapturePixels(client);
+    if (!shown) return std::nullopt;
+    std::optional<MessageBoxIcon> best;
+    size_t fewestDifferences = shown->colours.size() / 50 + 1;  // a close match: under 2% of the pixels differ
+    for (const auto& known : kKnownIcons) {
+        const auto ours = RenderIcon(LoadIconW(nullptr, known.id), shown->width, shown->height, shown->At(0, 0));
+        if (!ours) continue;
+        size_t differences = 0;
+        for (size_t i = 0; i < shown->colours.size(); ++i) differences += shown->colours[i] != ours->colours[i];
+        if (differences < fewestDifferences) {
+            fewestDifferences = differences;
+            best = known.icon;
+        }
+    }
+    return best;
+}
+
+MessageBoxIcon RecogniseIcon(HWND iconStatic) {
+    DWORD_PTR shown = 0;
+    SendMessageTimeoutW(iconStatic, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK,
+                        static_cast<UINT>(kSendTimeout.count()), &shown);
+    // On Windows the shared system icons have one handle in every process.
+    // Wine gives each process its own copies, which another process can
+    // neither compare nor draw, so there only the pixels on screen tell.
+    for (const auto& known : kKnownIcons)
+        if (shown && LoadIconW(nullptr, known.id) == reinterpret_cast<HICON>(shown)) return known.icon;
+    return RecogniseIconByPixels(iconStatic).value_or(MessageBoxIcon::Unrecognised);
 }
 
 bool IsDialogWithTextStatic(HWND window) {
@@ -73,12 +108,7 @@ MessageBoxInfo ReadMessageBox(HWND box) {
     info.owner = GetWindow(box, GW_OWNER);
     info.caption = ReadWindowText(box);
     if (HWND text = GetDlgItem(box, kTextId)) info.text = ReadWindowText(text);
-    if (HWND iconStatic = GetDlgItem(box, kIconId)) {
-        DWORD_PTR icon = 0;
-        SendMessageTimeoutW(iconStatic, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK,
-                            static_cast<UINT>(kSendTimeout.count()), &icon);
-        info.icon = RecogniseIcon(reinterpret_cast<HICON>(icon));
-    }
+    if (HWND iconStatic = GetDlgItem(box, kIconId)) info.icon = RecogniseIcon(iconStatic);
     for (HWND child : ChildWindows(box))
         if (ClassNameOf(child) == L"Button" && IsWindowVisible(child)) info.buttons.push_back(ReadWindowText(child));
     return info;

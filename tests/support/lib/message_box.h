@@ -17,8 +17,8 @@ struct MessageBoxInfo {
     HWND owner = nullptr;
     std::wstring caption;
     std::wstring text;
-    // Which icon, when the box's icon handle equals one of the system's shared
-    // icons as we load them; Unrecognised when it shows one we cannot tell.
+    // Which icon: told by its handle on Windows, by its pixels on a display
+    // that has them; Unrecognised under Wine's null display driver.
     MessageBoxIcon icon = MessageBoxIcon::None;
     std::vector<std::wstring> buttons;  // captions, in the box's order
 };

@@ -43,9 +43,9 @@ struct Capture {
     std::vector<BYTE> pixels;
 };
 
-CaptureResult CaptureRect(const RECT& rect, Capture& capture) {
-    const int width = rect.right - rect.left;
-    const int height = rect.bottom - rect.top;
+// Fills capture with what draw paints into a width x height DIB section.
+template <typename Draw>
+CaptureResult Paint(int width, int height, Capture& capture, Draw draw) {
     if (width <= 0 || height <= 0) return Failed("the rectangle to capture is empty");
     ScreenDc screen;
     if (!screen.dc) return Failed("no screen device context");
@@ -67,14 +67,36 @@ CaptureResult CaptureRect(const RECT& rect, Capture& capture) {
     if (!section || !bits) return Failed("no DIB section of " + std::to_string(width) + "x" + std::to_string(height));
     {
         SelectedObject selected(memory.dc, section.get());
-        if (!BitBlt(memory.dc, 0, 0, width, height, screen.dc, rect.left, rect.top, SRCCOPY | CAPTUREBLT))
-            return Failed("BitBlt from the screen failed (error " + std::to_string(GetLastError()) +
-                          "): the display driver has no pixels");
+        if (auto drawn = draw(memory.dc, screen.dc); !drawn) return drawn;
         GdiFlush();
     }
     const auto* first = static_cast<const BYTE*>(bits);
     capture.pixels.assign(first, first + capture.header.biSizeImage);
     return {true, {}};
+}
+
+CaptureResult CaptureRect(const RECT& rect, Capture& capture) {
+    return Paint(rect.right - rect.left, rect.bottom - rect.top, capture, [&](HDC memory, HDC screen) {
+        if (!BitBlt(memory, 0, 0, rect.right - rect.left, rect.bottom - rect.top, screen, rect.left, rect.top,
+                    SRCCOPY | CAPTUREBLT))
+            return Failed("BitBlt from the screen failed (error " + std::to_string(GetLastError()) +
+                          "): the display driver has no pixels");
+        return CaptureResult{true, {}};
+    });
+}
+
+std::optional<ScreenPixels> ToPixels(const Capture& capture) {
+    ScreenPixels pixels;
+    pixels.width = capture.header.biWidth;
+    pixels.height = capture.header.biHeight;
+    const size_t stride = capture.pixels.size() / static_cast<size_t>(pixels.height);
+    pixels.colours.reserve(static_cast<size_t>(pixels.width) * static_cast<size_t>(pixels.height));
+    for (int y = 0; y < pixels.height; ++y) {
+        // The capture is stored bottom-up, blue first.
+        const BYTE* row = capture.pixels.data() + stride * static_cast<size_t>(pixels.height - 1 - y);
+        for (int x = 0; x < pixels.width; ++x, row += 3) pixels.colours.push_back(RGB(row[2], row[1], row[0]));
+    }
+    return pixels;
 }
 
 CaptureResult WriteBmp(const Capture& capture, const std::wstring& path) {
@@ -108,6 +130,25 @@ RECT VirtualScreen() {
 }
 
 }  // namespace
+
+std::optional<ScreenPixels> CapturePixels(const RECT& screenRect) {
+    Capture capture;
+    if (!CaptureRect(screenRect, capture)) return std::nullopt;
+    return ToPixels(capture);
+}
+
+std::optional<ScreenPixels> RenderIcon(HICON icon, int width, int height, COLORREF background) {
+    Capture capture;
+    const auto drawn = Paint(width, height, capture, [&](HDC memory, HDC) {
+        const RECT all{0, 0, width, height};
+        SetBkColor(memory, background);
+        ExtTextOutW(memory, 0, 0, ETO_OPAQUE, &all, nullptr, 0, nullptr);  // the cheapest solid fill
+        if (!DrawIconEx(memory, 0, 0, icon, width, height, 0, nullptr, DI_NORMAL)) return Failed("cannot draw the icon");
+        return CaptureResult{true, {}};
+    });
+    if (!drawn) return std::nullopt;
+    return ToPixels(capture);
+}
 
 CaptureResult CaptureScreen(const std::wstring& bmpPath) { return CaptureRectToFile(VirtualScreen(), bmpPath); }
 

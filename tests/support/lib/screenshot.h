@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace qm::test {
 
@@ -18,6 +20,18 @@ struct CaptureResult {
 // copy: the capture then fails with a reason, it never crashes.
 CaptureResult CaptureScreen(const std::wstring& bmpPath);  // the whole virtual screen
 CaptureResult CaptureWindow(HWND window, const std::wstring& bmpPath);  // its rectangle, as on screen
+
+// The colours of one screen rectangle, row by row from the top.
+struct ScreenPixels {
+    int width = 0;
+    int height = 0;
+    std::vector<COLORREF> colours;
+    COLORREF At(int x, int y) const { return colours[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)]; }
+};
+std::optional<ScreenPixels> CapturePixels(const RECT& screenRect);
+// The colours of one of our own icons drawn at that size over that background,
+// to compare with what another process shows.
+std::optional<ScreenPixels> RenderIcon(HICON icon, int width, int height, COLORREF background);
 
 // Whether the screen can be captured at all (false under the null driver).
 bool ScreenHasPixels();

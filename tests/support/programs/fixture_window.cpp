@@ -1,7 +1,7 @@
 // A small window for the window-driving helpers to be tested against: two tab
-// pages with a button that opens a message box, a disabled button, an edit, a
-// drop-down list that writes its choice into a label, and a button that opens
-// the shell's folder browser.
+// pages with buttons that open message boxes (information, error, a yes/no
+// question), a disabled button, an edit, a drop-down list that writes its
+// choice into a label, and a button that opens the shell's folder browser.
 //
 //   qm_fixture_window.exe [--show-java-home] [--exit-code=N]
 //     --show-java-home  the edit shows JAVA_HOME (or "<unset>")
@@ -29,6 +29,8 @@ enum ControlId : int {
     kDoneButtonId = 1001,
     kDisabledButtonId = 1002,
     kEditId = 1003,
+    kErrorButtonId = 1004,
+    kQuestionButtonId = 1005,
     kCityComboId = 1101,
     kCityLabelId = 1102,
     kBrowseButtonId = 1103,
@@ -70,6 +72,16 @@ void ShowPage(int index) {
 
 void OnDone() { MessageBoxW(g_fixture.window, L"已完成!", L"提示", MB_ICONINFORMATION); }
 
+// Never reachable by a click while the button is disabled; the tests prove it.
+void OnDisabled() { MessageBoxW(g_fixture.window, L"不应出现", L"禁用", MB_OK); }
+
+void OnError() { MessageBoxW(g_fixture.window, L"出错了", L"错误", MB_ICONERROR); }
+
+void OnQuestion() {
+    const int answer = MessageBoxW(g_fixture.window, L"继续吗?", L"询问", MB_YESNO | MB_ICONQUESTION);
+    SetWindowTextW(g_fixture.edit, answer == IDYES ? L"yes" : answer == IDNO ? L"no" : L"?");
+}
+
 void OnCityChosen() {
     const LRESULT index = SendMessageW(g_fixture.combo, CB_GETCURSEL, 0, 0);
     if (index == CB_ERR) return;
@@ -98,8 +110,14 @@ void OnBrowse() {
 }
 
 void OnCommand(int id, int code) {
-    if (id == kDoneButtonId && code == BN_CLICKED) OnDone();
+    if (code == BN_CLICKED) {
+        if (id == kDoneButtonId) OnDone();
+        if (id == kDisabledButtonId) OnDisabled();
+        if (id == kErrorButtonId) OnError();
+        if (id == kQuestionButtonId) OnQuestion();
+    }
     if (id == kBrowseButtonId && code == BN_CLICKED) OnBrowse();
+
     if (id == kCityComboId && code == CBN_SELCHANGE) OnCityChosen();
 }
 
@@ -135,6 +153,8 @@ void CreateControls(HWND window) {
     EnableWindow(disabled, FALSE);
     g_fixture.edit = AddControl(first, L"Edit", g_fixture.showJavaHome ? JavaHomeText().c_str() : L"",
                                 WS_TABSTOP | ES_AUTOHSCROLL, 16, 56, 300, 22, kEditId);
+    AddControl(first, L"Button", L"出错", WS_TABSTOP | BS_PUSHBUTTON, 16, 96, 90, 26, kErrorButtonId);
+    AddControl(first, L"Button", L"询问", WS_TABSTOP | BS_PUSHBUTTON, 120, 96, 90, 26, kQuestionButtonId);
 
     HWND second = g_fixture.pages[1];
     g_fixture.combo = AddControl(second, L"ComboBox", L"", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 16, 16, 150,
