@@ -1,0 +1,125 @@
+#include "tomcat/server_xml_port.h"
+
+#include <algorithm>
+#include <new>
+#include <stdexcept>
+
+#include "xml/xml_file.h"
+
+namespace qm::tomcat {
+namespace {
+
+using xml::XmlDocument;
+using xml::XmlNodeId;
+
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool EqualIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
+}
+
+// A child is the wanted one by its qualified name or by the part after its
+// prefix; below an element in a namespace it must be in the same one, however
+// the URI is cased.
+bool IsNamed(const XmlDocument& document, XmlNodeId parent, XmlNodeId child, std::string_view wanted) {
+    if (document.NodeName(child) != wanted && document.LocalName(child) != wanted) return false;
+    const std::string& parentNamespace = document.NamespaceUri(parent);
+    return parentNamespace.empty() || EqualIgnoringCase(document.NamespaceUri(child), parentNamespace);
+}
+
+std::optional<XmlNodeId> FirstChildNamed(const XmlDocument& document, XmlNodeId parent, std::string_view wanted) {
+    for (std::optional<XmlNodeId> child = document.FirstChild(parent); child; child = document.NextSibling(*child))
+        if (IsNamed(document, parent, *child, wanted)) return child;
+    return std::nullopt;
+}
+
+bool IsTrimmed(char c) { return static_cast<unsigned char>(c) < 33; }
+
+std::string_view Trimmed(std::string_view text) {
+    while (!text.empty() && IsTrimmed(text.front())) text.remove_prefix(1);
+    while (!text.empty() && IsTrimmed(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+// Digits only, as IsNumber has checked; leading zeros count for nothing.
+bool IsAbove(std::string_view digits, unsigned highest) {
+    digits.remove_prefix(std::min(digits.find_first_not_of('0'), digits.size()));
+    if (digits.size() > 5) return true;
+    unsigned value = 0;
+    for (char c : digits) value = value * 10 + static_cast<unsigned>(c - '0');
+    return value > highest;
+}
+
+}  // namespace
+
+std::string ServerXmlPath(std::string_view catalinaHome) { return std::string(catalinaHome) + "/conf/server.xml"; }
+
+std::optional<HttpConnector> FindHttpConnector(const XmlDocument& document) {
+    const std::optional<XmlNodeId> server = FirstChildNamed(document, document.DocumentNode(), "Server");
+    if (!server) return std::nullopt;
+    const std::optional<XmlNodeId> service = FirstChildNamed(document, *server, "Service");
+    if (!service) return std::nullopt;
+    std::optional<XmlNodeId> connector = FirstChildNamed(document, *service, "Connector");
+    if (!connector) return std::nullopt;
+
+    std::optional<std::string> protocol = document.GetAttribute(*connector, "protocol");
+    std::optional<std::string> port = document.GetAttribute(*connector, "port");
+    // Past the first connector any node counts, whatever its name; one that
+    // lacks either attribute ends the search. That is how the port has always
+    // been found, and a comment between connectors stops it.
+    while (protocol && port && *protocol != kHttpProtocol) {
+        connector = document.NextSibling(*connector);
+        if (!connector) return std::nullopt;
+        port = document.GetAttribute(*connector, "port");
+        protocol = document.GetAttribute(*connector, "protocol");
+    }
+    if (!protocol || !port) return std::nullopt;
+    return HttpConnector{*connector, std::move(*port)};
+}
+
+ConnectorPortOutcome WriteConnectorPort(const std::string& path, const std::string& newPort,
+                                        const FileProbe& files, xml::FileReplacer& replacer) {
+    if (!files.IsFile(path)) return {};
+    // The document reports bad input as values; what still throws is a broken
+    // invariant, which stays as silent as any other failure here. Running out
+    // of memory is the one error the user is told of.
+    try {
+        xml::LoadResult loaded = xml::LoadXmlFile(path);
+        if (!loaded.ok()) return {};
+        XmlDocument& document = *loaded.document;
+        // In memory even when only reading: the file changes only on a save.
+        document.SetGb2312Declaration();
+
+        std::optional<HttpConnector> connector = FindHttpConnector(document);
+        if (!connector) return {};
+        ConnectorPortOutcome outcome;
+        if (!newPort.empty()) {
+            std::string reason;
+            if (!document.SetAttribute(connector->node, "port", newPort, reason)) return {};
+            if (!xml::SaveXmlFile(document, path, replacer, reason)) return {};
+            connector->port = newPort;
+            outcome.saved = true;
+        }
+        outcome.shownPort = std::move(connector->port);
+        return outcome;
+    } catch (const std::bad_alloc&) {
+        throw;
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+bool IsNumber(std::string_view text) {
+    const std::string_view trimmed = Trimmed(text);
+    return std::all_of(trimmed.begin(), trimmed.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+std::optional<PortWrite> PortWriteForClick(std::string_view typedPort, std::string_view catalinaHome) {
+    if (!IsNumber(typedPort) || catalinaHome.empty()) return std::nullopt;
+    const std::string_view port = Trimmed(typedPort);
+    if (IsAbove(port, kHighestPort)) return std::nullopt;
+    return PortWrite{ServerXmlPath(catalinaHome), std::string(port)};
+}
+
+}  // namespace qm::tomcat

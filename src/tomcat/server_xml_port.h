@@ -1,0 +1,74 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "xml/document.h"
+#include "xml/file_replacer.h"
+
+namespace qm::tomcat {
+
+// The one message of the port change, shown in the plain message dialog.
+inline constexpr std::string_view kPortChangedMessage = "修改成功!";
+
+// The protocol of the connector whose port the window shows and changes.
+inline constexpr std::string_view kHttpProtocol = "HTTP/1.1";
+
+// Tomcat takes no port above this one.
+inline constexpr unsigned kHighestPort = 65535;
+
+// Whether a path names an existing file; a directory does not count.
+class FileProbe {
+public:
+    virtual ~FileProbe() = default;
+    virtual bool IsFile(const std::string& path) const = 0;
+};
+
+// server.xml of an installation: the directory followed directly by
+// "/conf/server.xml", nothing added or removed, so a Windows directory gives
+// both kinds of separator.
+std::string ServerXmlPath(std::string_view catalinaHome);
+
+// The connector the window works with, and the port it has in the file.
+struct HttpConnector {
+    xml::XmlNodeId node{};
+    std::string port;
+};
+
+// Server, then Service, then the first Connector; when that one's protocol is
+// not HTTP/1.1, the nodes after it in Service until one is, each of which
+// must carry both port and protocol (a comment never does). Nothing when any
+// of that is missing.
+std::optional<HttpConnector> FindHttpConnector(const xml::XmlDocument& document);
+
+// What writeXML leaves for the window to do.
+struct ConnectorPortOutcome {
+    bool saved = false;                   // show kPortChangedMessage first
+    std::optional<std::string> shownPort;  // then the text of TomcatPort; nothing: keep it
+};
+
+// writeXML: reads server.xml at path and yields the HTTP/1.1 connector's port
+// to show; with a newPort, writes that into the connector first and saves the
+// file (GB2312, declared so). An empty newPort only reads: the declaration is
+// rewritten in memory but never saved. Every failure after the file is found
+// yields nothing to do; only running out of memory escapes.
+ConnectorPortOutcome WriteConnectorPort(const std::string& path, const std::string& newPort,
+                                        const FileProbe& files, xml::FileReplacer& replacer);
+
+// The port check: every character below 33 trimmed from both ends, then
+// nothing but ASCII digits. Empty text passes.
+bool IsNumber(std::string_view text);
+
+// What a click of btn_port asks of writeXML.
+struct PortWrite {
+    std::string path;
+    std::string newPort;  // empty: only read the port again
+};
+
+// btn_portClick: nothing unless the typed port passes IsNumber, is at most
+// kHighestPort and an installation directory is set. The port is written
+// trimmed: Tomcat refuses one with blanks around it.
+std::optional<PortWrite> PortWriteForClick(std::string_view typedPort, std::string_view catalinaHome);
+
+}  // namespace qm::tomcat
