@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/win32/unique_handle.h"
+#include "sqlserver/instance_page.h"
 #include "ui/form_layout.h"
 
 namespace qm::ui {
@@ -72,6 +73,7 @@ private:
     void ShowPage(int index);
     void Raise(ControlEvent event);
     void DrawPicture(const DRAWITEMSTRUCT& item);
+    void RunInstancePage(sqlserver::PageOutcome (sqlserver::InstancePage::*action)(std::string_view));
 
     // Control access by the table's names.
     HWND Control(std::string_view name) const;

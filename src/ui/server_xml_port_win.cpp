@@ -1,10 +1,25 @@
 #include "ui/form1_win.h"
 
-// Runtime environment page, connector port. Until its logic arrives a click does nothing.
+#include "app/application_win.h"
+#include "platform/win32/file_replace_win.h"
+#include "tomcat/server_xml_port.h"
+
+// Runtime environment page, connector port: the port of server.xml's HTTP/1.1
+// connector, shown in TomcatPort and changed with btn_port.
 
 namespace qm::ui {
 
-void TForm1::btn_portClick() {}
-void TForm1::writeXML(const std::string&, const std::string&) {}
+void TForm1::btn_portClick() {
+    const std::optional<tomcat::PortWrite> write = tomcat::PortWriteForClick(Text("TomcatPort"), Text("TomcatHomeEdit"));
+    if (write) writeXML(write->path, write->newPort);
+}
+
+void TForm1::writeXML(const std::string& path, const std::string& newPort) {
+    win32::WindowsFileProbe files;
+    win32::WindowsFileReplacer replacer;
+    const tomcat::ConnectorPortOutcome outcome = tomcat::WriteConnectorPort(path, newPort, files, replacer);
+    if (outcome.saved) app::ShowPlainMessage(tomcat::kPortChangedMessage);
+    if (outcome.shownPort) SetText("TomcatPort", *outcome.shownPort);
+}
 
 }  // namespace qm::ui

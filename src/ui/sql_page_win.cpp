@@ -1,13 +1,58 @@
 #include "ui/form1_win.h"
 
-// SQL Server page. Until its logic arrives a click does nothing.
+#include "app/application_win.h"
+#include "platform/win32/service_manager_win.h"
+#include "platform/win32/wide_text.h"
+#include "services/service_control.h"
+#include "sqlserver/instance_names_win.h"
+#include "sqlserver/instance_page.h"
+
+// SQL Server page: the instance list, and start and stop of the picked
+// instance's service.
 
 namespace qm::ui {
+namespace {
 
-void TForm1::ServiceComboBoxChange() {}
-void TForm1::cxButton13Click() {}
-void TForm1::cxButton14Click() {}
-void TForm1::StopServies(const std::string&) {}
-void TForm1::getSQLServer() {}
+// The box first, then the buttons, so the user reads the outcome before the
+// page changes under it.
+template <typename SetButtons>
+void Apply(const sqlserver::PageOutcome& outcome, SetButtons setButtons) {
+    if (outcome.message) app::ShowInformationBox(*outcome.message);
+    if (outcome.buttons) setButtons(outcome.buttons->startEnabled, outcome.buttons->stopEnabled);
+}
+
+}  // namespace
+
+void TForm1::getSQLServer() {
+    sqlserver::RegistryInstanceNames registry;
+    const std::vector<std::string> names = sqlserver::ReadInstanceList(registry);
+    const HWND list = Control("ServiceComboBox");
+    SendMessageW(list, CB_RESETCONTENT, 0, 0);
+    for (const std::string& name : names)
+        SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(win32::Widen(name).c_str()));
+}
+
+void TForm1::ServiceComboBoxChange() { RunInstancePage(&sqlserver::InstancePage::Pick); }
+void TForm1::cxButton13Click() { RunInstancePage(&sqlserver::InstancePage::Start); }
+void TForm1::cxButton14Click() { RunInstancePage(&sqlserver::InstancePage::Stop); }
+
+// The instance name is read once: the handler keeps to it even if the user
+// picks another entry while it waits.
+void TForm1::RunInstancePage(sqlserver::PageOutcome (sqlserver::InstancePage::*action)(std::string_view)) {
+    const std::string instance = Text("ServiceComboBox");
+    win32::Win32ServiceManager services;
+    app::GuiThreadWaiting waiting;
+    sqlserver::InstancePage page(services, waiting);
+    Apply((page.*action)(instance), [this](bool start, bool stop) {
+        SetEnabled("cxButton13", start);
+        SetEnabled("cxButton14", stop);
+    });
+}
+
+void TForm1::StopServies(const std::string& serviceName) {
+    win32::Win32ServiceManager services;
+    app::GuiThreadWaiting waiting;
+    services::StopServies(services, waiting, serviceName);
+}
 
 }  // namespace qm::ui

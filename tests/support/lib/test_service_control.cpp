@@ -46,7 +46,27 @@ std::wstring ProgramBesideThisOne(const std::wstring& fileName) {
 
 RegisteredTestService::RegisteredTestService(const TestServiceBehaviour& behaviour, const std::wstring& namePrefix)
     : wideName_(UniqueServiceName(namePrefix)), name_(win32::Narrow(wideName_)) {
+    Register(behaviour);
+}
+
+RegisteredTestService::RegisteredTestService(const TestServiceBehaviour& behaviour, const ExactName& name)
+    : wideName_(name.name), name_(win32::Narrow(wideName_)) {
     manager_.reset(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    if (!manager_) throw Failure("OpenSCManagerW");
+    {
+        const win32::UniqueServiceHandle leftover(OpenServiceW(manager_.get(), wideName_.c_str(), SERVICE_ALL_ACCESS));
+        if (leftover) {
+            SERVICE_STATUS ignored{};
+            ControlService(leftover.get(), kTestServiceQuitControl, &ignored);
+            DeleteService(leftover.get());
+        }
+    }
+    WaitUntil([&] { return !ServiceExists(wideName_); });
+    Register(behaviour);
+}
+
+void RegisteredTestService::Register(const TestServiceBehaviour& behaviour) {
+    if (!manager_) manager_.reset(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
     if (!manager_) throw Failure("OpenSCManagerW");
     const std::wstring commandLine = CommandLine(behaviour);
     service_.reset(CreateServiceW(manager_.get(), wideName_.c_str(), wideName_.c_str(), SERVICE_ALL_ACCESS,

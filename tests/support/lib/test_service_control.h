@@ -33,6 +33,13 @@ public:
     // The name starts with namePrefix and goes on with what makes it unique.
     explicit RegisteredTestService(const TestServiceBehaviour& behaviour = {},
                                    const std::wstring& namePrefix = L"QmTestService");
+    // Under exactly this name, as a program expects to find a service of its
+    // own (one left behind by an interrupted run is removed first). Only one
+    // test at a time may use a name this way.
+    struct ExactName {
+        std::wstring name;
+    };
+    RegisteredTestService(const TestServiceBehaviour& behaviour, const ExactName& name);
     RegisteredTestService(const RegisteredTestService&) = delete;
     RegisteredTestService& operator=(const RegisteredTestService&) = delete;
     ~RegisteredTestService();
@@ -51,6 +58,8 @@ public:
     bool StartAndWaitUntilRunning();
 
 private:
+    void Register(const TestServiceBehaviour& behaviour);
+
     std::wstring wideName_;
     std::string name_;
     win32::UniqueServiceHandle manager_;
