@@ -29,13 +29,14 @@ const std::array<KnownIcon, 4> kKnownIcons = {{
 // Compares what the icon static shows on screen with each system icon drawn
 // by us at its size over its background (the static's top-left pixel, which
 // every one of these icons leaves transparent). Needs a display with pixels.
-std::optional<MessageBoxIcon> RecogniseIconByPixels(HWND iconStatic) {
+// nullopt: no pixels; None among the results: no close match.
+std::optional<MessageBoxIcon> MatchIconPixels(HWND iconStatic) {
     RECT client{};
     GetClientRect(iconStatic, &client);
     MapWindowPoints(iconStatic, HWND_DESKTOP, reinterpret_cast<POINT*>(&client), 2);
     const auto shown = CapturePixels(client);
     if (!shown) return std::nullopt;
-    std::optional<MessageBoxIcon> best;
+    MessageBoxIcon best = MessageBoxIcon::None;
     size_t fewestDifferences = shown->colours.size() / 50 + 1;  // a close match: under 2% of the pixels differ
     for (const auto& known : kKnownIcons) {
         const auto ours = RenderIcon(LoadIconW(nullptr, known.id), shown->width, shown->height, shown->At(0, 0));
@@ -48,6 +49,20 @@ std::optional<MessageBoxIcon> RecogniseIconByPixels(HWND iconStatic) {
         }
     }
     return best;
+}
+
+std::optional<MessageBoxIcon> RecogniseIconByPixels(HWND iconStatic) {
+    // A box that has just appeared may not be painted yet: look again for a
+    // moment before calling its icon unknown.
+    std::optional<MessageBoxIcon> match;
+    WaitUntil(
+        [&] {
+            match = MatchIconPixels(iconStatic);
+            return !match || *match != MessageBoxIcon::None;
+        },
+        std::chrono::seconds(2), std::chrono::milliseconds(20));
+    if (match && *match == MessageBoxIcon::None) return MessageBoxIcon::Unrecognised;
+    return match;
 }
 
 MessageBoxIcon RecogniseIcon(HWND iconStatic) {
