@@ -1,14 +1,26 @@
 #include "ui/form1_win.h"
 
-// Browser data page. Until its logic arrives a click does nothing.
+#include "platform/win32/shell_win.h"
+#include "tomcat/tomcat_page.h"
+
+// Browser data page: each button asks the system's browser control panel to
+// delete one kind of data, in a process of its own; nothing is reported.
 
 namespace qm::ui {
+namespace {
 
-void TForm1::cxButton1Click() {}
-void TForm1::cxButton2Click() {}
-void TForm1::cxButton3Click() {}
-void TForm1::cxButton4Click() {}
-void TForm1::cxButton5Click() {}
-void TForm1::cxButton6Click() {}
+void ClearBrowserData(int button) {
+    win32::DesktopShell shell;
+    tomcat::ClearBrowserData(shell, button);
+}
+
+}  // namespace
+
+void TForm1::cxButton1Click() { ClearBrowserData(1); }
+void TForm1::cxButton2Click() { ClearBrowserData(2); }
+void TForm1::cxButton3Click() { ClearBrowserData(3); }
+void TForm1::cxButton4Click() { ClearBrowserData(4); }
+void TForm1::cxButton5Click() { ClearBrowserData(5); }
+void TForm1::cxButton6Click() { ClearBrowserData(6); }
 
 }  // namespace qm::ui

@@ -8,6 +8,7 @@
 
 #include "platform/win32/unique_handle.h"
 #include "sqlserver/instance_page.h"
+#include "tomcat/environment_settings.h"
 #include "ui/form_layout.h"
 
 namespace qm::ui {
@@ -73,6 +74,7 @@ private:
     void ShowPage(int index);
     void Raise(ControlEvent event);
     void DrawPicture(const DRAWITEMSTRUCT& item);
+    void ChangeInstallationDirectory(const tomcat::DirectoryButton& button, std::string_view edit);
     void RunInstancePage(sqlserver::PageOutcome (sqlserver::InstancePage::*action)(std::string_view));
 
     // Control access by the table's names.

@@ -1,13 +1,59 @@
 #include "ui/form1_win.h"
 
-// Tomcat page. Until its logic arrives a click does nothing.
+#include "app/application_win.h"
+#include "platform/win32/environment_win.h"
+#include "platform/win32/process_table_win.h"
+#include "platform/win32/service_manager_win.h"
+#include "platform/win32/shell_win.h"
+#include "services/service_control.h"
+#include "tomcat/tomcat_page.h"
+#include "tomcat/tomcat_service.h"
+
+// Tomcat page: clear the work directory, start as a program, start as a
+// service, stop. Each click works from the environment of that moment.
 
 namespace qm::ui {
+namespace {
 
-void TForm1::cxButton7Click() {}
-void TForm1::cxButton8Click() {}
-void TForm1::cxButton9Click() {}
-void TForm1::cxButton10Click() {}
-bool TForm1::CloseTomcatProcess() { return false; }
+// What the Tomcat buttons work with, for one click.
+struct TomcatSystem {
+    win32::Win32ServiceManager services;
+    app::GuiThreadWaiting waiting;
+    tomcat::ServiceControlStopper stopper{services, waiting};
+    win32::ToolhelpProcessTable processes;
+    win32::CurrentProcessEnvironment environment;
+    win32::DesktopShell shell;
+
+    tomcat::TomcatPorts Ports() { return {stopper, processes, environment, shell}; }
+};
+
+}  // namespace
+
+void TForm1::cxButton7Click() {
+    TomcatSystem system;
+    app::ShowInformationBox(tomcat::ClearWorkDirectory(system.Ports()));
+}
+
+void TForm1::cxButton8Click() {
+    TomcatSystem system;
+    if (const auto notice = tomcat::StartTomcatProgram(system.environment, system.shell))
+        app::ShowInformationBox(*notice);
+}
+
+void TForm1::cxButton9Click() {
+    TomcatSystem system;
+    const std::string result = services::RunService(system.services, system.waiting, tomcat::kTomcatServiceName);
+    app::ShowInformationBox(tomcat::ServiceStartNotice(result));
+}
+
+void TForm1::cxButton10Click() {
+    TomcatSystem system;
+    app::ShowInformationBox(tomcat::StopTomcat(system.Ports()));
+}
+
+bool TForm1::CloseTomcatProcess() {
+    TomcatSystem system;
+    return tomcat::CloseTomcatProcess(system.stopper, system.processes, system.environment);
+}
 
 }  // namespace qm::ui

@@ -10,7 +10,10 @@ export XDG_DATA_HOME=$QM_WINE_DIR/xdg-data
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 
 # Code page 936 for the programs' 8-bit view of the world, as on a Chinese system.
-# Given to Wine only (through env): bash itself has no such locale and would complain.
+# glibc must know the locale too, or Wine cannot turn non-ASCII file names into
+# Unix ones: it is compiled once into the build (tests/wine/prefix does that).
+export LOCPATH=$QM_WINE_DIR/locale
+# Given to Wine only (through env), so that bash never meets a locale it may lack.
 qm_wine() { env LC_ALL=zh_CN.UTF-8 wine "$@"; }
 qm_wineboot() { env LC_ALL=zh_CN.UTF-8 wineboot "$@"; }
 

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "platform/service_manager.h"
+#include "platform/waiting.h"
+#include "tomcat/process_shutdown.h"
+
+namespace qm::tomcat {
+
+// The service half of a Tomcat shutdown, through the service operations.
+class ServiceControlStopper final : public ServiceStopper {
+public:
+    ServiceControlStopper(ServiceManager& manager, Waiting& waiting) noexcept : manager_(manager), waiting_(waiting) {}
+    void Stop(std::string_view service) override;
+    // Down means stopped, or not installed at all (the service does not open
+    // while the manager does). Pending, running, paused or unknown are not
+    // down, and neither is a manager we may not even open.
+    bool IsDown(std::string_view service) override;
+
+private:
+    ServiceManager& manager_;
+    Waiting& waiting_;
+};
+
+}  // namespace qm::tomcat
