@@ -204,6 +204,8 @@ TEST_F(DrivingTabTest, ReadsThePageCaptions) {
     const auto rect = TabItemRect(tab_, 1);
     ASSERT_TRUE(rect);
     EXPECT_GT(rect->right, rect->left);
+    EXPECT_FALSE(TabItemRect(tab_, 5));
+    EXPECT_FALSE(SelectTab(tab_, 5, 100ms));
 }
 
 TEST_F(DrivingTabTest, SwitchesPagesAndTheProgramHears) {

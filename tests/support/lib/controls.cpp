@@ -9,14 +9,6 @@
 namespace qm::test {
 namespace {
 
-std::optional<LRESULT> Send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
-    DWORD_PTR result = 0;
-    if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG | SMTO_BLOCK,
-                             static_cast<UINT>(kSendTimeout.count()), &result))
-        return std::nullopt;
-    return static_cast<LRESULT>(result);
-}
-
 constexpr int kTabCaptionCapacity = 256;
 
 }  // namespace
@@ -31,7 +23,7 @@ bool ClickButton(HWND parent, const std::wstring& caption) {
     return button && PostClick(button);
 }
 
-int TabCount(HWND tab) { return static_cast<int>(Send(tab, TCM_GETITEMCOUNT).value_or(0)); }
+int TabCount(HWND tab) { return static_cast<int>(SendWithTimeout(tab, TCM_GETITEMCOUNT).value_or(0)); }
 
 std::vector<std::wstring> TabCaptions(HWND tab) {
     std::vector<std::wstring> captions;
@@ -47,7 +39,7 @@ std::vector<std::wstring> TabCaptions(HWND tab) {
         item.cchTextMax = kTabCaptionCapacity;
         const wchar_t empty = L'\0';
         if (!remote->WriteValue(item) || !remote->WriteValue(empty, textOffset)) break;
-        if (!Send(tab, TCM_GETITEMW, static_cast<WPARAM>(index), remote->AsLParam()).value_or(FALSE)) break;
+        if (!SendWithTimeout(tab, TCM_GETITEMW, static_cast<WPARAM>(index), remote->AsLParam()).value_or(FALSE)) break;
         wchar_t text[kTabCaptionCapacity] = {};
         if (!remote->Read(text, sizeof(text), textOffset)) break;
         text[kTabCaptionCapacity - 1] = L'\0';
@@ -56,12 +48,12 @@ std::vector<std::wstring> TabCaptions(HWND tab) {
     return captions;
 }
 
-int CurrentTab(HWND tab) { return static_cast<int>(Send(tab, TCM_GETCURSEL).value_or(-1)); }
+int CurrentTab(HWND tab) { return static_cast<int>(SendWithTimeout(tab, TCM_GETCURSEL).value_or(-1)); }
 
 std::optional<RECT> TabItemRect(HWND tab, int index) {
     auto remote = RemoteBuffer::ForWindow(tab, sizeof(RECT));
     if (!remote) return std::nullopt;
-    if (!Send(tab, TCM_GETITEMRECT, static_cast<WPARAM>(index), remote->AsLParam()).value_or(FALSE))
+    if (!SendWithTimeout(tab, TCM_GETITEMRECT, static_cast<WPARAM>(index), remote->AsLParam()).value_or(FALSE))
         return std::nullopt;
     RECT rect{};
     if (!remote->ReadValue(rect)) return std::nullopt;
@@ -78,18 +70,18 @@ bool SelectTab(HWND tab, int index, std::chrono::milliseconds bound) {
     return WaitUntil([&] { return CurrentTab(tab) == index; }, bound);
 }
 
-int ComboCount(HWND combo) { return static_cast<int>(Send(combo, CB_GETCOUNT).value_or(CB_ERR)); }
+int ComboCount(HWND combo) { return static_cast<int>(SendWithTimeout(combo, CB_GETCOUNT).value_or(CB_ERR)); }
 
 std::vector<std::wstring> ComboItems(HWND combo) {
     // CB_GETLBTEXT is marshalled by the system for a combo box that keeps its strings.
     std::vector<std::wstring> items;
     const int count = ComboCount(combo);
     for (int index = 0; index < count; ++index) {
-        const LRESULT length = Send(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(index)).value_or(CB_ERR);
+        const LRESULT length = SendWithTimeout(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(index)).value_or(CB_ERR);
         if (length == CB_ERR) break;
         std::wstring text(static_cast<size_t>(length) + 1, L'\0');
         const LRESULT copied =
-            Send(combo, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data())).value_or(CB_ERR);
+            SendWithTimeout(combo, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data())).value_or(CB_ERR);
         if (copied == CB_ERR) break;
         text.resize(static_cast<size_t>(copied));
         items.push_back(std::move(text));
@@ -97,17 +89,17 @@ std::vector<std::wstring> ComboItems(HWND combo) {
     return items;
 }
 
-int ComboSelection(HWND combo) { return static_cast<int>(Send(combo, CB_GETCURSEL).value_or(CB_ERR)); }
+int ComboSelection(HWND combo) { return static_cast<int>(SendWithTimeout(combo, CB_GETCURSEL).value_or(CB_ERR)); }
 
 bool SelectComboItem(HWND combo, int index) {
-    if (Send(combo, CB_SETCURSEL, static_cast<WPARAM>(index)).value_or(CB_ERR) != index) return false;
+    if (SendWithTimeout(combo, CB_SETCURSEL, static_cast<WPARAM>(index)).value_or(CB_ERR) != index) return false;
     HWND parent = GetParent(combo);
     const WPARAM command = MAKEWPARAM(GetDlgCtrlID(combo), CBN_SELCHANGE);
     return parent && PostMessageW(parent, WM_COMMAND, command, reinterpret_cast<LPARAM>(combo));
 }
 
 bool SetEditText(HWND edit, const std::wstring& text) {
-    return Send(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str())).value_or(FALSE) != FALSE;
+    return SendWithTimeout(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str())).value_or(FALSE) != FALSE;
 }
 
 }  // namespace qm::test

@@ -19,14 +19,6 @@ constexpr size_t kItemTextCapacity = 260;
 
 HWND FolderTree(HWND browser) { return FindChildWindow(browser, {L"SysTreeView32", std::nullopt}); }
 
-std::optional<LRESULT> Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    DWORD_PTR result = 0;
-    if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG | SMTO_BLOCK,
-                             static_cast<UINT>(kSendTimeout.count()), &result))
-        return std::nullopt;
-    return static_cast<LRESULT>(result);
-}
-
 std::wstring LastPathComponent(const std::wstring& path) {
     std::wstring trimmed = path;
     while (trimmed.size() > 1 && (trimmed.back() == L'\\' || trimmed.back() == L'/')) trimmed.pop_back();
@@ -59,7 +51,7 @@ bool SetSelection(HWND browser, const std::wstring& path) {
     auto remote = RemoteBuffer::ForWindow(browser, bytes);
     if (!remote || !remote->Write(path.c_str(), bytes)) return false;
     // Sent, not posted: the remote copy of the path must live until it is handled.
-    return Send(browser, BFFM_SETSELECTIONW, TRUE, remote->AsLParam()).has_value();
+    return SendWithTimeout(browser, BFFM_SETSELECTIONW, TRUE, remote->AsLParam()).has_value();
 }
 
 }  // namespace
@@ -82,7 +74,7 @@ HWND WaitForFolderBrowser(DWORD processId, std::chrono::milliseconds bound) {
     WaitUntil(
         [&] {
             browser = FindFolderBrowser(processId);
-            return browser && Send(FolderTree(browser), TVM_GETCOUNT, 0, 0).value_or(0) > 0;
+            return browser && SendWithTimeout(FolderTree(browser), TVM_GETCOUNT, 0, 0).value_or(0) > 0;
         },
         bound);
     return browser;
@@ -96,7 +88,7 @@ std::wstring FolderBrowserInstruction(HWND browser) {
 std::wstring FolderBrowserSelection(HWND browser) {
     HWND tree = FolderTree(browser);
     if (!tree) return {};
-    const LRESULT selected = Send(tree, TVM_GETNEXTITEM, TVGN_CARET, 0).value_or(0);
+    const LRESULT selected = SendWithTimeout(tree, TVM_GETNEXTITEM, TVGN_CARET, 0).value_or(0);
     if (!selected) return {};
     const size_t textOffset = sizeof(TVITEMW);
     auto remote = RemoteBuffer::ForWindow(tree, textOffset + kItemTextCapacity * sizeof(wchar_t));
@@ -108,7 +100,7 @@ std::wstring FolderBrowserSelection(HWND browser) {
     item.cchTextMax = static_cast<int>(kItemTextCapacity);
     const wchar_t empty = L'\0';
     if (!remote->WriteValue(item) || !remote->WriteValue(empty, textOffset)) return {};
-    if (!Send(tree, TVM_GETITEMW, 0, remote->AsLParam()).value_or(FALSE)) return {};
+    if (!SendWithTimeout(tree, TVM_GETITEMW, 0, remote->AsLParam()).value_or(FALSE)) return {};
     wchar_t text[kItemTextCapacity] = {};
     if (!remote->Read(text, sizeof(text), textOffset)) return {};
     text[kItemTextCapacity - 1] = L'\0';
@@ -116,13 +108,17 @@ std::wstring FolderBrowserSelection(HWND browser) {
 }
 
 bool ChooseFolder(HWND browser, const std::wstring& path, std::chrono::milliseconds bound) {
-    bool followed = false;
-    for (int attempt = 0; attempt < 2 && !followed; ++attempt) {
-        if (!SetSelection(browser, path)) continue;
-        followed = WaitUntil([&] { return TreeShows(FolderBrowserSelection(browser), path); },
-                             std::chrono::seconds(2));
-    }
-    if (!followed) return false;
+    // The tree followed when its selection shows the folder's name, or at
+    // least moved: some folders show a display name of their own ("文档").
+    const std::wstring before = FolderBrowserSelection(browser);
+    const auto followed = [&] {
+        const std::wstring shown = FolderBrowserSelection(browser);
+        return TreeShows(shown, path) || (!shown.empty() && shown != before);
+    };
+    bool selected = false;
+    for (int attempt = 0; attempt < 2 && !selected; ++attempt)
+        selected = SetSelection(browser, path) && WaitUntil(followed, std::chrono::seconds(2));
+    if (!selected) return false;
     HWND ok = GetDlgItem(browser, IDOK);
     return ok && PostClick(ok) && WaitForWindowGone(browser, bound);
 }

@@ -42,7 +42,8 @@ std::optional<MessageBoxIcon> MatchIconPixels(HWND iconStatic) {
         const auto ours = RenderIcon(LoadIconW(nullptr, known.id), shown->width, shown->height, shown->At(0, 0));
         if (!ours) continue;
         size_t differences = 0;
-        for (size_t i = 0; i < shown->colours.size(); ++i) differences += shown->colours[i] != ours->colours[i];
+        for (size_t i = 0; i < shown->colours.size(); ++i)
+            if (shown->colours[i] != ours->colours[i]) ++differences;
         if (differences < fewestDifferences) {
             fewestDifferences = differences;
             best = known.icon;
@@ -66,14 +67,12 @@ std::optional<MessageBoxIcon> RecogniseIconByPixels(HWND iconStatic) {
 }
 
 MessageBoxIcon RecogniseIcon(HWND iconStatic) {
-    DWORD_PTR shown = 0;
-    SendMessageTimeoutW(iconStatic, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK,
-                        static_cast<UINT>(kSendTimeout.count()), &shown);
+    const auto shown = reinterpret_cast<HICON>(SendWithTimeout(iconStatic, STM_GETICON).value_or(0));
     // On Windows the shared system icons have one handle in every process.
     // Wine gives each process its own copies, which another process can
     // neither compare nor draw, so there only the pixels on screen tell.
     for (const auto& known : kKnownIcons)
-        if (shown && LoadIconW(nullptr, known.id) == reinterpret_cast<HICON>(shown)) return known.icon;
+        if (shown && LoadIconW(nullptr, known.id) == shown) return known.icon;
     return RecogniseIconByPixels(iconStatic).value_or(MessageBoxIcon::Unrecognised);
 }
 

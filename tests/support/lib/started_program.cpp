@@ -1,6 +1,7 @@
 #include "support/lib/started_program.h"
 
 #include <algorithm>
+#include <cwchar>
 #include <cwctype>
 #include <map>
 

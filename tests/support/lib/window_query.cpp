@@ -2,6 +2,8 @@
 
 #include "support/lib/wait.h"
 
+#include <algorithm>
+
 namespace qm::test {
 namespace {
 
@@ -25,6 +27,14 @@ BOOL CALLBACK CollectChildWindow(HWND window, LPARAM context) {
 
 }  // namespace
 
+std::optional<LRESULT> SendWithTimeout(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG | SMTO_BLOCK,
+                             static_cast<UINT>(kSendTimeout.count()), &result))
+        return std::nullopt;
+    return static_cast<LRESULT>(result);
+}
+
 std::wstring ClassNameOf(HWND window) {
     wchar_t name[256] = {};
     const int length = GetClassNameW(window, name, 256);
@@ -32,16 +42,12 @@ std::wstring ClassNameOf(HWND window) {
 }
 
 std::wstring ReadWindowText(HWND window) {
-    const UINT flags = SMTO_ABORTIFHUNG | SMTO_BLOCK;
-    const auto timeout = static_cast<UINT>(kSendTimeout.count());
-    DWORD_PTR length = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, flags, timeout, &length)) return {};
-    std::wstring text(length + 1, L'\0');
-    DWORD_PTR copied = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), flags, timeout,
-                             &copied))
-        return {};
-    text.resize(copied < text.size() ? copied : text.size() - 1);
+    const auto length = SendWithTimeout(window, WM_GETTEXTLENGTH);
+    if (!length || *length < 0) return {};
+    std::wstring text(static_cast<size_t>(*length) + 1, L'\0');
+    const auto copied = SendWithTimeout(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    if (!copied || *copied < 0) return {};
+    text.resize(std::min(static_cast<size_t>(*copied), text.size() - 1));
     return text;
 }
 

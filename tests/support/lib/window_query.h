@@ -12,6 +12,9 @@ namespace qm::test {
 // How long one cross-process send may take before we call the target hung.
 inline constexpr std::chrono::milliseconds kSendTimeout{5000};
 
+// SendMessageTimeoutW with that timeout; nullopt when the target did not answer.
+std::optional<LRESULT> SendWithTimeout(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+
 // What a window is matched on; an empty field matches anything.
 struct WindowMatch {
     std::optional<std::wstring> className;
