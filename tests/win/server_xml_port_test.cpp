@@ -1,0 +1,178 @@
+// The port change on real files with the Windows replacer: the path forms
+// that CATALINA_HOME gives, the read-only attribute, and what the swap keeps
+// of the original file.
+#include "platform/win32/file_replace_win.h"
+#include "platform/win32/unique_handle.h"
+#include "platform/win32/wide_text.h"
+#include "support/lib/processes.h"
+#include "tomcat/server_xml_port.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <filesystem>
+#include <string>
+
+namespace qm {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kServerXml =
+    "<?xml version='1.0' encoding='utf-8'?>\r\n"
+    "<Server port=\"8005\" shutdown=\"SHUTDOWN\">\r\n"
+    "  <Service name=\"Catalina\">\r\n"
+    "    <Connector port=\"8080\" protocol=\"HTTP/1.1\" connectionTimeout=\"20000\" redirectPort=\"8443\" />\r\n"
+    "    <Connector port=\"8009\" protocol=\"AJP/1.3\" redirectPort=\"8443\" />\r\n"
+    "  </Service>\r\n"
+    "</Server>\r\n";
+
+const std::string kChangedTo9090 =
+    "<?xml version=\"1.0\" encoding=\"GB2312\"?>\r\n"
+    "<Server port=\"8005\" shutdown=\"SHUTDOWN\">\r\n"
+    "  <Service name=\"Catalina\">\r\n"
+    "    <Connector port=\"9090\" protocol=\"HTTP/1.1\" connectionTimeout=\"20000\" redirectPort=\"8443\" />\r\n"
+    "    <Connector port=\"8009\" protocol=\"AJP/1.3\" redirectPort=\"8443\" />\r\n"
+    "  </Service>\r\n"
+    "</Server>\r\n";
+
+class ServerXmlPortOnWindows : public ::testing::Test {
+protected:
+    void SetUp() override { test::CreateFileWithText(ServerXml(), kServerXml); }
+
+    fs::path Home() const { return scratch.Path() / L"服务器" / L"tomcat6"; }
+    fs::path ServerXml() const { return Home() / L"conf" / L"server.xml"; }
+    std::string HomeText() const { return win32::Narrow(Home().wstring()); }
+    std::string Contents() const { return test::ReadWholeFile(ServerXml()).value_or("<missing>"); }
+    size_t FilesInConf() const {
+        return static_cast<size_t>(std::distance(fs::directory_iterator(Home() / L"conf"), fs::directory_iterator()));
+    }
+    size_t OurTemporaryFiles() const {
+        size_t count = 0;
+        for (const auto& entry : fs::directory_iterator(Home() / L"conf"))
+            if (entry.path().filename().wstring().starts_with(L"qm")) ++count;
+        return count;
+    }
+    DWORD Attributes() const { return GetFileAttributesW(ServerXml().c_str()); }
+
+    tomcat::ConnectorPortOutcome Run(const std::string& path, const std::string& newPort) {
+        return tomcat::WriteConnectorPort(path, newPort, probe, replacer);
+    }
+
+    test::ScratchDirectory scratch;
+    win32::WindowsFileProbe probe;
+    win32::WindowsFileReplacer replacer;
+};
+
+// --- Paths as CATALINA_HOME gives them ----------------------------------------
+
+TEST_F(ServerXmlPortOnWindows, ReadsThroughMixedSeparators) {
+    const std::string path = tomcat::ServerXmlPath(HomeText());
+    ASSERT_NE(path.find("\\tomcat6/conf/server.xml"), std::string::npos) << path;
+    EXPECT_EQ(Run(path, "").shownPort, "8080");
+    EXPECT_EQ(Contents(), kServerXml);
+}
+
+TEST_F(ServerXmlPortOnWindows, ChangesThroughMixedSeparators) {
+    const tomcat::ConnectorPortOutcome outcome = Run(tomcat::ServerXmlPath(HomeText()), "9090");
+    EXPECT_TRUE(outcome.saved);
+    EXPECT_EQ(outcome.shownPort, "9090");
+    EXPECT_EQ(Contents(), kChangedTo9090);
+    EXPECT_EQ(FilesInConf(), 1u);
+}
+
+TEST_F(ServerXmlPortOnWindows, ChangesWithABackslashRightBeforeTheSlash) {
+    const std::string path = tomcat::ServerXmlPath(HomeText() + "\\");
+    ASSERT_NE(path.find("\\tomcat6\\/conf/server.xml"), std::string::npos) << path;
+    EXPECT_EQ(Run(path, "").shownPort, "8080");
+    EXPECT_TRUE(Run(path, "9090").saved);
+    EXPECT_EQ(Contents(), kChangedTo9090);
+    EXPECT_EQ(FilesInConf(), 1u);
+}
+
+TEST_F(ServerXmlPortOnWindows, InstallationWithoutServerXmlShowsNothing) {
+    fs::remove(ServerXml());
+    EXPECT_FALSE(Run(tomcat::ServerXmlPath(HomeText()), "").shownPort.has_value());
+    fs::create_directories(ServerXml());
+    EXPECT_FALSE(Run(tomcat::ServerXmlPath(HomeText()), "9090").shownPort.has_value());
+    EXPECT_FALSE(probe.IsFile(win32::Narrow(ServerXml().wstring())));
+}
+
+// --- The read-only attribute and what the swap keeps ---------------------------
+
+TEST_F(ServerXmlPortOnWindows, ReadOnlyFileIsLeftUntouchedAndNothingShown) {
+    ASSERT_TRUE(SetFileAttributesW(ServerXml().c_str(), FILE_ATTRIBUTE_READONLY));
+    const tomcat::ConnectorPortOutcome outcome = Run(tomcat::ServerXmlPath(HomeText()), "9090");
+    EXPECT_FALSE(outcome.saved);
+    EXPECT_FALSE(outcome.shownPort.has_value());
+    EXPECT_EQ(Contents(), kServerXml);
+    EXPECT_EQ(FilesInConf(), 1u);
+    // Reading never needed to write.
+    EXPECT_EQ(Run(tomcat::ServerXmlPath(HomeText()), "").shownPort, "8080");
+    SetFileAttributesW(ServerXml().c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST_F(ServerXmlPortOnWindows, HiddenAndArchiveAttributesSurviveTheChange) {
+    ASSERT_TRUE(SetFileAttributesW(ServerXml().c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+    ASSERT_TRUE(Run(tomcat::ServerXmlPath(HomeText()), "9090").saved);
+    EXPECT_EQ(Contents(), kChangedTo9090);
+    const DWORD after = Attributes();
+    EXPECT_TRUE(after & FILE_ATTRIBUTE_HIDDEN) << std::hex << after;
+    EXPECT_TRUE(after & FILE_ATTRIBUTE_ARCHIVE) << std::hex << after;
+    EXPECT_EQ(FilesInConf(), 1u);
+}
+
+TEST_F(ServerXmlPortOnWindows, CreationTimeSurvivesTheChange) {
+    FILETIME created{};
+    {
+        win32::UniqueFileHandle file(CreateFileW(ServerXml().c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                                                 OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(file);
+        SYSTEMTIME when{2009, 4, 0, 1, 12, 0, 0, 0};
+        ASSERT_TRUE(SystemTimeToFileTime(&when, &created));
+        ASSERT_TRUE(SetFileTime(file.get(), &created, nullptr, nullptr));
+    }
+    WIN32_FILE_ATTRIBUTE_DATA before{};
+    ASSERT_TRUE(GetFileAttributesExW(ServerXml().c_str(), GetFileExInfoStandard, &before));
+    if (CompareFileTime(&before.ftCreationTime, &created) != 0)
+        GTEST_SKIP() << "this file system does not keep a creation time that is set (Wine on Linux)";
+    ASSERT_TRUE(Run(tomcat::ServerXmlPath(HomeText()), "9090").saved);
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    ASSERT_TRUE(GetFileAttributesExW(ServerXml().c_str(), GetFileExInfoStandard, &data));
+    EXPECT_EQ(CompareFileTime(&data.ftCreationTime, &created), 0);
+}
+
+// --- The replacer on its own ---------------------------------------------------
+
+TEST_F(ServerXmlPortOnWindows, ReplacerRefusesMissingFilesAndDirectories) {
+    std::string reason;
+    EXPECT_FALSE(replacer.Replace(win32::Narrow((Home() / L"conf" / L"absent.xml").wstring()), "x", reason));
+    EXPECT_FALSE(reason.empty());
+    EXPECT_FALSE(replacer.Replace(win32::Narrow((Home() / L"conf").wstring()), "x", reason));
+    EXPECT_EQ(FilesInConf(), 1u);
+}
+
+TEST_F(ServerXmlPortOnWindows, FileHeldOpenByAnotherProgramIsLeftWholeAndOurTemporaryIsGone) {
+    // Tomcat reading its configuration holds the file without sharing it.
+    win32::UniqueFileHandle held(
+        CreateFileW(ServerXml().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(held);
+    std::string reason;
+    EXPECT_FALSE(replacer.Replace(win32::Narrow(ServerXml().wstring()), "new", reason));
+    EXPECT_FALSE(reason.empty());
+    held.reset();
+    EXPECT_EQ(Contents(), kServerXml);
+    // Ours is gone. Wine's ReplaceFileW leaves a temporary of its own
+    // (rf*.tmp) beside the file when it fails; Windows' does not.
+    EXPECT_EQ(OurTemporaryFiles(), 0u);
+}
+
+TEST_F(ServerXmlPortOnWindows, ReplacerWritesLargeContentsWhole) {
+    const std::string large(3 * 1024 * 1024, 'x');
+    std::string reason;
+    ASSERT_TRUE(replacer.Replace(win32::Narrow(ServerXml().wstring()), large, reason)) << reason;
+    EXPECT_EQ(Contents(), large);
+}
+
+}  // namespace
+}  // namespace qm
