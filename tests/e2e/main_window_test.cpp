@@ -204,3 +204,31 @@ TEST(MainWindowWithoutInstallations, OpensWithEmptyDirectoryAndPortEdits) {
 
 }  // namespace
 }  // namespace qm::test
+
+namespace qm::test {
+namespace {
+
+TEST(MainWindowShowCommand, StartsMinimisedWhenAskedTo) {
+    QuillmateSession session = QuillmateSession::Start(ProgramOptions().ShowCommand(SW_SHOWMINNOACTIVE));
+    ASSERT_NE(session.MainWindow(), nullptr);
+    EXPECT_TRUE(WaitUntil([&] { return IsIconic(session.MainWindow()) != FALSE; }));
+}
+
+TEST(MainWindowShowCommand, StartsMaximisedWhenAskedToButKeepsItsSize) {
+    QuillmateSession session = QuillmateSession::Start(ProgramOptions().ShowCommand(SW_SHOWMAXIMIZED));
+    ASSERT_NE(session.MainWindow(), nullptr);
+    EXPECT_TRUE(WaitUntil([&] { return IsZoomed(session.MainWindow()) != FALSE; }));
+    EXPECT_EQ(DescribeWindow(session.MainWindow()).clientSize.cx, 377);
+    EXPECT_EQ(DescribeWindow(session.MainWindow()).clientSize.cy, 363);
+}
+
+TEST(MainWindowShowCommand, AnyOtherCommandShowsItNormally) {
+    QuillmateSession session = QuillmateSession::Start(ProgramOptions().ShowCommand(SW_HIDE));
+    ASSERT_NE(session.MainWindow(), nullptr);
+    EXPECT_TRUE(IsWindowVisible(session.MainWindow()));
+    EXPECT_FALSE(IsIconic(session.MainWindow()));
+    EXPECT_FALSE(IsZoomed(session.MainWindow()));
+}
+
+}  // namespace
+}  // namespace qm::test

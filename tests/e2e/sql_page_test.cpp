@@ -140,3 +140,29 @@ TEST_F(SqlPage, AServiceThatFailsToStartIsReportedAndStartStaysEnabled) {
 
 }  // namespace
 }  // namespace qm::test
+
+namespace qm::test {
+namespace {
+
+// Closing the window while a start waits: the wait goes on, the handler
+// reports, and only then does the program end, with exit code 0.
+TEST_F(SqlPage, ClosingTheWindowDuringAWaitEndsTheProgramOnlyAfterTheHandler) {
+    RegisteredInstances instances({L"QMSLOW"});
+    RegisteredTestService slow({.startDelayMs = 2500}, RegisteredTestService::ExactName{L"MSSQL$QMSLOW"});
+    StartProgram();
+    Pick(L"QMSLOW");
+    ASSERT_TRUE(WaitUntil([&] { return ButtonsAre(true, false); }));
+    ASSERT_TRUE(PostClick(StartButton()));
+    ASSERT_TRUE(WaitUntil([&] { return slow.State() == std::optional<DWORD>(SERVICE_START_PENDING); }));
+    PostMessageW(session_->MainWindow(), WM_CLOSE, 0, 0);
+
+    const HWND box = WaitForMessageBox(session_->ProcessId(), kServiceBound);
+    ASSERT_NE(box, nullptr) << "the waiting handler did not get to report";
+    EXPECT_EQ(ReadMessageBox(box).text, L"【QMSLOW】服务已启动!");
+    EXPECT_TRUE(session_->Program().IsRunning());
+    ASSERT_TRUE(AnswerMessageBox(box));
+    EXPECT_EQ(session_->Program().WaitForExit(std::chrono::seconds(10)), std::optional<DWORD>(0));
+}
+
+}  // namespace
+}  // namespace qm::test
