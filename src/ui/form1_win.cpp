@@ -170,11 +170,11 @@ bool TForm1::HandleContainerMessage(UINT message, WPARAM wParam, LPARAM lParam, 
     case WM_COMMAND: {
         const int index = indexOf(reinterpret_cast<HWND>(lParam));
         if (index < 0) return false;
-        const ControlSpec& spec = controls[static_cast<size_t>(index)];
+        const ControlSpec& row = controls[static_cast<size_t>(index)];
         const WORD code = HIWORD(wParam);
-        if ((spec.kind == ControlKind::Button && code == BN_CLICKED) ||
-            (spec.kind == ControlKind::DropDownList && code == CBN_SELCHANGE))
-            Raise(spec.event);
+        if ((row.kind == ControlKind::Button && code == BN_CLICKED) ||
+            (row.kind == ControlKind::DropDownList && code == CBN_SELCHANGE))
+            Raise(row.event);
         result = 0;
         return true;
     }
@@ -212,9 +212,9 @@ void TForm1::CreateControls() {
     const auto controls = MainWindowControls();
     controls_.assign(controls.size(), nullptr);
     for (size_t i = 0; i < controls.size(); ++i) {
-        const ControlSpec& spec = controls[i];
-        const HWND parent = spec.parent.empty() ? hwnd_ : Control(spec.parent);
-        controls_[i] = CreateControl(spec, parent);
+        const ControlSpec& row = controls[i];
+        const HWND parent = row.parent.empty() ? hwnd_ : Control(row.parent);
+        controls_[i] = CreateControl(row, parent);
         SetWindowLongPtrW(controls_[i], GWLP_ID, kFirstControlId + static_cast<LONG_PTR>(i));
     }
     // The pages fill the page control's display area, known once every tab is in.
@@ -229,17 +229,17 @@ void TForm1::CreateControls() {
     ShowPage(0);
 }
 
-HWND TForm1::CreateControl(const ControlSpec& spec, HWND parent) {
-    const std::wstring caption = win32::Widen(spec.caption);
+HWND TForm1::CreateControl(const ControlSpec& row, HWND parent) {
+    const std::wstring caption = win32::Widen(row.caption);
     DWORD style = WS_CHILD | WS_VISIBLE;
     DWORD exStyle = 0;
     const wchar_t* windowClass = nullptr;
     const wchar_t* text = caption.c_str();
-    int width = Scale(spec.width);
-    int height = Scale(spec.height);
-    HFONT font = FontFor(spec.font);
+    int width = Scale(row.width);
+    int height = Scale(row.height);
+    HFONT font = FontFor(row.font);
 
-    switch (spec.kind) {
+    switch (row.kind) {
     case ControlKind::PageControl:
         windowClass = WC_TABCONTROLW;
         style |= WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
@@ -274,7 +274,7 @@ HWND TForm1::CreateControl(const ControlSpec& spec, HWND parent) {
     case ControlKind::Label: {
         windowClass = WC_STATICW;
         style |= SS_LEFT | SS_NOPREFIX;
-        const SIZE size = TextExtent(spec.caption, font);
+        const SIZE size = TextExtent(row.caption, font);
         width = size.cx;
         height = size.cy;
         break;
@@ -283,7 +283,7 @@ HWND TForm1::CreateControl(const ControlSpec& spec, HWND parent) {
         windowClass = WC_COMBOBOXW;
         style |= CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP;
         // A combo box's height includes its drop-down list.
-        height = Scale(spec.height) + Scale(17) * kDropDownVisibleItems;
+        height = Scale(row.height) + Scale(17) * kDropDownVisibleItems;
         break;
     case ControlKind::Picture:
         windowClass = WC_STATICW;
@@ -291,28 +291,28 @@ HWND TForm1::CreateControl(const ControlSpec& spec, HWND parent) {
         break;
     }
 
-    const HWND control = CreateWindowExW(exStyle, windowClass, text, style, Scale(spec.left), Scale(spec.top), width,
+    const HWND control = CreateWindowExW(exStyle, windowClass, text, style, Scale(row.left), Scale(row.top), width,
                                          height, parent, nullptr, instance_, nullptr);
-    if (!control) throw std::runtime_error("无法创建控件 " + std::string(spec.name));
+    if (!control) throw std::runtime_error("无法创建控件 " + std::string(row.name));
     if (font) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    if (!spec.enabled) EnableWindow(control, FALSE);
-    if (spec.kind == ControlKind::DropDownList) {
+    if (!row.enabled) EnableWindow(control, FALSE);
+    if (row.kind == ControlKind::DropDownList) {
         SendMessageW(control, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), Scale(17));
         SendMessageW(control, CB_SETITEMHEIGHT, 0, Scale(17));
     }
-    if (spec.kind == ControlKind::Page || spec.kind == ControlKind::GroupBox || spec.kind == ControlKind::PageControl)
+    if (row.kind == ControlKind::Page || row.kind == ControlKind::GroupBox || row.kind == ControlKind::PageControl)
         SetWindowSubclass(control, ContainerProc, kContainerSubclassId, reinterpret_cast<DWORD_PTR>(this));
     return control;
 }
 
-HFONT TForm1::FontFor(const FontSpec& spec) {
-    if (spec.face.empty()) return nullptr;
+HFONT TForm1::FontFor(const FontSpec& row) {
+    if (row.face.empty()) return nullptr;
     LOGFONTW lf{};
-    lf.lfHeight = -Scale(spec.height);  // negative: the character height, not the cell height
-    lf.lfWeight = spec.bold ? FW_BOLD : FW_NORMAL;
+    lf.lfHeight = -Scale(row.height);  // negative: the character height, not the cell height
+    lf.lfWeight = row.bold ? FW_BOLD : FW_NORMAL;
     lf.lfCharSet = ANSI_CHARSET;
     lf.lfQuality = DEFAULT_QUALITY;
-    const std::wstring face = win32::Widen(spec.face);
+    const std::wstring face = win32::Widen(row.face);
     face.copy(lf.lfFaceName, LF_FACESIZE - 1);
     fonts_.emplace_back(CreateFontIndirectW(&lf));
     return fonts_.back().get();
