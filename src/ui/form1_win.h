@@ -69,7 +69,7 @@ private:
     bool HandleContainerMessage(UINT, WPARAM, LPARAM, LRESULT& result);
 
     void CreateControls();
-    HWND CreateControl(const ControlSpec& spec, HWND parent);
+    HWND CreateControl(const ControlSpec& row, HWND parent);
     HFONT FontFor(const FontSpec& font);
     void ShowPage(int index);
     void Raise(ControlEvent event);
