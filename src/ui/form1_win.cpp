@@ -109,6 +109,16 @@ LRESULT CALLBACK TForm1::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
 LRESULT CALLBACK TForm1::ContainerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                        DWORD_PTR data) {
     auto* self = reinterpret_cast<TForm1*>(data);
+    if (message == WM_PRINTCLIENT) {
+        // A themed button draws its parent's background into its own DC
+        // first; a group box doing so leaves its caption font selected there
+        // (seen under Wine), and the button's caption came out in it.
+        const HDC dc = reinterpret_cast<HDC>(wParam);
+        const int saved = SaveDC(dc);
+        const LRESULT result = DefSubclassProc(hwnd, message, wParam, lParam);
+        RestoreDC(dc, saved);
+        return result;
+    }
     try {
         LRESULT result = 0;
         if (self->HandleContainerMessage(message, wParam, lParam, result)) return result;
