@@ -7,6 +7,8 @@
 #include "tomcat/process_shutdown.h"
 
 #include <gtest/gtest.h>
+
+#include "win/test_ports.h"
 #include <windows.h>
 
 #include <algorithm>
@@ -16,6 +18,9 @@
 namespace qm {
 namespace {
 
+using test::MapEnvironment;
+using test::NoService;
+
 using namespace std::chrono_literals;
 
 std::wstring Folded(std::wstring text) {
@@ -23,21 +28,6 @@ std::wstring Folded(std::wstring text) {
     return text;
 }
 
-class MapEnvironment : public ProcessEnvironment {
-public:
-    std::map<std::string, std::string, std::less<>> variables;
-    std::string Get(std::string_view name) const override {
-        const auto found = variables.find(name);
-        return found == variables.end() ? std::string() : found->second;
-    }
-    void Set(std::string_view name, std::string_view value) override { variables[std::string(name)] = value; }
-};
-
-class NoService : public tomcat::ServiceStopper {
-public:
-    void Stop(std::string_view) override {}
-    bool IsDown(std::string_view) override { return true; }
-};
 
 TEST(ToolhelpProcessTable, ListsOurOwnProcessUnderItsName) {
     win32::ToolhelpProcessTable table;

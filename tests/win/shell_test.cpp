@@ -8,6 +8,8 @@
 #include "tomcat/tomcat_page.h"
 
 #include <gtest/gtest.h>
+
+#include "win/test_ports.h"
 #include <windows.h>
 
 #include <map>
@@ -15,23 +17,11 @@
 namespace qm {
 namespace {
 
+using test::MapEnvironment;
+using test::NoService;
+
 namespace fs = std::filesystem;
 
-class MapEnvironment : public ProcessEnvironment {
-public:
-    std::map<std::string, std::string, std::less<>> variables;
-    std::string Get(std::string_view name) const override {
-        const auto found = variables.find(name);
-        return found == variables.end() ? std::string() : found->second;
-    }
-    void Set(std::string_view name, std::string_view value) override { variables[std::string(name)] = value; }
-};
-
-class NoService : public tomcat::ServiceStopper {
-public:
-    void Stop(std::string_view) override {}
-    bool IsDown(std::string_view) override { return true; }
-};
 
 // Tomcat's work tree: work\Catalina\localhost\<app> with compiled pages, and
 // a file beside Catalina that must survive.
