@@ -147,7 +147,9 @@ TEST_F(EnvironmentPage, CancelChangesNothingAndShowsNothing) {
     EXPECT_EQ(ReadWindowText(session_->Control("JavaHomeEdit")), L"C:\\old-jdk");
     const auto after = ReadMachineVariable(L"JAVA_HOME");
     EXPECT_EQ(after.has_value(), before.has_value());
-    if (after && before) EXPECT_EQ(after->data, before->data);
+    if (after && before) {
+        EXPECT_EQ(after->data, before->data);
+    }
 }
 
 TEST_F(EnvironmentPage, AValueOfAnotherTypeIsRefusedButTheEditShowsTheChoice) {

@@ -135,13 +135,16 @@ TEST_F(MainWindow, LaysOutEveryControlAsDesigned) {
         const WindowInfo info = DescribeWindow(control);
         EXPECT_EQ(info.className, e.className);
         EXPECT_EQ(info.parent, Session().Control(e.parent));
-        if (e.text) EXPECT_EQ(info.text, e.text);
+        if (e.text) {
+            EXPECT_EQ(info.text, e.text);
+        }
         EXPECT_EQ(info.rectInParent.left, e.left);
         EXPECT_EQ(info.rectInParent.top, e.top);
         if (e.width) {
             EXPECT_EQ(info.rectInParent.right - info.rectInParent.left, e.width);
-            if (e.className != std::wstring(L"ComboBox"))
+            if (e.className != std::wstring(L"ComboBox")) {
                 EXPECT_EQ(info.rectInParent.bottom - info.rectInParent.top, e.height);
+            }
         } else {
             EXPECT_GT(info.rectInParent.right - info.rectInParent.left, 0);
             EXPECT_GT(info.rectInParent.bottom - info.rectInParent.top, 0);
@@ -185,7 +188,9 @@ TEST_F(MainWindow, ShowsEveryPageWhenItsTabIsClicked) {
         ASSERT_TRUE(SelectTab(pages, i)) << i;
         EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(Session().Control(kPages[i])) != FALSE; })) << kPages[i];
         for (int j = 0; j < 5; ++j)
-            if (j != i) EXPECT_FALSE(IsWindowVisible(Session().Control(kPages[j]))) << kPages[j];
+            if (j != i) {
+                EXPECT_FALSE(IsWindowVisible(Session().Control(kPages[j]))) << kPages[j];
+            }
     }
 }
 

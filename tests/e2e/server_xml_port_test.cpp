@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "e2e/quillmate_session.h"
 #include "platform/win32/wide_text.h"
@@ -50,9 +52,10 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
 // every character GB2312 has.
 std::string InGb2312(const std::string& utf8) {
     const std::wstring wide = win32::Widen(utf8);
-    const int size = WideCharToMultiByte(936, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+    const int length = static_cast<int>(wide.size());
+    const int size = WideCharToMultiByte(936, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
     std::string bytes(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(936, 0, wide.data(), static_cast<int>(wide.size()), bytes.data(), size, nullptr, nullptr);
+    WideCharToMultiByte(936, 0, wide.data(), length, bytes.data(), size, nullptr, nullptr);
     return bytes;
 }
 
@@ -86,7 +89,8 @@ protected:
     std::string Contents() const { return ReadWholeFile(ServerXml()).value_or("<missing>"); }
 
     void StartProgram(const std::wstring& catalinaHome) {
-        session_.emplace(QuillmateSession::Start(WithInstallations((scratch_.Path() / L"jdk").wstring(), catalinaHome)));
+        const std::wstring javaHome = (scratch_.Path() / L"jdk").wstring();
+        session_.emplace(QuillmateSession::Start(WithInstallations(javaHome, catalinaHome)));
         ASSERT_NE(session_->MainWindow(), nullptr);
     }
     void StartOnEnvironmentPage() {
