@@ -10,7 +10,8 @@
 namespace qm::ui {
 
 void TForm1::btn_portClick() {
-    const std::optional<tomcat::PortWrite> write = tomcat::PortWriteForClick(Text("TomcatPort"), Text("TomcatHomeEdit"));
+    const std::optional<tomcat::PortWrite> write =
+        tomcat::PortWriteForClick(Text("TomcatPort"), Text("TomcatHomeEdit"));
     if (write) writeXML(write->path, write->newPort);
 }
 

@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -33,8 +35,12 @@ public:
     };
     std::vector<Write> writes;
     bool refuse = false;
+    bool runOutOfMemory = false;
+    bool breakDown = false;
 
     bool Replace(const std::string& path, std::string_view bytes, std::string& reason) override {
+        if (runOutOfMemory) throw std::bad_alloc();
+        if (breakDown) throw std::logic_error("broken");
         if (refuse) {
             reason = "refused";
             return false;
@@ -108,7 +114,9 @@ protected:
         std::ifstream in(path_, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
-    ConnectorPortOutcome Run(const std::string& newPort) { return WriteConnectorPort(path_, newPort, probe_, replacer_); }
+    ConnectorPortOutcome Run(const std::string& newPort) {
+        return WriteConnectorPort(path_, newPort, probe_, replacer_);
+    }
     // What the file would hold after the change, as the replacer got it.
     std::string Written() const { return replacer_.writes.empty() ? std::string() : replacer_.writes.back().bytes; }
 
@@ -320,6 +328,15 @@ TEST_F(ServerXmlPort, RefusedReplaceShowsNothing) {
     EXPECT_FALSE(outcome.saved);
     EXPECT_FALSE(outcome.shownPort.has_value());
     EXPECT_EQ(Read(), kStockLayout);
+}
+
+TEST_F(ServerXmlPort, AnErrorOnTheWayIsSilentButRunningOutOfMemoryIsNot) {
+    Write(kStockLayout);
+    replacer_.breakDown = true;
+    EXPECT_FALSE(Run("9090").shownPort.has_value());
+    replacer_.breakDown = false;
+    replacer_.runOutOfMemory = true;
+    EXPECT_THROW(Run("9090"), std::bad_alloc);
 }
 
 TEST_F(ServerXmlPort, TextGb2312CannotHoldInACommentRefusesTheSave) {

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <string>
+#include <utility>
+
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide_text.h"
 
