@@ -39,6 +39,21 @@ void Dispatch(MSG& msg) {
     DispatchMessageW(&msg);
 }
 
+// The plain message dialog's one button reads "OK" whatever the system's
+// language: the box is renamed as it is activated, from a hook on this
+// thread that lives only for that one box.
+HHOOK g_okButtonHook = nullptr;
+
+LRESULT CALLBACK NameOkButton(int code, WPARAM wParam, LPARAM lParam) {
+    const HHOOK hook = g_okButtonHook;
+    if (code == HCBT_ACTIVATE) {
+        SetDlgItemTextW(reinterpret_cast<HWND>(wParam), IDOK, L"OK");
+        UnhookWindowsHookEx(hook);
+        g_okButtonHook = nullptr;
+    }
+    return CallNextHookEx(hook, code, wParam, lParam);
+}
+
 void ShowBox(std::string_view text, std::string_view caption, UINT flags) {
     MessageBoxW(g_owner, win32::Widen(text).c_str(), win32::Widen(caption).c_str(), flags);
 }
@@ -106,7 +121,12 @@ void ShowErrorBox(std::string_view message) {
 
 void ShowInformationBox(std::string_view text) { ShowBox(text, "提示", MB_OK | MB_ICONINFORMATION); }
 
-void ShowPlainMessage(std::string_view text) { ShowBox(text, ui::kApplicationTitle, MB_OK); }
+void ShowPlainMessage(std::string_view text) {
+    g_okButtonHook = SetWindowsHookExW(WH_CBT, NameOkButton, nullptr, GetCurrentThreadId());
+    ShowBox(text, ui::kApplicationTitle, MB_OK);
+    if (g_okButtonHook) UnhookWindowsHookEx(g_okButtonHook);
+    g_okButtonHook = nullptr;
+}
 
 void ReportEscapedError() noexcept {
     try {
