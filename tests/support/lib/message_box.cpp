@@ -68,6 +68,8 @@ std::optional<MessageBoxIcon> RecogniseIconByPixels(HWND iconStatic) {
 
 MessageBoxIcon RecogniseIcon(HWND iconStatic) {
     const auto shown = reinterpret_cast<HICON>(SendWithTimeout(iconStatic, STM_GETICON).value_or(0));
+    // Wine keeps the icon static in a box without an icon, holding none.
+    if (!shown) return MessageBoxIcon::None;
     // On Windows the shared system icons have one handle in every process.
     // Wine gives each process its own copies, which another process can
     // neither compare nor draw, so there only the pixels on screen tell.
