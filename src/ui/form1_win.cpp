@@ -64,19 +64,9 @@ TForm1::TForm1(HINSTANCE instance, HWND owner) : instance_(instance) {
     hwnd_ = CreateWindowExW(kFormExStyle, kFormClass, win32::Widen(kApplicationTitle).c_str(), kFormStyle,
                             CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, owner, nullptr, instance, this);
     if (!hwnd_) throw std::runtime_error("无法创建主窗口");
-    dpi_ = WindowDpi(hwnd_);
-
-    RECT frame{0, 0, Scale(kClientWidth), Scale(kClientHeight)};
-    AdjustFrameForDpi(frame, kFormStyle, kFormExStyle, dpi_);
-    frameSize_ = {frame.right - frame.left, frame.bottom - frame.top};
-    SetWindowPos(hwnd_, nullptr, 0, 0, frameSize_.cx, frameSize_.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-
-    icon_.reset(static_cast<HICON>(LoadImageW(instance, L"MAINICON", IMAGE_ICON, Scale(32), Scale(32), 0)));
-    smallIcon_.reset(static_cast<HICON>(LoadImageW(instance, L"MAINICON", IMAGE_ICON, Scale(16), Scale(16), 0)));
-    SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.get()));
-    SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
-
     CreateControls();
+    ApplyDpi(WindowDpi(hwnd_));
+    ShowPage(0);
     // An error in FormCreate is reported and ends FormCreate; the window is
     // created and shown all the same.
     app::RunHandler([this] { FormCreate(); });
@@ -148,6 +138,15 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             break;
         }
         break;
+    case WM_DPICHANGED: {
+        // Moved to a monitor of another scale: everything is laid out again
+        // for it, where the system suggests.
+        ApplyDpi(HIWORD(wParam));
+        const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, frameSize_.cx, frameSize_.cy,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
+    }
     case WM_GETMINMAXINFO: {
         // The window has one size; nothing may change it.
         if (frameSize_.cx > 0) {
@@ -227,7 +226,29 @@ void TForm1::CreateControls() {
         controls_[i] = CreateControl(row, parent);
         SetWindowLongPtrW(controls_[i], GWLP_ID, kFirstControlId + static_cast<LONG_PTR>(i));
     }
-    // The pages fill the page control's display area, known once every tab is in.
+}
+
+// Sizes, fonts and icons for the window's dpi: once at creation, and again
+// whenever the window moves to a monitor of another scale.
+void TForm1::ApplyDpi(int dpi) {
+    dpi_ = dpi;
+    RECT frame{0, 0, Scale(kClientWidth), Scale(kClientHeight)};
+    AdjustFrameForDpi(frame, kFormStyle, kFormExStyle, dpi_);
+    frameSize_ = {frame.right - frame.left, frame.bottom - frame.top};
+    SetWindowPos(hwnd_, nullptr, 0, 0, frameSize_.cx, frameSize_.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+
+    icon_.reset(static_cast<HICON>(LoadImageW(instance_, L"MAINICON", IMAGE_ICON, Scale(32), Scale(32), 0)));
+    smallIcon_.reset(static_cast<HICON>(LoadImageW(instance_, L"MAINICON", IMAGE_ICON, Scale(16), Scale(16), 0)));
+    SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.get()));
+    SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
+
+    // The old fonts go only once every control has its new one.
+    std::vector<win32::UniqueFont> oldFonts = std::move(fonts_);
+    fonts_.clear();
+    const auto controls = MainWindowControls();
+    for (size_t i = 0; i < controls.size(); ++i) LayOut(controls[i], controls_[i]);
+
+    // The pages fill the page control's display area, known once its font is set.
     const HWND pageControl = Control("PageControl1");
     RECT area;
     GetClientRect(pageControl, &area);
@@ -236,7 +257,26 @@ void TForm1::CreateControls() {
         if (controls[i].kind == ControlKind::Page)
             SetWindowPos(controls_[i], nullptr, area.left, area.top, area.right - area.left, area.bottom - area.top,
                          SWP_NOZORDER | SWP_NOACTIVATE);
-    ShowPage(0);
+    InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void TForm1::LayOut(const ControlSpec& row, HWND control) {
+    if (row.kind == ControlKind::Page) return;
+    const HFONT font = FontFor(row.font);
+    if (font) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    int width = Scale(row.width);
+    int height = Scale(row.height);
+    if (row.kind == ControlKind::Label) {
+        const SIZE size = TextExtent(row.caption, font);
+        width = size.cx;
+        height = size.cy;
+    } else if (row.kind == ControlKind::DropDownList) {
+        SendMessageW(control, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), Scale(17));
+        SendMessageW(control, CB_SETITEMHEIGHT, 0, Scale(17));
+        // A combo box's height includes its drop-down list.
+        height = Scale(row.height) + Scale(17) * kDropDownVisibleItems;
+    }
+    SetWindowPos(control, nullptr, Scale(row.left), Scale(row.top), width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 HWND TForm1::CreateControl(const ControlSpec& row, HWND parent) {
@@ -245,9 +285,6 @@ HWND TForm1::CreateControl(const ControlSpec& row, HWND parent) {
     DWORD exStyle = 0;
     const wchar_t* windowClass = nullptr;
     const wchar_t* text = caption.c_str();
-    int width = Scale(row.width);
-    int height = Scale(row.height);
-    HFONT font = FontFor(row.font);
 
     switch (row.kind) {
     case ControlKind::PageControl:
@@ -281,19 +318,13 @@ HWND TForm1::CreateControl(const ControlSpec& row, HWND parent) {
         style |= ES_AUTOHSCROLL | WS_TABSTOP;
         exStyle = WS_EX_CLIENTEDGE;
         break;
-    case ControlKind::Label: {
+    case ControlKind::Label:
         windowClass = WC_STATICW;
         style |= SS_LEFT | SS_NOPREFIX;
-        const SIZE size = TextExtent(row.caption, font);
-        width = size.cx;
-        height = size.cy;
         break;
-    }
     case ControlKind::DropDownList:
         windowClass = WC_COMBOBOXW;
         style |= CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP;
-        // A combo box's height includes its drop-down list.
-        height = Scale(row.height) + Scale(17) * kDropDownVisibleItems;
         break;
     case ControlKind::Picture:
         windowClass = WC_STATICW;
@@ -301,15 +332,11 @@ HWND TForm1::CreateControl(const ControlSpec& row, HWND parent) {
         break;
     }
 
-    const HWND control = CreateWindowExW(exStyle, windowClass, text, style, Scale(row.left), Scale(row.top), width,
-                                         height, parent, nullptr, instance_, nullptr);
+    // Placed and given its font by LayOut, for the window's dpi.
+    const HWND control = CreateWindowExW(exStyle, windowClass, text, style, 0, 0, 0, 0, parent, nullptr, instance_,
+                                         nullptr);
     if (!control) throw std::runtime_error("无法创建控件 " + std::string(row.name));
-    if (font) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     if (!row.enabled) EnableWindow(control, FALSE);
-    if (row.kind == ControlKind::DropDownList) {
-        SendMessageW(control, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), Scale(17));
-        SendMessageW(control, CB_SETITEMHEIGHT, 0, Scale(17));
-    }
     if (row.kind == ControlKind::Page || row.kind == ControlKind::GroupBox || row.kind == ControlKind::PageControl)
         SetWindowSubclass(control, ContainerProc, kContainerSubclassId, reinterpret_cast<DWORD_PTR>(this));
     return control;

@@ -70,6 +70,8 @@ private:
 
     void CreateControls();
     HWND CreateControl(const ControlSpec& row, HWND parent);
+    void ApplyDpi(int dpi);
+    void LayOut(const ControlSpec& row, HWND control);
     HFONT FontFor(const FontSpec& font);
     void ShowPage(int index);
     void Raise(ControlEvent event);

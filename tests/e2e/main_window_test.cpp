@@ -237,3 +237,50 @@ TEST(MainWindowShowCommand, AnyOtherCommandShowsItNormally) {
 
 }  // namespace
 }  // namespace qm::test
+
+namespace qm::test {
+namespace {
+
+// The prefix's display scale for one test (Wine reads it at each program's start).
+class DisplayScale {
+public:
+    explicit DisplayScale(DWORD dpi) {
+        RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_,
+                        nullptr);
+        DWORD size = sizeof before_;
+        hadValue_ = RegQueryValueExW(key_, L"LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&before_), &size) ==
+                    ERROR_SUCCESS;
+        RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
+    }
+    ~DisplayScale() {
+        if (hadValue_) RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&before_),
+                                      sizeof before_);
+        else RegDeleteValueW(key_, L"LogPixels");
+        RegCloseKey(key_);
+    }
+
+private:
+    HKEY key_ = nullptr;
+    DWORD before_ = 0;
+    bool hadValue_ = false;
+};
+
+TEST(MainWindowAt144Dpi, ScalesTheWholeLayoutByOneAndAHalf) {
+    DisplayScale scale(144);
+    QuillmateSession session = QuillmateSession::Start();
+    ASSERT_NE(session.MainWindow(), nullptr);
+    const WindowInfo main = DescribeWindow(session.MainWindow());
+    EXPECT_EQ(main.clientSize.cx, 566);  // 377 x 1.5, rounded
+    EXPECT_EQ(main.clientSize.cy, 545);  // 363 x 1.5
+    const WindowInfo port = DescribeWindow(session.Control("TomcatPort"));
+    EXPECT_EQ(port.rectInParent.left, 288);
+    EXPECT_EQ(port.rectInParent.top, 141);
+    EXPECT_EQ(port.rectInParent.right - port.rectInParent.left, 98);  // 65 x 1.5, rounded
+    const WindowInfo button = DescribeWindow(session.Control("cxButton10"));
+    EXPECT_EQ(button.rectInParent.left, 144);
+    EXPECT_EQ(button.rectInParent.top, 393);
+    EXPECT_EQ(button.rectInParent.bottom - button.rectInParent.top, 53);  // 35 x 1.5, rounded
+}
+
+}  // namespace
+}  // namespace qm::test
