@@ -10,6 +10,7 @@
 #include "e2e/quillmate_session.h"
 #include "platform/win32/unique_handle.h"
 #include "support/lib/controls.h"
+#include "support/lib/message_box.h"
 #include "support/lib/wait.h"
 #include "support/lib/window_query.h"
 
@@ -134,6 +135,30 @@ TEST(SingleInstance, AnotherKindOfObjectBearingTheNameLeavesTheGuardInactive) {
     QuillmateSession second = QuillmateSession::Start();
     EXPECT_NE(second.MainWindow(), nullptr);
     EXPECT_NE(second.ProcessId(), first.ProcessId());
+}
+
+}  // namespace
+}  // namespace qm::test
+
+namespace qm::test {
+namespace {
+
+TEST(SingleInstance, SecondStartBringsTheFirstsOpenBoxForwardNotItsDisabledWindow) {
+    QuillmateSession first = QuillmateSession::Start(WithInstallations(L"", L""));
+    // Without a Tomcat directory the clear button answers at once with a box.
+    ASSERT_TRUE(PostClick(first.Control("cxButton7")));
+    const HWND box = WaitForMessageBox(first.ProcessId());
+    ASSERT_NE(box, nullptr);
+    StartedProgram other = StartedProgram::Start(SiblingProgramPath(L"qm_fixture_window.exe"));
+    const HWND otherWindow = WaitForTopLevelWindow(other.ProcessId(), {std::nullopt, std::nullopt});
+    ASSERT_NE(otherWindow, nullptr);
+    SetForegroundWindow(otherWindow);
+    ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == otherWindow; }));
+
+    StartedProgram second = StartSecond();
+    EXPECT_EQ(second.WaitForExit(kSecondStartBound), std::optional<DWORD>(0));
+    EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == box; }));
+    EXPECT_TRUE(AnswerMessageBox(box));
 }
 
 }  // namespace
