@@ -243,7 +243,7 @@ void TForm1::ApplyDpi(int dpi) {
     SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
 
     // The old fonts go only once every control has its new one.
-    std::vector<win32::UniqueFont> oldFonts = std::move(fonts_);
+    std::vector<SharedFont> oldFonts = std::move(fonts_);
     fonts_.clear();
     const auto controls = MainWindowControls();
     for (size_t i = 0; i < controls.size(); ++i) LayOut(controls[i], controls_[i]);
@@ -342,17 +342,21 @@ HWND TForm1::CreateControl(const ControlSpec& row, HWND parent) {
     return control;
 }
 
-HFONT TForm1::FontFor(const FontSpec& row) {
-    if (row.face.empty()) return nullptr;
+// Controls that ask for the same font share one: a handful of fonts for 34
+// controls, which is most of the window's creation time under Wine.
+HFONT TForm1::FontFor(const FontSpec& font) {
+    if (font.face.empty()) return nullptr;
+    for (const SharedFont& shared : fonts_)
+        if (shared.spec == font) return shared.font.get();
     LOGFONTW lf{};
-    lf.lfHeight = -Scale(row.height);  // negative: the character height, not the cell height
-    lf.lfWeight = row.bold ? FW_BOLD : FW_NORMAL;
+    lf.lfHeight = -Scale(font.height);  // negative: the character height, not the cell height
+    lf.lfWeight = font.bold ? FW_BOLD : FW_NORMAL;
     lf.lfCharSet = ANSI_CHARSET;
     lf.lfQuality = DEFAULT_QUALITY;
-    const std::wstring face = win32::Widen(row.face);
+    const std::wstring face = win32::Widen(font.face);
     face.copy(lf.lfFaceName, LF_FACESIZE - 1);
-    fonts_.emplace_back(CreateFontIndirectW(&lf));
-    return fonts_.back().get();
+    fonts_.push_back({font, win32::UniqueFont(CreateFontIndirectW(&lf))});
+    return fonts_.back().font.get();
 }
 
 void TForm1::ShowPage(int index) {

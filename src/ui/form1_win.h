@@ -91,7 +91,11 @@ private:
     HWND hwnd_ = nullptr;
     int dpi_ = kDesignDpi;
     std::vector<HWND> controls_;  // one per table row, same order
-    std::vector<win32::UniqueFont> fonts_;
+    struct SharedFont {
+        FontSpec spec;
+        win32::UniqueFont font;
+    };
+    std::vector<SharedFont> fonts_;
     win32::UniqueIcon icon_;
     win32::UniqueIcon smallIcon_;
     HBRUSH background_ = GetSysColorBrush(COLOR_BTNFACE);

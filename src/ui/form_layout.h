@@ -25,6 +25,8 @@ struct FontSpec {
     std::string_view face;  // empty: the control has no font of its own
     int height = 0;         // character height in pixels at 96 dpi
     bool bold = false;
+
+    bool operator==(const FontSpec&) const = default;
 };
 
 struct ControlSpec {
