@@ -342,7 +342,7 @@ HWND TForm1::CreateControl(const ControlSpec& row, HWND parent) {
     return control;
 }
 
-// Controls that ask for the same font share one: six fonts serve the 34 controls.
+// Controls that ask for the same font share one: seven fonts serve the 34 controls.
 HFONT TForm1::FontFor(const FontSpec& font) {
     if (font.face.empty()) return nullptr;
     for (const SharedFont& shared : fonts_)
