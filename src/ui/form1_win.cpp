@@ -277,6 +277,14 @@ void TForm1::LayOut(const ControlSpec& row, HWND control) {
         height = Scale(row.height) + Scale(17) * kDropDownVisibleItems;
     }
     SetWindowPos(control, nullptr, Scale(row.left), Scale(row.top), width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (row.kind == ControlKind::DropDownList) {
+        // The closed box is its selection field plus borders whose size the
+        // theme decides: grow or shrink the field until the box has its height.
+        RECT closed;
+        GetWindowRect(control, &closed);
+        const int field = Scale(17) + Scale(row.height) - (closed.bottom - closed.top);
+        SendMessageW(control, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field);
+    }
 }
 
 HWND TForm1::CreateControl(const ControlSpec& row, HWND parent) {

@@ -142,9 +142,7 @@ TEST_F(MainWindow, LaysOutEveryControlAsDesigned) {
         EXPECT_EQ(info.rectInParent.top, e.top);
         if (e.width) {
             EXPECT_EQ(info.rectInParent.right - info.rectInParent.left, e.width);
-            if (e.className != std::wstring(L"ComboBox")) {
-                EXPECT_EQ(info.rectInParent.bottom - info.rectInParent.top, e.height);
-            }
+            EXPECT_EQ(info.rectInParent.bottom - info.rectInParent.top, e.height);
         } else {
             EXPECT_GT(info.rectInParent.right - info.rectInParent.left, 0);
             EXPECT_GT(info.rectInParent.bottom - info.rectInParent.top, 0);
