@@ -181,8 +181,11 @@ bool TForm1::HandleContainerMessage(UINT message, WPARAM wParam, LPARAM lParam, 
         if (index < 0) return false;
         const ControlSpec& row = controls[static_cast<size_t>(index)];
         const WORD code = HIWORD(wParam);
-        if ((row.kind == ControlKind::Button && code == BN_CLICKED) ||
-            (row.kind == ControlKind::DropDownList && code == CBN_SELCHANGE))
+        // A disabled control raises nothing, whatever sent the notification
+        // (Wine lets a BM_CLICK through to a disabled button).
+        const bool enabled = IsWindowEnabled(reinterpret_cast<HWND>(lParam)) != FALSE;
+        if (enabled && ((row.kind == ControlKind::Button && code == BN_CLICKED) ||
+                        (row.kind == ControlKind::DropDownList && code == CBN_SELCHANGE)))
             Raise(row.event);
         result = 0;
         return true;

@@ -314,3 +314,24 @@ TEST(MainWindowKeyboard, TabReachesTheFirstButtonAndEnterPressesIt) {
 
 }  // namespace
 }  // namespace qm::test
+
+namespace qm::test {
+namespace {
+
+TEST(MainWindowDisabledButtons, RaiseNothingEvenWhenSentAClick) {
+    QuillmateSession session = QuillmateSession::Start(WithInstallations(L"", L""));
+    ASSERT_NE(session.MainWindow(), nullptr);
+    ASSERT_FALSE(IsWindowEnabled(session.Control("cxButton13")));
+    // Straight to the disabled start button, then to a button that answers
+    // with a box at once: handlers run in order, so a start handler run by the
+    // first click would have shown its box first.
+    PostMessageW(session.Control("cxButton13"), BM_CLICK, 0, 0);
+    ASSERT_TRUE(PostClick(session.Control("cxButton7")));
+    const HWND box = WaitForMessageBox(session.ProcessId());
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(ReadMessageBox(box).text, L"未设置Tomcat安装目录(CATALINA_HOME)!");
+    EXPECT_TRUE(AnswerMessageBox(box));
+}
+
+}  // namespace
+}  // namespace qm::test
