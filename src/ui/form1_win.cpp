@@ -357,7 +357,7 @@ HWND TForm1::CreateControl(const ControlSpec& row, HWND parent) {
 HFONT TForm1::FontFor(const FontSpec& font) {
     if (font.face.empty()) return nullptr;
     for (const SharedFont& shared : fonts_)
-        if (shared.spec == font) return shared.font.get();
+        if (shared.wanted == font) return shared.font.get();
     LOGFONTW lf{};
     lf.lfHeight = -Scale(font.height);  // negative: the character height, not the cell height
     lf.lfWeight = font.bold ? FW_BOLD : FW_NORMAL;

@@ -92,7 +92,7 @@ private:
     int dpi_ = kDesignDpi;
     std::vector<HWND> controls_;  // one per table row, same order
     struct SharedFont {
-        FontSpec spec;
+        FontSpec wanted;
         win32::UniqueFont font;
     };
     std::vector<SharedFont> fonts_;
