@@ -69,7 +69,7 @@ bool CreateOwnerWindow(HINSTANCE instance) {
     wc.lpszClassName = kOwnerClass;
     RegisterClassExW(&wc);
     // Never seen itself: zero size and never shown.
-    g_owner = CreateWindowExW(0, kOwnerClass, L"", WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 0, 0, 0, 0,
+    g_owner = CreateWindowExW(0, kOwnerClass, L"", WS_POPUP, 0, 0, 0, 0,
                               nullptr, nullptr, instance, nullptr);
     return g_owner != nullptr;
 }

@@ -87,6 +87,10 @@ TEST_F(MainWindow, IsAFixedWindowCalledQuillmateWithTheDesignedClientArea) {
     ASSERT_NE(owner, nullptr);
     EXPECT_EQ(ReadWindowText(owner), L"Quillmate");
     EXPECT_FALSE(IsWindowVisible(owner));
+    RECT ownerRect;
+    ASSERT_TRUE(GetWindowRect(owner, &ownerRect));
+    EXPECT_EQ(ownerRect.right - ownerRect.left, 0);
+    EXPECT_EQ(ownerRect.bottom - ownerRect.top, 0);
 }
 
 TEST_F(MainWindow, IsCentredOnTheVirtualScreen) {
