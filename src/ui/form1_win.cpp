@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "app/application_win.h"
+#include "platform/win32/environment_win.h"
 #include "platform/win32/wide_text.h"
 #include "ui/dpi_win.h"
 
@@ -45,16 +46,6 @@ SIZE TextExtent(std::string_view text, HFONT font) {
     SelectObject(dc, old);
     ReleaseDC(nullptr, dc);
     return size;
-}
-
-std::string ReadEnvironmentVariable(const char* name) {
-    const std::wstring wideName = win32::Widen(name);
-    const DWORD needed = GetEnvironmentVariableW(wideName.c_str(), nullptr, 0);
-    if (needed == 0) return {};
-    std::wstring value(needed, L'\0');
-    const DWORD length = GetEnvironmentVariableW(wideName.c_str(), value.data(), needed);
-    value.resize(length < needed ? length : 0);
-    return win32::Narrow(value);
 }
 
 }  // namespace
@@ -449,8 +440,9 @@ void TForm1::SetText(std::string_view name, std::string_view text) {
 void TForm1::SetEnabled(std::string_view name, bool enabled) { EnableWindow(Control(name), enabled ? TRUE : FALSE); }
 
 void TForm1::FormCreate() {
-    const std::string catalinaHome = ReadEnvironmentVariable("CATALINA_HOME");
-    const std::string javaHome = ReadEnvironmentVariable("JAVA_HOME");
+    const win32::CurrentProcessEnvironment environment;
+    const std::string catalinaHome = environment.Get("CATALINA_HOME");
+    const std::string javaHome = environment.Get("JAVA_HOME");
     SetText("JavaHomeEdit", javaHome);
     SetText("TomcatHomeEdit", catalinaHome);
     if (!catalinaHome.empty()) writeXML(catalinaHome + "/conf/server.xml", "");

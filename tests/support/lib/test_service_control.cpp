@@ -1,6 +1,7 @@
 #include "support/lib/test_service_control.h"
 
 #include "platform/win32/wide_text.h"
+#include "support/lib/started_program.h"
 #include "support/lib/wait.h"
 
 #include <atomic>
@@ -17,7 +18,7 @@ std::wstring UniqueServiceName(const std::wstring& prefix) {
 }
 
 std::wstring CommandLine(const TestServiceBehaviour& behaviour) {
-    std::wstring line = L"\"" + ProgramBesideThisOne(L"qm_test_service.exe") + L"\"";
+    std::wstring line = L"\"" + SiblingProgramPath(L"qm_test_service.exe") + L"\"";
     if (behaviour.startDelayMs) line += L" --start-delay-ms " + std::to_wstring(behaviour.startDelayMs);
     if (behaviour.failStart) line += L" --fail-start";
     if (behaviour.stopDelayMs) line += L" --stop-delay-ms " + std::to_wstring(behaviour.stopDelayMs);
@@ -30,19 +31,6 @@ std::runtime_error Failure(const char* what) {
 }
 
 }  // namespace
-
-std::wstring ProgramBesideThisOne(const std::wstring& fileName) {
-    std::vector<wchar_t> path(MAX_PATH);
-    for (;;) {
-        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0) throw Failure("GetModuleFileNameW");
-        if (length < path.size()) {
-            std::wstring self(path.data(), length);
-            return self.substr(0, self.find_last_of(L"\\/") + 1) + fileName;
-        }
-        path.resize(path.size() * 2);
-    }
-}
 
 RegisteredTestService::RegisteredTestService(const TestServiceBehaviour& behaviour, const std::wstring& namePrefix)
     : wideName_(UniqueServiceName(namePrefix)), name_(win32::Narrow(wideName_)) {
