@@ -12,12 +12,6 @@
 namespace qm::test {
 namespace {
 
-HWND FocusOf(HWND window) {
-    GUITHREADINFO info{};
-    info.cbSize = sizeof info;
-    return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
-}
-
 // Moves the box off the main window, so a click on the window's buttons
 // meets the window and not the box.
 bool MoveAside(HWND box, HWND main) {
