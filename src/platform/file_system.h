@@ -19,8 +19,9 @@ public:
 // number, for the reason a failed save gives; the logic acts on the outcome.
 enum class FileOutcome {
     Done,
-    NameTaken,  // something already has that name
-    InUse,      // another program holds the file; a later try may work
+    NameTaken,    // something already has that name
+    InUse,        // another program holds the file; a later try may work
+    Unsupported,  // the file system has no such thing (FAT keeps no security)
     Failed,
 };
 

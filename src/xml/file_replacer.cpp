@@ -35,6 +35,8 @@ std::string ReplacementName(std::string_view original, std::uint32_t number) {
   return name;
 }
 
+bool KeptOrNone(const FileStatus& status) { return status.Done() || status.outcome == FileOutcome::Unsupported; }
+
 std::string Failure(std::string_view what, const std::string& path, const FileStatus& status) {
   return std::string(what) + " " + path + " (error " + std::to_string(status.code) + ")";
 }
@@ -106,9 +108,10 @@ bool WholeFileReplacer::Replace(const std::string& path, std::string_view bytes,
   };
   if (const FileStatus status = file->Write(bytes); !status.Done())
     return abandon("cannot write the new contents of", status);
-  if (const FileStatus status = file->TakeAttributesOf(path); !status.Done())
+  // What the file system does not have, the old file did not have either.
+  if (const FileStatus status = file->TakeAttributesOf(path); !KeptOrNone(status))
     return abandon("cannot keep the attributes of", status);
-  if (const FileStatus status = file->TakeAccessRulesOf(path); !status.Done())
+  if (const FileStatus status = file->TakeAccessRulesOf(path); !KeptOrNone(status))
     return abandon("cannot keep the access rules of", status);
   // Only a user with the right to restore files may give a file to somebody
   // else; for anyone else the new file is theirs, as a file they wrote anew

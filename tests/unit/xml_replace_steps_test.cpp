@@ -25,13 +25,15 @@ struct FakeFile {
   bool readOnly = false;
 };
 
-// Files in memory, by path. Any step can be made to fail; the rename can be
-// refused as in use a number of times, or can lose the old file as it fails.
+// Files in memory, by path. Any step can be made to fail, or to find the file
+// system without what it would keep; the rename can be refused as in use a
+// number of times, or can lose the old file as it fails.
 class FakeFileSystem final : public FileSystem {
  public:
   std::map<std::string, FakeFile> files;
   std::vector<std::string> directories;
   std::set<Step> failing;
+  std::set<Step> unsupported;
   int nameTakenTimes = 0;
   int inUseTimes = 0;
   bool moveLosesTheOriginal = false;
@@ -106,6 +108,7 @@ class FakeNewFile final : public NewFile {
   FakeFile& File() { return system_.files.at(path_); }
   FileStatus Take(Step step, std::string FakeFile::*part, const std::string& original) {
     if (system_.Fails(step)) return FakeFileSystem::Fail();
+    if (system_.unsupported.contains(step)) return {FileOutcome::Unsupported, 50};
     File().*part = system_.files.at(original).*part;
     return {};
   }
@@ -191,6 +194,13 @@ TEST_F(ReplaceSteps, AnOwnerThatCannotBeGivenDoesNotStopTheSave) {
   EXPECT_EQ(files_.files.at(kPath).bytes, "new bytes");
   EXPECT_EQ(files_.files.at(kPath).accessRules, "administrators only");
   EXPECT_EQ(files_.files.at(kPath).owner, "the saver");
+}
+
+TEST_F(ReplaceSteps, AFileSystemWithoutAttributesOrSecuritySavesAllTheSame) {
+  files_.unsupported = {Step::Attributes, Step::AccessRules, Step::Owner};
+  ASSERT_TRUE(Replace()) << reason_;
+  EXPECT_EQ(files_.files.at(kPath).bytes, "new bytes");
+  EXPECT_EQ(Names(), std::vector<std::string>{"server.xml"});
 }
 
 TEST_F(ReplaceSteps, ANameAlreadyTakenIsPassedOver) {

@@ -29,6 +29,10 @@ FileStatus StatusOf(DWORD error) {
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
         return {FileOutcome::InUse, error};
+    case ERROR_NOT_SUPPORTED:
+    case ERROR_INVALID_FUNCTION:
+    case ERROR_CALL_NOT_IMPLEMENTED:
+        return {FileOutcome::Unsupported, error};
     default:
         return {FileOutcome::Failed, error};
     }
