@@ -9,9 +9,9 @@ namespace {
 constexpr std::string_view kMarker = ".qm-";
 constexpr std::string_view kSuffix = ".tmp";
 constexpr int kNameAttempts = 8;
-// Another program (a reader, a virus scanner) may hold the old file for a
-// moment, which blocks a rename over it; half a second covers such a look.
-constexpr int kMoveAttempts = 20;
+// Another program (a reader, a virus scanner) may hold either file for a
+// moment, which blocks the rename; a second covers such a look.
+constexpr int kMoveAttempts = 40;
 constexpr unsigned kMovePauseMilliseconds = 25;
 
 char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
