@@ -190,6 +190,9 @@ TEST_F(ServerXmlReplace, KilledAtAnyMomentOfASaveTheFileIsWholeAndTheNextSaveCle
         StartOnEnvironmentPage();
         const std::string before = Contents();
         const std::vector<std::string> leftBefore = Leftovers();
+        const auto isNew = [&](const std::string& name) {
+            return std::find(leftBefore.begin(), leftBefore.end(), name) == leftBefore.end();
+        };
         const std::string port = kill % 2 == 0 ? "9090" : "8181";
         ClickChange(port);
         if (kill < kSpreadKills) {
@@ -197,7 +200,7 @@ TEST_F(ServerXmlReplace, KilledAtAnyMomentOfASaveTheFileIsWholeAndTheNextSaveCle
             ASSERT_FALSE(session_->Program().WaitForExit(
                 std::chrono::duration_cast<std::chrono::milliseconds>(save * kill / (kSpreadKills - 1))));
         } else {
-            WaitUntil([&] { return Leftovers().size() > leftBefore.size(); },
+            WaitUntil([&] { return std::ranges::any_of(Leftovers(), isNew); },
                       3 * std::chrono::duration_cast<std::chrono::milliseconds>(save), std::chrono::milliseconds(1));
         }
         session_->Program().Terminate();
@@ -209,7 +212,7 @@ TEST_F(ServerXmlReplace, KilledAtAnyMomentOfASaveTheFileIsWholeAndTheNextSaveCle
         ++(after == before ? oldLeft : newLeft);
         for (const std::string& name : Leftovers()) {
             EXPECT_TRUE(xml::IsReplacementOf(name, "server.xml")) << name;
-            if (std::find(leftBefore.begin(), leftBefore.end(), name) == leftBefore.end()) ++newFileLeft;
+            if (isNew(name)) ++newFileLeft;
         }
     }
     std::cout << "kills: " << kSpreadKills + kKillsBesideTheNewFile << " in saves of "
