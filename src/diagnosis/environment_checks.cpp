@@ -1,5 +1,7 @@
 // A variable as this process has it against the machine's environment key.
 
+#include <algorithm>
+
 #include "diagnosis/checks.h"
 
 namespace qm::diagnosis {
@@ -40,11 +42,10 @@ void CheckMachineValue(const Inspectors& inspectors, std::string_view variable, 
         rows.Add(item, Status::Ok, "与系统环境变量一致");
         return;
     }
-    const std::string machineText = machine.empty() ? "（未设置）" : machine;
-    const std::string ownText = own.empty() ? "（未设置）" : own;
+    const std::string ownText = own.empty() ? "本程序中没有设置" : "本程序中为 " + own;
+    const std::string machineText = machine.empty() ? "系统环境变量中没有设置" : "系统环境变量中为 " + machine;
     rows.Add(item, Status::Notice,
-             "本程序中为 " + ownText + "，系统环境变量中为 " + machineText +
-                 "：已经运行的程序（命令行窗口、重启之前的服务管理器）仍看到旧值");
+             ownText + "，" + machineText + "：改动之前已经运行的程序（命令行窗口、重启之前的服务管理器）仍看到旧值");
 }
 
 }  // namespace qm::diagnosis

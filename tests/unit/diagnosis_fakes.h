@@ -5,15 +5,17 @@
 
 #include "diagnosis/diagnose.h"
 #include "diagnosis/pe_header.h"
-#include "unit/tomcat_fakes.h"
-
-#include <gtest/gtest.h>
+// Free of the test framework, so the benchmark runs over the same machine.
+#include "tomcat_fakes.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -171,8 +173,7 @@ struct FakeMachine {
     std::string catalinaHome;
 
     FakeMachine() {
-        const std::filesystem::path directory =
-            std::filesystem::temp_directory_path() / ("qm_diagnosis_" + std::string(CurrentTest().test_suite_name()) + "_" + CurrentTest().name());
+        const std::filesystem::path directory = UnusedDirectory();
         std::filesystem::create_directories(directory / "conf");
         catalinaHome = directory.string();
         environment.variables["JAVA_HOME"] = javaHome;
@@ -197,13 +198,29 @@ struct FakeMachine {
         std::filesystem::remove_all(catalinaHome, ignored);
     }
 
-    static const ::testing::TestInfo& CurrentTest() { return *::testing::UnitTest::GetInstance()->current_test_info(); }
+    static std::filesystem::path UnusedDirectory() {
+        static std::atomic<int> made{0};
+        const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+        return std::filesystem::temp_directory_path() /
+               ("qm_diagnosis_" + std::to_string(now) + "_" + std::to_string(made++));
+    }
     void WriteServerXml(const std::string& text) {
         std::ofstream(std::filesystem::path(catalinaHome) / "conf" / "server.xml", std::ios::binary) << text;
     }
     void SetMachineValue(const std::string& name, const std::string& value) {
         registry.strings[{"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment", name,
                           RegistryView::Native}] = value;
+    }
+
+    // An installed instance with its id and TCP settings in one registry view.
+    void AddSqlInstance(const std::string& name, const std::string& id, RegistryView view, std::uint32_t tcpEnabled,
+                        const std::string& port) {
+        instances.names->push_back(name);
+        registry.strings[{"SOFTWARE\\Microsoft\\Microsoft SQL Server\\Instance Names\\SQL", name, view}] = id;
+        const std::string tcp =
+            "SOFTWARE\\Microsoft\\Microsoft SQL Server\\" + id + "\\MSSQLServer\\SuperSocketNetLib\\Tcp";
+        registry.dwords[{tcp, "Enabled", view}] = tcpEnabled;
+        registry.strings[{tcp + "\\IPAll", "TcpPort", view}] = port;
     }
 
     diagnosis::Inspectors Inspectors() {
@@ -220,11 +237,12 @@ inline std::vector<diagnosis::Row> RowsOf(const std::vector<diagnosis::Row>& row
     return found;
 }
 
-// The one row of an item.
+// The one row of an item; any other count fails the test that asks.
 inline diagnosis::Row OnlyRow(const std::vector<diagnosis::Row>& rows, std::string_view item) {
     const std::vector<diagnosis::Row> found = RowsOf(rows, item);
-    EXPECT_EQ(found.size(), 1u) << item;
-    return found.empty() ? diagnosis::Row{} : found.front();
+    if (found.size() != 1)
+        throw std::runtime_error(std::to_string(found.size()) + " rows of " + std::string(item) + ", not one");
+    return found.front();
 }
 
 }  // namespace qm::test

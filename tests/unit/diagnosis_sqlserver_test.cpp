@@ -18,19 +18,9 @@ using ::testing::HasSubstr;
 constexpr RegistryView kNative = RegistryView::Native;
 constexpr RegistryView kWow32 = RegistryView::Wow32;
 
-// An installed instance with its id and TCP settings in the given view.
-void AddInstance(FakeMachine& machine, const std::string& name, const std::string& id, RegistryView view,
-                 std::uint32_t tcpEnabled, const std::string& port) {
-    machine.instances.names->push_back(name);
-    machine.registry.strings[{"SOFTWARE\\Microsoft\\Microsoft SQL Server\\Instance Names\\SQL", name, view}] = id;
-    const std::string tcp = "SOFTWARE\\Microsoft\\Microsoft SQL Server\\" + id + "\\MSSQLServer\\SuperSocketNetLib\\Tcp";
-    machine.registry.dwords[{tcp, "Enabled", view}] = tcpEnabled;
-    machine.registry.strings[{tcp + "\\IPAll", "TcpPort", view}] = port;
-}
-
 TEST(SqlServerChecks, ADefaultInstanceWithTcpIsFine) {
     FakeMachine machine;
-    AddInstance(machine, "MSSQLSERVER", "MSSQL10_50.MSSQLSERVER", kNative, 1, "1433");
+    machine.AddSqlInstance("MSSQLSERVER", "MSSQL10_50.MSSQLSERVER", kNative, 1, "1433");
     machine.services.Install("MSSQLSERVER", "sqlservr.exe", 4);
     const auto rows = machine.Diagnose();
     EXPECT_EQ(OnlyRow(rows, "SQL Server MSSQLSERVER").status, Status::Ok);
@@ -42,7 +32,7 @@ TEST(SqlServerChecks, ADefaultInstanceWithTcpIsFine) {
 
 TEST(SqlServerChecks, ANamedInstanceWithTcpOffAndTheBrowserStoppedGetsTwoNotices) {
     FakeMachine machine;
-    AddInstance(machine, "SQLEXPRESS", "MSSQL10.SQLEXPRESS", kWow32, 0, "");
+    machine.AddSqlInstance("SQLEXPRESS", "MSSQL10.SQLEXPRESS", kWow32, 0, "");
     machine.services.Install("MSSQL$SQLEXPRESS", "sqlservr.exe -sSQLEXPRESS", 4);
     machine.services.Install("SQLBrowser", "sqlbrowser.exe", 1);
     const auto rows = machine.Diagnose();
@@ -57,7 +47,7 @@ TEST(SqlServerChecks, ANamedInstanceWithTcpOffAndTheBrowserStoppedGetsTwoNotices
 
 TEST(SqlServerChecks, AStoppedServiceIsANotice) {
     FakeMachine machine;
-    AddInstance(machine, "MSSQLSERVER", "MSSQL10_50.MSSQLSERVER", kNative, 1, "1433");
+    machine.AddSqlInstance("MSSQLSERVER", "MSSQL10_50.MSSQLSERVER", kNative, 1, "1433");
     machine.services.Install("MSSQLSERVER", "sqlservr.exe", 1);
     EXPECT_EQ(OnlyRow(machine.Diagnose(), "SQL Server MSSQLSERVER").status, Status::Notice);
 }
@@ -72,7 +62,7 @@ TEST(RightsCheck, NotElevatedIsANotice) {
 
 TEST(Diagnose, RowsComeInGroupOrder) {
     FakeMachine machine;
-    AddInstance(machine, "SQLEXPRESS", "MSSQL10.SQLEXPRESS", kNative, 1, "1433");
+    machine.AddSqlInstance("SQLEXPRESS", "MSSQL10.SQLEXPRESS", kNative, 1, "1433");
     machine.processes.Add(10, "tomcat6.exe", machine.catalinaHome + "\\bin\\tomcat6.exe");
     const auto rows = machine.Diagnose();
     EXPECT_TRUE(std::is_sorted(rows.begin(), rows.end(),
