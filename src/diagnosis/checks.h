@@ -60,7 +60,10 @@ private:
     std::optional<std::optional<std::vector<ServiceDescription>>> services_;
 };
 
-// dir and the rest joined with one backslash.
+// The lines of a text, without their CR LF or LF ends.
+std::vector<std::string_view> Lines(std::string_view text);
+
+// A directory and the rest joined with one backslash.
 std::string JoinPath(std::string_view directory, std::string_view rest);
 
 // Whether two directory names name the same directory, letter case and
