@@ -45,7 +45,8 @@ class Survey {
 public:
     explicit Survey(const Inspectors& inspectors) : inspectors_(inspectors) {}
 
-    // The processes that may be Tomcat's, with path and command line.
+    // Every process; path and command line are there for those named like
+    // Tomcat's (IsTomcatProcessName).
     const std::vector<ProcessFacts>& TomcatCandidates();
     // One process with path and command line, whatever its name; nothing
     // when it is gone.
@@ -90,7 +91,7 @@ std::string DescribeProcess(const ProcessFacts& process);
 // the first ".exe" or blank.
 std::string ServiceProgram(std::string_view binaryPath);
 
-// The platform's service state in words of this program and of the page.
+// A service state in Chinese, followed by the word the Tomcat page shows for it.
 std::string ServiceStateText(std::uint32_t state);
 
 void CheckJava(const Inspectors& inspectors, Findings& findings, std::vector<Row>& rows);
