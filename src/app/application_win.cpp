@@ -6,7 +6,6 @@
 #include "app/error_text.h"
 #include "platform/win32/modal_scope_win.h"
 #include "platform/win32/wide_text.h"
-#include "ui/form_layout.h"
 
 namespace qm::app {
 namespace {
@@ -120,14 +119,14 @@ void PumpPendingMessages() {
 bool QuitRecorded() { return g_quitRecorded; }
 
 void ShowErrorBox(std::string_view message) {
-    ShowBox(ErrorBoxText(std::string(message)), ui::kApplicationTitle, MB_OK | MB_ICONSTOP);
+    ShowBox(ErrorBoxText(std::string(message)), kApplicationTitle, MB_OK | MB_ICONSTOP);
 }
 
-void ShowInformationBox(std::string_view text) { ShowBox(text, "提示", MB_OK | MB_ICONINFORMATION); }
+void ShowInformationBox(std::string_view text) { ShowBox(text, kInformationCaption, MB_OK | MB_ICONINFORMATION); }
 
 void ShowPlainMessage(std::string_view text) {
     g_okButtonHook = SetWindowsHookExW(WH_CBT, NameOkButton, nullptr, GetCurrentThreadId());
-    ShowBox(text, ui::kApplicationTitle, MB_OK);
+    ShowBox(text, kApplicationTitle, MB_OK);
     if (g_okButtonHook) UnhookWindowsHookEx(g_okButtonHook);
     g_okButtonHook = nullptr;
 }
@@ -136,14 +135,14 @@ void ReportEscapedError() noexcept {
     try {
         throw;
     } catch (const std::bad_alloc&) {
-        ShowBox(ErrorBoxText("内存不足"), ui::kApplicationTitle, MB_OK | MB_ICONSTOP);
+        ShowBox(ErrorBoxText("内存不足"), kApplicationTitle, MB_OK | MB_ICONSTOP);
     } catch (const std::exception& e) {
         try {
             ShowErrorBox(e.what());
         } catch (...) {
         }
     } catch (...) {
-        ShowBox(ErrorBoxText("未知错误"), ui::kApplicationTitle, MB_OK | MB_ICONSTOP);
+        ShowBox(ErrorBoxText("未知错误"), kApplicationTitle, MB_OK | MB_ICONSTOP);
     }
 }
 

@@ -7,7 +7,6 @@
 #include "app/application_win.h"
 #include "app/single_instance_guard_win.h"
 #include "ui/form1_win.h"
-#include "ui/form_layout.h"
 
 namespace {
 
@@ -22,7 +21,7 @@ int StartShowCommand(int fromWinMain) {
 void Run(HINSTANCE instance, int showCommand) {
     const bool comReady = SUCCEEDED(CoInitialize(nullptr));
     if (!qm::app::AlreadyRunning(qm::app::OwnerWindow())) {
-        qm::app::SetTitle(qm::ui::kApplicationTitle);
+        qm::app::SetTitle(qm::app::kApplicationTitle);
         std::unique_ptr<qm::ui::TForm1> form;
         qm::app::RunHandler([&] { form = std::make_unique<qm::ui::TForm1>(instance, qm::app::OwnerWindow()); });
         if (form) {

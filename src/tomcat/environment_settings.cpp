@@ -37,7 +37,7 @@ std::optional<std::string> WriteAndAnnounce(EnvironmentPorts ports, std::string_
     // the other programs.
     ports.process.Set(name, value);
     ports.broadcast.EnvironmentChanged();
-    return std::string("修改成功!");
+    return std::string(kChangedNotice);
 }
 
 }  // namespace

@@ -21,7 +21,7 @@ struct EnvironmentPorts {
 
 // Makes value the machine-wide value of the variable name: the registry first,
 // then this program's own environment, then the broadcast. Returns the text of
-// the information box to show (caption kNoticeCaption), or nothing when there
+// the information box to show in an information box, or nothing when there
 // is nothing to say (the key could not be opened). Nothing escapes: an
 // unexpected error becomes the box's text.
 std::optional<std::string> SetEnvPath(EnvironmentPorts ports, std::string_view name,

@@ -4,9 +4,8 @@
 
 namespace qm::tomcat {
 
-// Every message of the environment and Tomcat pages is an information box
-// with this caption.
-inline constexpr std::string_view kNoticeCaption = "提示";
+// What the environment page and the port change say when a change is done.
+inline constexpr std::string_view kChangedNotice = "修改成功!";
 
 // The variables that name the two installations.
 inline constexpr std::string_view kJavaHomeVariable = "JAVA_HOME";

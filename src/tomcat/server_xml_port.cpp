@@ -66,8 +66,8 @@ std::optional<HttpConnector> FindHttpConnector(const XmlDocument& document) {
     std::optional<std::string> protocol = document.GetAttribute(*connector, "protocol");
     std::optional<std::string> port = document.GetAttribute(*connector, "port");
     // Past the first connector any node counts, whatever its name; one that
-    // lacks either attribute ends the search. That is how the port has always
-    // been found, and a comment between connectors stops it.
+    // lacks either attribute ends the search, so a comment between connectors
+    // stops it. Files that Tomcat ships put the HTTP/1.1 connector first.
     while (protocol && port && *protocol != kHttpProtocol) {
         connector = document.NextSibling(*connector);
         if (!connector) return std::nullopt;

@@ -10,8 +10,6 @@
 
 namespace qm::tomcat {
 
-// The one message of the port change, shown in the plain message dialog.
-inline constexpr std::string_view kPortChangedMessage = "修改成功!";
 
 // The protocol of the connector whose port the window shows and changes.
 inline constexpr std::string_view kHttpProtocol = "HTTP/1.1";
@@ -38,7 +36,7 @@ std::optional<HttpConnector> FindHttpConnector(const xml::XmlDocument& document)
 
 // What writeXML leaves for the window to do.
 struct ConnectorPortOutcome {
-    bool saved = false;                   // show kPortChangedMessage first
+    bool saved = false;                   // show kChangedNotice first
     std::optional<std::string> shownPort;  // then the text of TomcatPort; nothing: keep it
 };
 

@@ -2,18 +2,12 @@
 
 #include "tomcat/notice.h"
 
-#include <array>
-#include <stdexcept>
-
 namespace qm::tomcat {
 namespace {
 
 // The shell shows this only with a simple progress window, which we don't ask
 // for; it is there for a shell that shows it anyway.
 constexpr std::string_view kDeletingTitle = "正在删除文件夹";
-
-// The control panel's deletion flags, in the order of the buttons.
-constexpr std::array<int, 6> kBrowserDataFlags{8, 2, 1, 16, 32, 255};
 
 }  // namespace
 
@@ -59,17 +53,6 @@ std::string ServiceStartNotice(std::string_view runServiceResult) {
 std::string StopTomcat(TomcatPorts ports) {
     const bool down = CloseTomcatProcess(ports.service, ports.processes, ports.environment, ports.waiting);
     return std::string(down ? kStoppedNotice : kStopFailedNotice);
-}
-
-std::string BrowserDataParameters(int button) {
-    if (button < 1 || button > static_cast<int>(kBrowserDataFlags.size()))
-        throw std::out_of_range("no browser data button " + std::to_string(button));
-    return "inetcpl.cpl,ClearMyTracksByProcess " +
-           std::to_string(kBrowserDataFlags[static_cast<std::size_t>(button - 1)]);
-}
-
-void ClearBrowserData(Shell& shell, int button) {
-    shell.Open("rundll32.exe", BrowserDataParameters(button));
 }
 
 }  // namespace qm::tomcat

@@ -40,7 +40,7 @@ struct TomcatPorts {
 };
 
 // Every function below returns the text of the information box to show
-// (caption kNoticeCaption), or nothing when the button shows nothing.
+// in an information box, or nothing when the button shows nothing.
 
 // cxButton7: stops Tomcat, then deletes the work\Catalina directory of
 // CATALINA_HOME as it is after the stop, with all below it; a link there is
@@ -59,14 +59,5 @@ std::string ServiceStartNotice(std::string_view runServiceResult);
 
 // cxButton10: stops Tomcat and says whether it is down.
 std::string StopTomcat(TomcatPorts ports);
-
-// cxButton1 ... cxButton6 of the browser data page ask the system's browser
-// control panel to delete one kind of data each: temporary files, cookies,
-// history, form data, passwords, all. The parameters passed to rundll32.exe
-// for button 1 to 6; std::out_of_range for any other number.
-std::string BrowserDataParameters(int button);
-
-// The click of browser data button 1 to 6; reports nothing.
-void ClearBrowserData(Shell& shell, int button);
 
 }  // namespace qm::tomcat

@@ -1,7 +1,7 @@
 #include "ui/form1_win.h"
 
 #include "platform/win32/shell_win.h"
-#include "tomcat/tomcat_page.h"
+#include "browser/browser_data.h"
 
 // Browser data page: each button asks the system's browser control panel to
 // delete one kind of data, in a process of its own; nothing is reported.
@@ -11,7 +11,7 @@ namespace {
 
 void ClearBrowserData(int button) {
     win32::DesktopShell shell;
-    tomcat::ClearBrowserData(shell, button);
+    browser::ClearBrowserData(shell, button);
 }
 
 }  // namespace

@@ -34,9 +34,4 @@ void TForm1::ChangeInstallationDirectory(const tomcat::DirectoryButton& button, 
     if (change.editText) SetText(edit, *change.editText);
 }
 
-void TForm1::SetEnvPath(const std::string& name, const std::string& value) {
-    EnvironmentSystem system;
-    if (const auto notice = tomcat::SetEnvPath(system.Ports(), name, value)) app::ShowInformationBox(*notice);
-}
-
 }  // namespace qm::ui

@@ -69,7 +69,7 @@ SIZE TextExtent(std::string_view text, HFONT font) {
 
 TForm1::TForm1(HINSTANCE instance, HWND owner) : instance_(instance) {
     RegisterClasses(instance, WindowProc);
-    hwnd_ = CreateWindowExW(kFormExStyle, kFormClass, win32::Widen(kApplicationTitle).c_str(), kFormStyle,
+    hwnd_ = CreateWindowExW(kFormExStyle, kFormClass, win32::Widen(app::kApplicationTitle).c_str(), kFormStyle,
                             CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, owner, nullptr, instance, this);
     if (!hwnd_) throw std::runtime_error("无法创建主窗口");
     CreateControls(true);
@@ -178,24 +178,26 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 // Messages that the pages and group boxes pass on to the window.
 bool TForm1::HandleContainerMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     const auto controls = MainWindowControls();
-    const auto indexOf = [&](HWND control) -> int {
-        if (!control) return -1;
-        for (size_t i = 0; i < controls_.size(); ++i)
-            if (controls_[i] == control) return static_cast<int>(i);
-        return -1;
+    // A control's id is its row in the table, counted from kFirstControlId.
+    const auto rowOf = [&](int id, HWND control) -> const ControlSpec* {
+        const int index = id - kFirstControlId;
+        if (index < 0 || static_cast<size_t>(index) >= controls_.size() || !control || controls_[index] != control)
+            return nullptr;
+        return &controls[static_cast<size_t>(index)];
     };
     switch (message) {
     case WM_COMMAND: {
-        const int index = indexOf(reinterpret_cast<HWND>(lParam));
-        if (index < 0) return false;
-        const ControlSpec& row = controls[static_cast<size_t>(index)];
+        const HWND control = reinterpret_cast<HWND>(lParam);
+        const ControlSpec* row = rowOf(LOWORD(wParam), control);
+        if (!row) return false;
         const WORD code = HIWORD(wParam);
         // A disabled control raises nothing, whatever sent the notification
-        // (Wine lets a BM_CLICK through to a disabled button).
-        const bool enabled = IsWindowEnabled(reinterpret_cast<HWND>(lParam)) != FALSE;
-        if (enabled && ((row.kind == ControlKind::Button && code == BN_CLICKED) ||
-                        (row.kind == ControlKind::DropDownList && code == CBN_SELCHANGE)))
-            Raise(row.event);
+        // (Wine lets a BM_CLICK through to a disabled button), and neither
+        // does any control while a box holds the window off.
+        const bool enabled = IsWindowEnabled(control) != FALSE && IsWindowEnabled(hwnd_) != FALSE;
+        if (enabled && ((row->kind == ControlKind::Button && code == BN_CLICKED) ||
+                        (row->kind == ControlKind::DropDownList && code == CBN_SELCHANGE)))
+            Raise(row->event);
         result = 0;
         return true;
     }
@@ -207,9 +209,10 @@ bool TForm1::HandleContainerMessage(UINT message, WPARAM wParam, LPARAM lParam, 
         return true;
     }
     case WM_CTLCOLORSTATIC: {
-        const int index = indexOf(reinterpret_cast<HWND>(lParam));
-        if (index < 0) return false;
-        const ControlKind kind = controls[static_cast<size_t>(index)].kind;
+        const HWND control = reinterpret_cast<HWND>(lParam);
+        const ControlSpec* row = rowOf(GetDlgCtrlID(control), control);
+        if (!row) return false;
+        const ControlKind kind = row->kind;
         if (kind != ControlKind::Label && kind != ControlKind::GroupBox && kind != ControlKind::Picture) return false;
         const HDC dc = reinterpret_cast<HDC>(wParam);
         SetBkMode(dc, TRANSPARENT);

@@ -57,10 +57,7 @@ public:
     void cxButton14Click();
 
     // Routines shared by the handlers.
-    void SetEnvPath(const std::string& name, const std::string& value);
     void writeXML(const std::string& path, const std::string& newPort);
-    bool CloseTomcatProcess();
-    void StopServies(const std::string& serviceName);
     void getSQLServer();
 
 private:

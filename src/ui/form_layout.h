@@ -42,7 +42,6 @@ struct ControlSpec {
     ControlEvent event;
 };
 
-inline constexpr std::string_view kApplicationTitle = "Quillmate";
 inline constexpr int kClientWidth = 377;
 inline constexpr int kClientHeight = 363;
 inline constexpr int kDesignDpi = 96;

@@ -21,7 +21,7 @@ void TForm1::writeXML(const std::string& path, const std::string& newPort) {
     win32::WindowsFileSystem files;
     xml::WholeFileReplacer replacer(files);
     const tomcat::ConnectorPortOutcome outcome = tomcat::WriteConnectorPort(path, newPort, probe, replacer);
-    if (outcome.saved) app::ShowPlainMessage(tomcat::kPortChangedMessage);
+    if (outcome.saved) app::ShowPlainMessage(tomcat::kChangedNotice);
     if (outcome.shownPort) SetText("TomcatPort", *outcome.shownPort);
 }
 

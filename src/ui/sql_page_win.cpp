@@ -3,8 +3,7 @@
 #include "app/application_win.h"
 #include "platform/win32/service_manager_win.h"
 #include "platform/win32/wide_text.h"
-#include "services/service_control.h"
-#include "sqlserver/instance_names_win.h"
+#include "platform/win32/instance_names_win.h"
 #include "sqlserver/instance_page.h"
 
 // SQL Server page: the instance list, and start and stop of the picked
@@ -24,7 +23,7 @@ void Apply(const sqlserver::PageOutcome& outcome, SetButtons setButtons) {
 }  // namespace
 
 void TForm1::getSQLServer() {
-    sqlserver::RegistryInstanceNames registry;
+    win32::RegistryInstanceNames registry;
     const std::vector<std::string> names = sqlserver::ReadInstanceList(registry);
     const HWND list = Control("ServiceComboBox");
     SendMessageW(list, CB_RESETCONTENT, 0, 0);
@@ -47,12 +46,6 @@ void TForm1::RunInstancePage(sqlserver::PageOutcome (sqlserver::InstancePage::*a
         SetEnabled("cxButton13", start);
         SetEnabled("cxButton14", stop);
     });
-}
-
-void TForm1::StopServies(const std::string& serviceName) {
-    win32::Win32ServiceManager services;
-    app::GuiThreadWaiting waiting;
-    services::StopServies(services, waiting, serviceName);
 }
 
 }  // namespace qm::ui

@@ -51,9 +51,4 @@ void TForm1::cxButton10Click() {
     app::ShowInformationBox(tomcat::StopTomcat(system.Ports()));
 }
 
-bool TForm1::CloseTomcatProcess() {
-    TomcatSystem system;
-    return tomcat::CloseTomcatProcess(system.stopper, system.processes, system.environment, system.waiting);
-}
-
 }  // namespace qm::ui

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <stdexcept>
 
 namespace qm::tomcat {
 namespace {
@@ -141,26 +140,6 @@ TEST_F(TomcatPageTest, StopWorksWithoutAnInstallation) {
     environment.variables.clear();
     EXPECT_EQ(StopTomcat(ports), "已关闭Tomcat服务!");
     EXPECT_EQ(journal.front(), "stop service tomcat6");
-}
-
-// --- The browser data page ------------------------------------------------------
-
-TEST(BrowserDataParameters, EachButtonPassesItsOwnFlag) {
-    EXPECT_EQ(BrowserDataParameters(1), "inetcpl.cpl,ClearMyTracksByProcess 8");
-    EXPECT_EQ(BrowserDataParameters(2), "inetcpl.cpl,ClearMyTracksByProcess 2");
-    EXPECT_EQ(BrowserDataParameters(3), "inetcpl.cpl,ClearMyTracksByProcess 1");
-    EXPECT_EQ(BrowserDataParameters(4), "inetcpl.cpl,ClearMyTracksByProcess 16");
-    EXPECT_EQ(BrowserDataParameters(5), "inetcpl.cpl,ClearMyTracksByProcess 32");
-    EXPECT_EQ(BrowserDataParameters(6), "inetcpl.cpl,ClearMyTracksByProcess 255");
-    EXPECT_THROW(BrowserDataParameters(0), std::out_of_range);
-    EXPECT_THROW(BrowserDataParameters(7), std::out_of_range);
-}
-
-TEST(ClearBrowserData, OpensRundll32WithTheParameters) {
-    FakeShell shell;
-    ClearBrowserData(shell, 6);
-    EXPECT_EQ(shell.calls, (std::vector<std::string>{
-                               "open rundll32.exe inetcpl.cpl,ClearMyTracksByProcess 255"}));
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide_text.h"
-#include "sqlserver/instance_names_win.h"
+#include "platform/win32/instance_names_win.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -11,6 +11,8 @@
 
 namespace qm::sqlserver {
 namespace {
+
+using win32::RegistryInstanceNames;
 
 // A value as an installation writes it; its data plays no part.
 void SetInstanceValue(HKEY key, const std::string& name) {

@@ -1,5 +1,6 @@
 // The shell's deletion and program start, and the Tomcat page's buttons over
 // them, inside a scratch directory of the test.
+#include "browser/browser_data.h"
 #include "platform/win32/process_table_win.h"
 #include "platform/win32/shell_win.h"
 #include "platform/win32/wide_text.h"
@@ -120,7 +121,7 @@ TEST_F(StartTest, StartReportsAProgramThatIsNotThere) {
 
 TEST_F(StartTest, OpenPassesTheParametersAsGiven) {
     const auto program = test::CopyProgram(L"qm_record_start.exe", scratch.Path() / L"panel.exe");
-    EXPECT_TRUE(shell.Open(win32::Narrow(program.wstring()), tomcat::BrowserDataParameters(6)));
+    EXPECT_TRUE(shell.Open(win32::Narrow(program.wstring()), browser::BrowserDataParameters(6)));
     const auto text = AwaitRecord();
     EXPECT_NE(text.find("argument=inetcpl.cpl,ClearMyTracksByProcess\nargument=255\n"), std::string::npos)
         << text;

@@ -1,4 +1,4 @@
-#include "sqlserver/instance_names_win.h"
+#include "platform/win32/instance_names_win.h"
 
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide_text.h"
@@ -7,7 +7,7 @@
 
 #include <utility>
 
-namespace qm::sqlserver {
+namespace qm::win32 {
 namespace {
 
 // The registry's own limit on a value name, in characters.
@@ -18,8 +18,8 @@ constexpr DWORD kLongestValueName = 16383;
 RegistryInstanceNames::RegistryInstanceNames(std::string keyPath) : keyPath_(std::move(keyPath)) {}
 
 std::optional<std::vector<std::string>> RegistryInstanceNames::ReadInstanceNames(RegistryView view) {
-    // All access, as the page always asked for it, and never created: reading
-    // the list must not leave a key behind on a machine with no instances.
+    // Opened, never created: reading the list must not leave a key behind on
+    // a machine with no instances.
     const REGSAM access = KEY_ALL_ACCESS | (view == RegistryView::Wow32 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY);
     HKEY opened = nullptr;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, win32::Widen(keyPath_).c_str(), 0, access, &opened) != ERROR_SUCCESS)
@@ -50,4 +50,4 @@ std::optional<std::vector<std::string>> RegistryInstanceNames::ReadInstanceNames
     return names;
 }
 
-}  // namespace qm::sqlserver
+}  // namespace qm::win32

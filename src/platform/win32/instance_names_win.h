@@ -4,18 +4,18 @@
 
 #include <string>
 
-namespace qm::sqlserver {
+namespace qm::win32 {
 
 // The instance names from the registry: the value names of a key below
 // HKEY_LOCAL_MACHINE (the instance key unless a test names another), in the
 // 64-bit view or the 32-bit one.
-class RegistryInstanceNames final : public InstanceNameSource {
+class RegistryInstanceNames final : public sqlserver::InstanceNameSource {
 public:
-    explicit RegistryInstanceNames(std::string keyPath = std::string(kInstanceNamesKeyPath));
+    explicit RegistryInstanceNames(std::string keyPath = std::string(sqlserver::kInstanceNamesKeyPath));
     std::optional<std::vector<std::string>> ReadInstanceNames(RegistryView view) override;
 
 private:
     std::string keyPath_;
 };
 
-}  // namespace qm::sqlserver
+}  // namespace qm::win32
