@@ -126,9 +126,21 @@ std::size_t XmlParser::ScanName(std::size_t from) const {
 }
 
 std::size_t XmlParser::ScanName(std::size_t from, bool& colon) const {
+  if (from >= src_.size()) return 0;
+  // ASCII names without a colon, the usual kind, in one short loop.
+  const char* const text = src_.c_str();
+  if ((kNameBytes[static_cast<unsigned char>(text[from])] & kContinuesName) != 0 &&
+      (kNameBytes[static_cast<unsigned char>(text[from])] & kStartsName) != 0) {
+    std::size_t p = from + 1;
+    while (kNameBytes[static_cast<unsigned char>(text[p])] & kContinuesName) ++p;
+    if (text[p] != ':' && static_cast<unsigned char>(text[p]) < 0x80) return p - from;
+  }
+  return ScanAnyName(from, colon);
+}
+
+std::size_t XmlParser::ScanAnyName(std::size_t from, bool& colon) const {
   const char* const text = src_.c_str();
   std::size_t p = from;
-  if (p >= src_.size()) return 0;
   if (kNameBytes[static_cast<unsigned char>(text[p])] & kStartsName) {
     colon = text[p] == ':';
     ++p;
@@ -206,6 +218,10 @@ bool XmlParser::Parse(std::string& error) {
       bool step = false;
       const char next = pos_ + 1 < size ? src_[pos_ + 1] : '\0';
       if (src_[pos_] != '<') {
+        // Blanks between tags, most of the text there is, are never a node.
+        const std::size_t begin = pos_;
+        if (SkipSpace() && (pos_ >= size || src_[pos_] == '<')) continue;
+        pos_ = begin;
         step = ParseText();
       } else if (next == '/') {
         step = ParseEndTag();

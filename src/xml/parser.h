@@ -49,6 +49,7 @@ class XmlParser {
   std::size_t ScanName(std::size_t from) const;
   // Also tells whether the name holds a colon.
   std::size_t ScanName(std::size_t from, bool& colon) const;
+  std::size_t ScanAnyName(std::size_t from, bool& colon) const;
   bool ExpectQuoted(std::size_t& begin, std::size_t& end);
 
   TextRef SourceText(std::size_t begin, std::size_t end) const;
