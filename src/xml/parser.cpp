@@ -85,8 +85,8 @@ LoadResult ParseXmlDocument(std::string utf8Source, std::string sourceEncoding) 
   document.sourceEncoding_ = std::move(sourceEncoding);
   // Room for what a typical file holds per byte, so that the tables are not
   // copied over and over while they grow; more is still fine.
-  document.nodes_.reserve(document.source_.size() / 48 + 4);
-  document.attributes_.reserve(document.source_.size() / 32 + 4);
+  document.nodes_.reserve(document.source_.size() / 32 + 4);
+  document.attributes_.reserve(document.source_.size() / 16 + 4);
   document.AppendNode(XmlNodeKind::Document, XmlDocument::kNone);
   document.nodes_[0].name = XmlDocument::Fixed(XmlDocument::kDocumentName);
   XmlParser parser(document);
