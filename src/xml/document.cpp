@@ -46,21 +46,39 @@ std::optional<XmlNodeId> XmlDocument::Parent(XmlNodeId node) const {
 
 XmlNodeKind XmlDocument::Kind(XmlNodeId node) const { return NodeAt(node).kind; }
 
-const std::string& XmlDocument::NodeName(XmlNodeId node) const { return NodeAt(node).name; }
+XmlText XmlDocument::NodeName(XmlNodeId node) const { return View(NodeAt(node).name); }
 
 std::string_view XmlDocument::LocalName(XmlNodeId node) const {
   const Node& n = NodeAt(node);
   if (n.kind != XmlNodeKind::Element && n.kind != XmlNodeKind::ProcessingInstruction) return {};
-  return std::string_view(n.name).substr(n.localNameStart);
+  return View(n.name).substr(n.localNameStart);
 }
 
-const std::string& XmlDocument::NamespaceUri(XmlNodeId node) const { return NodeAt(node).namespaceUri; }
+XmlText XmlDocument::NamespaceUri(XmlNodeId node) const { return View(NodeAt(node).namespaceUri); }
 
-const std::string& XmlDocument::Value(XmlNodeId node) const { return NodeAt(node).value; }
+XmlText XmlDocument::Value(XmlNodeId node) const { return View(NodeAt(node).value); }
+
+XmlText XmlDocument::View(TextRef text) const {
+  switch (text.store) {
+    case kSource: return XmlText(source_.data() + text.offset, text.length);
+    case kResolved: return XmlText(resolved_.data() + text.offset, text.length);
+    case kSet: return std::string_view(setTexts_[text.offset]);
+    default: return kFixedTexts[text.offset];
+  }
+}
+
+XmlDocument::TextRef XmlDocument::KeepSetText(std::string_view text) {
+  setTexts_.emplace_back(text);
+  TextRef ref;
+  ref.offset = static_cast<std::uint32_t>(setTexts_.size() - 1);
+  ref.store = kSet;
+  return ref;
+}
 
 const XmlDocument::Attribute* XmlDocument::FindAttribute(XmlNodeId element, std::string_view name) const {
-  for (const Attribute& attribute : NodeAt(element).attributes) {
-    if (attribute.name == name) return &attribute;
+  const Node& node = NodeAt(element);
+  for (std::uint32_t i = node.firstAttribute; i < node.firstAttribute + node.attributeCount; ++i) {
+    if (View(attributes_[i].name) == name) return &attributes_[i];
   }
   return nullptr;
 }
@@ -72,19 +90,22 @@ bool XmlDocument::HasAttribute(XmlNodeId element, std::string_view name) const {
 std::optional<std::string> XmlDocument::GetAttribute(XmlNodeId element, std::string_view name) const {
   const Attribute* attribute = FindAttribute(element, name);
   if (attribute == nullptr) return std::nullopt;
-  return attribute->value;
+  return View(attribute->value);
 }
 
 std::vector<std::string> XmlDocument::AttributeNames(XmlNodeId element) const {
   std::vector<std::string> names;
-  for (const Attribute& attribute : NodeAt(element).attributes) names.push_back(attribute.name);
+  const Node& node = NodeAt(element);
+  for (std::uint32_t i = node.firstAttribute; i < node.firstAttribute + node.attributeCount; ++i) {
+    names.push_back(View(attributes_[i].name));
+  }
   return names;
 }
 
 bool XmlDocument::SetAttribute(XmlNodeId element, std::string_view name, std::string_view value,
                                std::string& reason) {
-  Node& node = nodes_.at(static_cast<std::uint32_t>(element));
-  if (node.kind != XmlNodeKind::Element) {
+  const std::uint32_t id = static_cast<std::uint32_t>(element);
+  if (nodes_.at(id).kind != XmlNodeKind::Element) {
     reason = "attributes can only be set on elements";
     return false;
   }
@@ -93,9 +114,8 @@ bool XmlDocument::SetAttribute(XmlNodeId element, std::string_view name, std::st
     reason = "the new value of " + std::string(name) + " holds a character XML does not allow";
     return false;
   }
-  auto found = std::find_if(node.attributes.begin(), node.attributes.end(),
-                            [&](const Attribute& a) { return a.name == name; });
-  if (found == node.attributes.end()) {
+  Attribute* found = const_cast<Attribute*>(FindAttribute(element, name));
+  if (found == nullptr) {
     const std::size_t colon = name.find(':');
     if (!IsXmlName(name) || name.find(':', colon + 1) != std::string_view::npos || colon == 0 ||
         (colon != std::string_view::npos && colon + 1 == name.size()) || name.substr(0, 5) == "xmlns") {
@@ -107,15 +127,29 @@ bool XmlDocument::SetAttribute(XmlNodeId element, std::string_view name, std::st
       reason = "adding a prefixed attribute is not supported";
       return false;
     }
+    Node& node = nodes_[id];
+    // The element's attributes stay one run; unless they end the list, the
+    // run moves to its end first.
+    if (node.firstAttribute + node.attributeCount != attributes_.size()) {
+      const std::uint32_t moved = static_cast<std::uint32_t>(attributes_.size());
+      for (std::uint32_t i = 0; i < node.attributeCount; ++i) {
+        attributes_.push_back(attributes_[node.firstAttribute + i]);
+      }
+      node.firstAttribute = moved;
+    }
     Attribute added;
-    added.name = std::string(name);
-    added.valueBegin = added.valueEnd = node.attributeInsertOffset;
+    added.name = KeepSetText(name);
+    added.valueBegin = added.valueEnd = node.rawBegin;
     added.added = true;
-    node.attributes.push_back(std::move(added));
-    found = node.attributes.end() - 1;
+    attributes_.push_back(added);
+    ++node.attributeCount;
+    found = &attributes_.back();
   }
-  found->value = std::string(value);
+  found->value = KeepSetText(value);
   found->changed = true;
+  if (std::find(changedElements_.begin(), changedElements_.end(), id) == changedElements_.end()) {
+    changedElements_.push_back(id);
+  }
   return true;
 }
 
@@ -124,17 +158,17 @@ void XmlDocument::SetGb2312Declaration() {
   if (sourceStandalone_) text += " standalone=\"" + *sourceStandalone_ + "\"";
   const std::uint32_t first = nodes_[0].firstChild;
   // Only the declaration can be a processing instruction named "xml".
-  if (first != kNone && nodes_[first].kind == XmlNodeKind::ProcessingInstruction && nodes_[first].name == "xml") {
-    nodes_[first].value = std::move(text);
+  if (first != kNone && nodes_[first].kind == XmlNodeKind::ProcessingInstruction && View(nodes_[first].name) == "xml") {
+    nodes_[first].value = KeepSetText(text);
   } else {
     const std::uint32_t id = static_cast<std::uint32_t>(nodes_.size());
     Node declaration;
     declaration.kind = XmlNodeKind::ProcessingInstruction;
     declaration.parent = 0;
-    declaration.name = "xml";
-    declaration.value = std::move(text);
+    declaration.name = Fixed(kXmlName);
+    declaration.value = KeepSetText(text);
     declaration.nextSibling = first;
-    nodes_.push_back(std::move(declaration));
+    nodes_.push_back(declaration);
     nodes_[0].firstChild = id;
     if (first == kNone) nodes_[0].lastChild = id;
   }
@@ -147,10 +181,9 @@ bool XmlDocument::DeclarationNamesGb2312() const {
 
 std::uint32_t XmlDocument::AppendNode(XmlNodeKind kind, std::uint32_t parent) {
   const std::uint32_t id = static_cast<std::uint32_t>(nodes_.size());
-  Node node;
+  Node& node = nodes_.emplace_back();
   node.kind = kind;
   node.parent = parent;
-  nodes_.push_back(std::move(node));
   if (parent != kNone) {
     Node& p = nodes_[parent];
     if (p.lastChild == kNone) {
@@ -161,6 +194,18 @@ std::uint32_t XmlDocument::AppendNode(XmlNodeKind kind, std::uint32_t parent) {
     p.lastChild = id;
   }
   return id;
+}
+
+std::vector<XmlDocument::Span> XmlDocument::ReferenceSpans() const {
+  std::vector<Span> spans;
+  for (const Attribute& attribute : attributes_) {
+    if (!attribute.added) spans.push_back({attribute.valueBegin, attribute.valueEnd});
+  }
+  for (const Node& node : nodes_) {
+    if (node.kind == XmlNodeKind::Text) spans.push_back({node.rawBegin, node.rawEnd});
+  }
+  std::sort(spans.begin(), spans.end(), [](const Span& a, const Span& b) { return a.begin < b.begin; });
+  return spans;
 }
 
 LoadResult LoadXmlDocument(std::string_view bytes) {

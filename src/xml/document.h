@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,6 +23,16 @@ namespace qm::xml {
 enum class XmlNodeKind { Document, Element, Text, CData, Comment, ProcessingInstruction };
 
 enum class XmlNodeId : std::uint32_t {};
+
+// A name or value read from the document: a view of text the document
+// keeps, valid while the document lives and stays where it is. It converts
+// to std::string for a caller that wants its own copy.
+class XmlText : public std::string_view {
+ public:
+  using std::string_view::string_view;
+  constexpr XmlText(std::string_view text) : std::string_view(text) {}
+  operator std::string() const { return std::string(data(), size()); }
+};
 
 struct LoadResult;
 
@@ -47,14 +58,14 @@ class XmlDocument {
   XmlNodeKind Kind(XmlNodeId node) const;
   // Qualified name of an element, target of a processing instruction, or
   // "#document", "#text", "#cdata-section", "#comment".
-  const std::string& NodeName(XmlNodeId node) const;
+  XmlText NodeName(XmlNodeId node) const;
   // The part after the prefix; empty for text, CDATA and comments.
   std::string_view LocalName(XmlNodeId node) const;
   // From the xmlns declarations in scope; empty when the element has none.
-  const std::string& NamespaceUri(XmlNodeId node) const;
+  XmlText NamespaceUri(XmlNodeId node) const;
   // Text of text, CDATA and comment nodes and the data of a processing
   // instruction, references resolved and line ends normalised to "\n".
-  const std::string& Value(XmlNodeId node) const;
+  XmlText Value(XmlNodeId node) const;
 
   // Attributes by qualified name; a missing attribute (or a node that is
   // not an element) yields nothing, never an empty text.
@@ -86,15 +97,43 @@ class XmlDocument {
   friend LoadResult ParseXmlDocument(std::string utf8Source, std::string sourceEncoding);
   static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 
+  // Where a piece of text is kept. Most names and values are stretches of
+  // source_ as they stand; a value whose references or line ends had to be
+  // rewritten lives in resolved_, a value set after loading in setTexts_,
+  // and the names the document gives its nodes in a fixed table.
+  enum Store : std::uint32_t { kSource, kResolved, kSet, kFixed };
+  struct TextRef {
+    std::uint32_t offset = 0;  // for kSet and kFixed, which of them
+    std::uint32_t length : 30 = 0;
+    std::uint32_t store : 2 = kFixed;
+  };
+
+  // The kFixed texts.
+  enum FixedText : std::uint32_t {
+    kNoText, kDocumentName, kTextName, kCommentName, kCDataName, kXmlName, kXmlNamespace, kXmlnsNamespace
+  };
+  static constexpr std::string_view kFixedTexts[] = {"",
+                                                     "#document",
+                                                     "#text",
+                                                     "#comment",
+                                                     "#cdata-section",
+                                                     "xml",
+                                                     "http://www.w3.org/XML/1998/namespace",
+                                                     "http://www.w3.org/2000/xmlns/"};
+  static TextRef Fixed(FixedText which) {
+    TextRef text;
+    text.offset = which;
+    text.length = static_cast<std::uint32_t>(kFixedTexts[which].size());
+    return text;
+  }
+
   struct Attribute {
-    std::string name;
-    std::uint32_t localNameStart = 0;
-    std::string namespaceUri;
-    std::string value;
+    TextRef name;
+    TextRef value;
     // Where the value stands in source_, between its quotes. An added
     // attribute has an empty span at the element's insertion point.
-    std::size_t valueBegin = 0;
-    std::size_t valueEnd = 0;
+    std::uint32_t valueBegin = 0;
+    std::uint32_t valueEnd = 0;
     char quote = '"';
     bool changed = false;
     bool added = false;
@@ -106,32 +145,44 @@ class XmlDocument {
     std::uint32_t firstChild = kNone;
     std::uint32_t lastChild = kNone;
     std::uint32_t nextSibling = kNone;
-    std::string name;
+    TextRef name;
     std::uint32_t localNameStart = 0;
-    std::string namespaceUri;
-    std::string value;
-    std::vector<Attribute> attributes;
-    // Offset in source_ right after the last attribute of the start tag.
-    std::size_t attributeInsertOffset = 0;
+    TextRef namespaceUri;
+    TextRef value;
+    // The element's attributes are attributes_[firstAttribute, + attributeCount).
+    std::uint32_t firstAttribute = 0;
+    std::uint32_t attributeCount = 0;
+    // Elements: rawBegin is right after the last attribute of the start
+    // tag, where an added one goes. Text: the raw text in source_, where a
+    // save may write character references.
+    std::uint32_t rawBegin = 0;
+    std::uint32_t rawEnd = 0;
   };
 
-  // A stretch of source_ where XML allows character references: attribute
-  // values and text content.
   struct Span {
     std::size_t begin = 0;
     std::size_t end = 0;
   };
 
   const Node& NodeAt(XmlNodeId id) const { return nodes_.at(static_cast<std::uint32_t>(id)); }
+  XmlText View(TextRef text) const;
+  TextRef KeepSetText(std::string_view text);
   const Attribute* FindAttribute(XmlNodeId element, std::string_view name) const;
   std::uint32_t AppendNode(XmlNodeKind kind, std::uint32_t parent);
   bool DeclarationNamesGb2312() const;
   std::string LineEnding() const;
+  // Stretches of source_ where XML allows character references (attribute
+  // values and text content), in order.
+  std::vector<Span> ReferenceSpans() const;
 
   std::string source_;
   std::string sourceEncoding_;
+  std::string resolved_;
+  std::deque<std::string> setTexts_;
   std::vector<Node> nodes_;
-  std::vector<Span> referenceSpans_;
+  std::vector<Attribute> attributes_;
+  // Elements with a changed or added attribute, for the save to visit.
+  std::vector<std::uint32_t> changedElements_;
   std::optional<Span> sourceDeclaration_;
   std::string sourceDeclaredEncoding_;
   std::optional<std::string> sourceStandalone_;

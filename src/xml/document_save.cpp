@@ -2,7 +2,12 @@
 // GB2312. Splicing instead of serialising the tree is what keeps the
 // user's comments, layout, quotes and line ends exactly as they were.
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <functional>
+#include <iterator>
+#include <optional>
 
 #include "xml/document.h"
 #include "xml/gb_codec.h"
@@ -38,21 +43,51 @@ std::string EscapeAttributeValue(std::string_view value, char quote) {
   return out;
 }
 
+// The length of the run of ASCII bytes text starts with, eight at a time.
+std::size_t AsciiPrefixLength(std::string_view text) {
+  std::size_t n = 0;
+  for (; n + 8 <= text.size(); n += 8) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, text.data() + n, 8);
+    if ((word & 0x8080808080808080u) != 0) break;
+  }
+  while (n < text.size() && static_cast<unsigned char>(text[n]) < 0x80) ++n;
+  return n;
+}
+
 class Gb2312Writer {
  public:
-  explicit Gb2312Writer(std::string_view source) : source_(source) {}
+  // referencesAllowedAt tells, for an offset into source, whether a
+  // character reference may stand there; it is asked only for characters
+  // that GB2312 cannot write.
+  Gb2312Writer(std::string_view source, std::function<bool(std::size_t)> referencesAllowedAt)
+      : source_(source), referencesAllowedAt_(std::move(referencesAllowedAt)) {
+    out_.reserve(source.size() + source.size() / 8 + 64);
+  }
 
-  // where is the source offset the text came from or replaces, for the
-  // reason of a refusal.
-  bool Write(std::string_view utf8, bool referencesAllowed, std::size_t where, std::string& reason) {
+  // Copies source_[from, to).
+  bool WriteSource(std::size_t from, std::size_t to, std::string& reason) {
+    return Write(source_.substr(from, to - from), from, std::nullopt, reason);
+  }
+
+  // A text that replaces source_ at where.
+  bool WriteSpliced(std::string_view utf8, bool referencesAllowed, std::size_t where, std::string& reason) {
+    return Write(utf8, where, referencesAllowed, reason);
+  }
+
+  std::string Take() { return std::move(out_); }
+
+ private:
+  // where is the source offset the text came from or replaces. With
+  // referencesAllowed unset the text is source_ itself, and its offsets
+  // decide.
+  bool Write(std::string_view utf8, std::size_t where, std::optional<bool> referencesAllowed, std::string& reason) {
     std::size_t pos = 0;
     while (pos < utf8.size()) {
-      const unsigned char c = static_cast<unsigned char>(utf8[pos]);
-      if (c < 0x80) {
-        out_ += static_cast<char>(c);
-        ++pos;
-        continue;
-      }
+      const std::size_t ascii = AsciiPrefixLength(utf8.substr(pos));
+      out_.append(utf8.data() + pos, ascii);
+      pos += ascii;
+      if (pos == utf8.size()) break;
       char32_t cp = 0;
       const std::size_t length = DecodeUtf8At(utf8, pos, cp);
       if (length == 0) {
@@ -62,7 +97,7 @@ class Gb2312Writer {
       if (const std::optional<std::uint16_t> code = Gb2312CodeFor(cp)) {
         out_ += static_cast<char>(*code >> 8);
         out_ += static_cast<char>(*code & 0xFF);
-      } else if (referencesAllowed) {
+      } else if (referencesAllowed ? *referencesAllowed : referencesAllowedAt_(where + pos)) {
         out_ += "&#x" + Hex(cp) + ";";
       } else {
         reason = "U+" + Hex(cp) + " on line " + std::to_string(LineOf(where + pos)) +
@@ -74,9 +109,6 @@ class Gb2312Writer {
     return true;
   }
 
-  std::string Take() { return std::move(out_); }
-
- private:
   static std::string Hex(char32_t cp) {
     char buffer[16];
     std::snprintf(buffer, sizeof buffer, "%04X", static_cast<unsigned>(cp));
@@ -88,6 +120,7 @@ class Gb2312Writer {
   }
 
   std::string_view source_;
+  std::function<bool(std::size_t)> referencesAllowedAt_;
   std::string out_;
 };
 
@@ -109,19 +142,21 @@ SaveResult XmlDocument::SaveAsGb2312() const {
   std::vector<Splice> splices;
   if (declarationChanged_) {
     const std::uint32_t first = nodes_[0].firstChild;
-    std::string text = "<?xml " + nodes_[first].value + "?>";
+    std::string text = "<?xml " + std::string(View(nodes_[first].value)) + "?>";
     if (sourceDeclaration_) {
       splices.push_back({sourceDeclaration_->begin, sourceDeclaration_->end, std::move(text), false});
     } else {
       splices.push_back({0, 0, text + LineEnding(), false});
     }
   }
-  for (const Node& node : nodes_) {
-    for (const Attribute& attribute : node.attributes) {
+  for (const std::uint32_t element : changedElements_) {
+    const Node& node = nodes_[element];
+    for (std::uint32_t i = node.firstAttribute; i < node.firstAttribute + node.attributeCount; ++i) {
+      const Attribute& attribute = attributes_[i];
       if (!attribute.changed) continue;
-      std::string value = EscapeAttributeValue(attribute.value, attribute.quote);
+      std::string value = EscapeAttributeValue(View(attribute.value), attribute.quote);
       if (attribute.added) {
-        splices.push_back({attribute.valueBegin, attribute.valueBegin, " " + attribute.name + "=\"", false});
+        splices.push_back({attribute.valueBegin, attribute.valueBegin, " " + std::string(View(attribute.name)) + "=\"", false});
         splices.push_back({attribute.valueBegin, attribute.valueBegin, std::move(value), true});
         splices.push_back({attribute.valueBegin, attribute.valueBegin, "\"", false});
       } else {
@@ -132,33 +167,22 @@ SaveResult XmlDocument::SaveAsGb2312() const {
   std::stable_sort(splices.begin(), splices.end(),
                    [](const Splice& a, const Splice& b) { return a.begin < b.begin; });
 
-  Gb2312Writer writer(source_);
-  std::size_t nextSpan = 0;
-  // Copies source_[from, to), allowing references only inside the spans
-  // recorded by the parser. Offsets only grow, so the span cursor does too.
-  const auto copySource = [&](std::size_t from, std::size_t to) {
-    while (from < to) {
-      while (nextSpan < referenceSpans_.size() && referenceSpans_[nextSpan].end <= from) ++nextSpan;
-      std::size_t stop = to;
-      bool inside = false;
-      if (nextSpan < referenceSpans_.size()) {
-        const Span& span = referenceSpans_[nextSpan];
-        inside = span.begin <= from;
-        stop = std::min(to, inside ? span.end : span.begin);
-      }
-      const std::string_view piece(source_.data() + from, stop - from);
-      if (!writer.Write(piece, inside, from, result.error)) return false;
-      from = stop;
-    }
-    return true;
-  };
+  // The spans are gathered only when a character needs a reference, which
+  // in a file that was GB2312 already never happens.
+  std::optional<std::vector<Span>> spans;
+  Gb2312Writer writer(source_, [&](std::size_t offset) {
+    if (!spans) spans = ReferenceSpans();
+    const auto after = std::upper_bound(spans->begin(), spans->end(), offset,
+                                        [](std::size_t o, const Span& span) { return o < span.begin; });
+    return after != spans->begin() && offset < std::prev(after)->end;
+  });
   std::size_t cursor = 0;
   for (const Splice& splice : splices) {
-    if (!copySource(cursor, splice.begin)) return result;
-    if (!writer.Write(splice.text, splice.referencesAllowed, splice.begin, result.error)) return result;
+    if (cursor < splice.begin && !writer.WriteSource(cursor, splice.begin, result.error)) return result;
+    if (!writer.WriteSpliced(splice.text, splice.referencesAllowed, splice.begin, result.error)) return result;
     cursor = std::max(cursor, splice.end);
   }
-  if (!copySource(cursor, source_.size())) return result;
+  if (!writer.WriteSource(cursor, source_.size(), result.error)) return result;
   result.bytes = writer.Take();
   return result;
 }

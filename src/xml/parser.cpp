@@ -1,10 +1,11 @@
 #include "xml/parser.h"
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <utility>
 
 #include "xml/limits.h"
-#include "xml/references.h"
 #include "xml/unicode.h"
 
 namespace qm::xml {
@@ -12,6 +13,55 @@ namespace {
 
 constexpr std::string_view kXmlNamespace = "http://www.w3.org/XML/1998/namespace";
 constexpr std::string_view kXmlnsNamespace = "http://www.w3.org/2000/xmlns/";
+
+// The byte tables below lean on src_ ending in the '\0' of its std::string:
+// no table lets '\0' through, and the decoded text cannot hold one, so the
+// scans stop at the end without counting.
+
+// Bytes in names: which may start one, which may continue one. Bytes from
+// 0x80 on are decoded and their code points asked about.
+// The colon continues a name too, but stops the fast loop, so that the scan
+// can tell prefixed names.
+constexpr std::uint8_t kStartsName = 1;
+constexpr std::uint8_t kContinuesName = 2;
+constexpr std::array<std::uint8_t, 256> kNameBytes = [] {
+  std::array<std::uint8_t, 256> table{};
+  for (int c = 0; c < 128; ++c) {
+    const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+    if (letter) table[c] = kStartsName | kContinuesName;
+    if ((c >= '0' && c <= '9') || c == '-' || c == '.') table[c] = kContinuesName;
+  }
+  table[':'] = kStartsName;
+  return table;
+}();
+
+// Bytes that end the plain run of an attribute value: either quote, '<',
+// what resolving rewrites, and the end.
+constexpr std::array<bool, 256> kAttributeValueMarks = [] {
+  std::array<bool, 256> table{};
+  for (const char c : {'"', '\'', '<', '&', '\t', '\n', '\r', '\0'}) table[static_cast<unsigned char>(c)] = true;
+  return table;
+}();
+
+// What a byte of text says about the text: gathered over the whole run up
+// to the next '<' (or the end).
+constexpr std::uint8_t kTextNotBlank = 1;
+constexpr std::uint8_t kTextCarriageReturn = 2;
+constexpr std::uint8_t kTextReference = 4;
+constexpr std::uint8_t kTextBracket = 8;
+constexpr std::uint8_t kTextEnd = 16;
+constexpr std::array<std::uint8_t, 256> kTextBytes = [] {
+  std::array<std::uint8_t, 256> table{};
+  table.fill(kTextNotBlank);
+  table[' '] = table['\t'] = table['\n'] = 0;
+  table['\r'] = kTextCarriageReturn;
+  table['&'] = kTextNotBlank | kTextReference;
+  table[']'] = kTextNotBlank | kTextBracket;
+  table['<'] = table['\0'] = kTextEnd;
+  return table;
+}();
+
+bool IsSpaceByte(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
 
 bool IsWhitespaceOnly(std::string_view text) {
   return std::all_of(text.begin(), text.end(), [](char c) { return IsXmlSpace(c); });
@@ -33,8 +83,12 @@ LoadResult ParseXmlDocument(std::string utf8Source, std::string sourceEncoding) 
   XmlDocument document;
   document.source_ = std::move(utf8Source);
   document.sourceEncoding_ = std::move(sourceEncoding);
+  // Room for what a typical file holds per byte, so that the tables are not
+  // copied over and over while they grow; more is still fine.
+  document.nodes_.reserve(document.source_.size() / 32 + 4);
+  document.attributes_.reserve(document.source_.size() / 16 + 4);
   document.AppendNode(XmlNodeKind::Document, XmlDocument::kNone);
-  document.nodes_[0].name = "#document";
+  document.nodes_[0].name = XmlDocument::Fixed(XmlDocument::kDocumentName);
   XmlParser parser(document);
   if (!parser.Parse(result.error)) return result;
   result.document = std::move(document);
@@ -60,18 +114,53 @@ bool XmlParser::Fail(std::size_t offset, std::string message) {
 std::uint32_t XmlParser::CurrentParent() const { return open_.empty() ? 0 : open_.back().node; }
 
 bool XmlParser::SkipSpace() {
+  const char* const text = src_.c_str();
   const std::size_t start = pos_;
-  while (pos_ < src_.size() && IsXmlSpace(src_[pos_])) ++pos_;
+  while (IsSpaceByte(text[pos_])) ++pos_;
   return pos_ != start;
 }
 
 std::size_t XmlParser::ScanName(std::size_t from) const {
+  bool colon = false;
+  return ScanName(from, colon);
+}
+
+std::size_t XmlParser::ScanName(std::size_t from, bool& colon) const {
+  if (from >= src_.size()) return 0;
+  // ASCII names without a colon, the usual kind, in one short loop.
+  const char* const text = src_.c_str();
+  if ((kNameBytes[static_cast<unsigned char>(text[from])] & kContinuesName) != 0 &&
+      (kNameBytes[static_cast<unsigned char>(text[from])] & kStartsName) != 0) {
+    std::size_t p = from + 1;
+    while (kNameBytes[static_cast<unsigned char>(text[p])] & kContinuesName) ++p;
+    if (text[p] != ':' && static_cast<unsigned char>(text[p]) < 0x80) return p - from;
+  }
+  return ScanAnyName(from, colon);
+}
+
+std::size_t XmlParser::ScanAnyName(std::size_t from, bool& colon) const {
+  const char* const text = src_.c_str();
   std::size_t p = from;
-  while (p < src_.size()) {
-    char32_t cp = static_cast<unsigned char>(src_[p]);
-    std::size_t length = 1;
-    if (cp >= 0x80) length = DecodeUtf8At(src_, p, cp);
-    if (length == 0 || (p == from ? !IsNameStartChar(cp) : !IsNameChar(cp))) break;
+  if (kNameBytes[static_cast<unsigned char>(text[p])] & kStartsName) {
+    colon = text[p] == ':';
+    ++p;
+  } else {
+    char32_t cp = 0;
+    const std::size_t length = static_cast<unsigned char>(text[p]) < 0x80 ? 0 : DecodeUtf8At(src_, p, cp);
+    if (length == 0 || !IsNameStartChar(cp)) return 0;
+    p += length;
+  }
+  while (true) {
+    while (kNameBytes[static_cast<unsigned char>(text[p])] & kContinuesName) ++p;
+    if (text[p] == ':') {
+      colon = true;
+      ++p;
+      continue;
+    }
+    if (static_cast<unsigned char>(text[p]) < 0x80) break;
+    char32_t cp = 0;
+    const std::size_t length = DecodeUtf8At(src_, p, cp);
+    if (length == 0 || !IsNameChar(cp)) break;
     p += length;
   }
   return p - from;
@@ -87,33 +176,74 @@ bool XmlParser::ExpectQuoted(std::size_t& begin, std::size_t& end) {
   return true;
 }
 
+XmlDocument::TextRef XmlParser::SourceText(std::size_t begin, std::size_t end) const {
+  TextRef text;
+  text.offset = static_cast<std::uint32_t>(begin);
+  text.length = static_cast<std::uint32_t>(end - begin);
+  text.store = XmlDocument::kSource;
+  return text;
+}
+
+XmlDocument::TextRef XmlParser::ResolvedSince(std::size_t mark) const {
+  TextRef text;
+  text.offset = static_cast<std::uint32_t>(mark);
+  text.length = static_cast<std::uint32_t>(doc_.resolved_.size() - mark);
+  text.store = XmlDocument::kResolved;
+  return text;
+}
+
+bool XmlParser::Resolve(std::size_t begin, std::size_t end, CharacterDataKind kind, TextRef& text) {
+  const std::size_t mark = doc_.resolved_.size();
+  ReferenceError referenceError;
+  const std::string_view raw(src_.data() + begin, end - begin);
+  if (!ResolveCharacterData(raw, kind, declaredEntities_, doc_.resolved_, referenceError)) {
+    return Fail(begin + referenceError.offset, referenceError.message);
+  }
+  text = ResolvedSince(mark);
+  return true;
+}
+
+XmlDocument::TextRef XmlParser::LineEndsNormalized(std::size_t begin, std::size_t end) {
+  if (std::memchr(src_.data() + begin, '\r', end - begin) == nullptr) return SourceText(begin, end);
+  const std::size_t mark = doc_.resolved_.size();
+  AppendNormalizedLineEnds(std::string_view(src_.data() + begin, end - begin), doc_.resolved_);
+  return ResolvedSince(mark);
+}
+
 bool XmlParser::Parse(std::string& error) {
   const bool ok = [&] {
     if (At("<?xml") && src_.size() > 5 && IsXmlSpace(src_[5]) && !ParseDeclaration()) return false;
-    while (pos_ < src_.size()) {
+    const std::size_t size = src_.size();
+    while (pos_ < size) {
       bool step = false;
+      const char next = pos_ + 1 < size ? src_[pos_ + 1] : '\0';
       if (src_[pos_] != '<') {
+        // Blanks between tags, most of the text there is, are never a node.
+        const std::size_t begin = pos_;
+        if (SkipSpace() && (pos_ >= size || src_[pos_] == '<')) continue;
+        pos_ = begin;
         step = ParseText();
-      } else if (At("</")) {
+      } else if (next == '/') {
         step = ParseEndTag();
-      } else if (At("<?")) {
+      } else if (next == '?') {
         step = ParseProcessingInstruction(true);
+      } else if (next != '!') {
+        step = ParseStartTag();
       } else if (At("<!--")) {
         step = ParseComment(true);
       } else if (At("<![CDATA[")) {
         step = ParseCData();
       } else if (At("<!DOCTYPE")) {
         step = ParseDoctype();
-      } else if (At("<!")) {
-        step = Fail(pos_, "unknown markup declaration");
       } else {
-        step = ParseStartTag();
+        step = Fail(pos_, "unknown markup declaration");
       }
       if (!step) return false;
     }
     if (!seenRoot_) return Fail(pos_, "the document has no root element");
     if (!open_.empty()) {
-      return Fail(pos_, "element <" + doc_.nodes_[open_.back().node].name + "> is not closed");
+      return Fail(pos_, "element <" + std::string(doc_.View(doc_.nodes_[open_.back().node].name)) +
+                            "> is not closed");
     }
     return true;
   }();
@@ -123,56 +253,88 @@ bool XmlParser::Parse(std::string& error) {
 
 bool XmlParser::ParseText() {
   const std::size_t begin = pos_;
-  const std::size_t lt = src_.find('<', pos_);
-  const std::size_t end = lt == std::string::npos ? src_.size() : lt;
-  const std::string_view raw(src_.data() + begin, end - begin);
+  const char* const text = src_.c_str();
+  std::uint8_t seen = 0;
+  std::size_t end = begin;
+  for (std::uint8_t kind; ((kind = kTextBytes[static_cast<unsigned char>(text[end])]) & kTextEnd) == 0; ++end) {
+    seen |= kind;
+  }
   pos_ = end;
+  const bool blank = (seen & kTextNotBlank) == 0;
   if (open_.empty()) {
-    if (IsWhitespaceOnly(raw)) return true;
+    if (blank) return true;
     return Fail(begin, "text outside the root element");
   }
-  const std::size_t cdataEnd = raw.find("]]>");
-  if (cdataEnd != std::string_view::npos) return Fail(begin + cdataEnd, "']]>' in text");
-  std::string value;
-  ReferenceError referenceError;
-  if (!ResolveCharacterData(raw, CharacterDataKind::Text, declaredEntities_, value, referenceError)) {
-    return Fail(begin + referenceError.offset, referenceError.message);
+  if (seen & kTextBracket) {
+    const std::size_t cdataEnd = std::string_view(text + begin, end - begin).find("]]>");
+    if (cdataEnd != std::string_view::npos) return Fail(begin + cdataEnd, "']]>' in text");
   }
-  if (IsWhitespaceOnly(value)) return true;
-  doc_.referenceSpans_.push_back({begin, end});
+  if (blank) return true;
+  TextRef value;
+  if (seen & kTextReference) {
+    const std::size_t mark = doc_.resolved_.size();
+    if (!Resolve(begin, end, CharacterDataKind::Text, value)) return false;
+    if (IsWhitespaceOnly(doc_.View(value))) {
+      doc_.resolved_.resize(mark);
+      return true;
+    }
+  } else {
+    value = (seen & kTextCarriageReturn) ? LineEndsNormalized(begin, end) : SourceText(begin, end);
+  }
   const std::uint32_t node = doc_.AppendNode(XmlNodeKind::Text, CurrentParent());
-  doc_.nodes_[node].name = "#text";
-  doc_.nodes_[node].value = std::move(value);
+  XmlDocument::Node& textNode = doc_.nodes_[node];
+  textNode.name = XmlDocument::Fixed(XmlDocument::kTextName);
+  textNode.value = value;
+  textNode.rawBegin = static_cast<std::uint32_t>(begin);
+  textNode.rawEnd = static_cast<std::uint32_t>(end);
   return true;
 }
 
-bool XmlParser::ReadAttributes(std::vector<RawAttribute>& attributes, bool& selfClosing) {
+bool XmlParser::ReadAttributes(bool& selfClosing) {
+  raw_.clear();
+  declaresNamespaces_ = false;
+  const char* const text = src_.c_str();
+  const std::size_t size = src_.size();
   while (true) {
     const bool spaced = SkipSpace();
-    if (pos_ >= src_.size()) return Fail(pos_, "unterminated start tag");
-    if (src_[pos_] == '>' || At("/>")) {
-      selfClosing = src_[pos_] == '/';
+    if (pos_ >= size) return Fail(pos_, "unterminated start tag");
+    if (text[pos_] == '>' || (text[pos_] == '/' && text[pos_ + 1] == '>')) {
+      selfClosing = text[pos_] == '/';
       return true;
     }
     if (!spaced) return Fail(pos_, "expected whitespace before an attribute");
-    const std::size_t nameLength = ScanName(pos_);
+    bool colon = false;
+    const std::size_t nameLength = ScanName(pos_, colon);
     if (nameLength == 0) return Fail(pos_, "invalid attribute name");
-    RawAttribute attribute;
-    attribute.name = src_.substr(pos_, nameLength);
+    const std::string_view name(text + pos_, nameLength);
     pos_ += nameLength;
     SkipSpace();
-    if (pos_ >= src_.size() || src_[pos_] != '=') return Fail(pos_, "expected '=' after attribute " + attribute.name);
+    if (pos_ >= size || text[pos_] != '=') return Fail(pos_, "expected '=' after attribute " + std::string(name));
     ++pos_;
     SkipSpace();
-    attribute.quote = pos_ < src_.size() ? src_[pos_] : '"';
-    if (!ExpectQuoted(attribute.valueBegin, attribute.valueEnd)) return false;
-    const std::string_view value(src_.data() + attribute.valueBegin, attribute.valueEnd - attribute.valueBegin);
-    const std::size_t lt = value.find('<');
-    if (lt != std::string_view::npos) {
-      return Fail(attribute.valueBegin + lt, "'<' in the value of attribute " + attribute.name);
+    if (pos_ >= size || (text[pos_] != '"' && text[pos_] != '\'')) return Fail(pos_, "expected a quoted value");
+    const char quote = text[pos_];
+    const std::size_t valueBegin = pos_ + 1;
+    std::size_t close = valueBegin;
+    std::size_t lt = std::string::npos;
+    bool plain = true;
+    for (;; ++close) {
+      while (!kAttributeValueMarks[static_cast<unsigned char>(text[close])]) ++close;
+      if (close >= size || text[close] == quote) break;
+      if (text[close] == '<') {
+        if (lt == std::string::npos) lt = close;
+      } else if (text[close] != '"' && text[close] != '\'') {
+        plain = false;
+      }
     }
-    if (attributes.size() >= kMaxAttributesPerElement) return Fail(pos_, "too many attributes on one element");
-    attributes.push_back(std::move(attribute));
+    if (close >= size) return Fail(pos_, "unterminated quoted value");
+    if (lt != std::string::npos) return Fail(lt, "'<' in the value of attribute " + std::string(name));
+    pos_ = close + 1;
+    if (raw_.size() >= kMaxAttributesPerElement) return Fail(pos_, "too many attributes on one element");
+    const bool xmlns = name[0] == 'x' && name.substr(0, 5) == "xmlns";
+    declaresNamespaces_ = declaresNamespaces_ || xmlns;
+    const bool plainName = !xmlns && !colon;
+    raw_.push_back({name, valueBegin, close, quote, plain, plainName});
   }
 }
 
@@ -184,68 +346,83 @@ bool XmlParser::ParseStartTag() {
   }
   const std::size_t nameLength = ScanName(pos_ + 1);
   if (nameLength == 0) return Fail(pos_ + 1, "invalid element name");
-  std::string name = src_.substr(pos_ + 1, nameLength);
+  const std::string_view name(src_.data() + pos_ + 1, nameLength);
   pos_ += 1 + nameLength;
 
-  std::vector<RawAttribute> raw;
   bool selfClosing = false;
-  if (!ReadAttributes(raw, selfClosing)) return false;
+  if (!ReadAttributes(selfClosing)) return false;
   // A new attribute goes right after the last one, before any blanks.
-  const std::size_t insertOffset = raw.empty() ? tagOffset + 1 + nameLength : raw.back().valueEnd + 1;
+  const std::size_t insertOffset = raw_.empty() ? tagOffset + 1 + nameLength : raw_.back().valueEnd + 1;
   pos_ += selfClosing ? 2 : 1;
 
   const std::size_t bindingMark = bindingLog_.size();
-  if (!BindNamespaces(raw, tagOffset)) return false;
+  if (declaresNamespaces_ && !BindNamespaces(tagOffset)) return false;
 
   const std::uint32_t node = doc_.AppendNode(XmlNodeKind::Element, CurrentParent());
   {
     XmlDocument::Node& element = doc_.nodes_[node];
     if (!ResolveName(name, false, tagOffset + 1, element.localNameStart, element.namespaceUri)) return false;
-    element.name = std::move(name);
-    element.attributeInsertOffset = insertOffset;
+    element.name = SourceText(tagOffset + 1, tagOffset + 1 + nameLength);
+    element.rawBegin = static_cast<std::uint32_t>(insertOffset);
+    element.firstAttribute = static_cast<std::uint32_t>(doc_.attributes_.size());
+    element.attributeCount = static_cast<std::uint32_t>(raw_.size());
   }
-  std::vector<XmlDocument::Attribute> attributes(raw.size());
-  for (std::size_t i = 0; i < raw.size(); ++i) {
-    XmlDocument::Attribute& attribute = attributes[i];
-    if (!ResolveName(raw[i].name, true, raw[i].valueBegin, attribute.localNameStart, attribute.namespaceUri)) {
+  for (const RawAttribute& raw : raw_) {
+    std::uint32_t localStart = 0;
+    TextRef uri;
+    if (!raw.plainName && !ResolveName(raw.name, true, raw.valueBegin, localStart, uri)) return false;
+    XmlDocument::Attribute attribute;
+    const std::size_t nameBegin = static_cast<std::size_t>(raw.name.data() - src_.data());
+    attribute.name = SourceText(nameBegin, nameBegin + raw.name.size());
+    if (raw.plain) {
+      attribute.value = SourceText(raw.valueBegin, raw.valueEnd);
+    } else if (!Resolve(raw.valueBegin, raw.valueEnd, CharacterDataKind::AttributeValue, attribute.value)) {
       return false;
     }
-    ReferenceError referenceError;
-    const std::string_view rawValue(src_.data() + raw[i].valueBegin, raw[i].valueEnd - raw[i].valueBegin);
-    if (!ResolveCharacterData(rawValue, CharacterDataKind::AttributeValue, declaredEntities_, attribute.value,
-                              referenceError)) {
-      return Fail(raw[i].valueBegin + referenceError.offset, referenceError.message);
-    }
-    attribute.name = std::move(raw[i].name);
-    attribute.valueBegin = raw[i].valueBegin;
-    attribute.valueEnd = raw[i].valueEnd;
-    attribute.quote = raw[i].quote;
-    doc_.referenceSpans_.push_back({attribute.valueBegin, attribute.valueEnd});
+    attribute.valueBegin = static_cast<std::uint32_t>(raw.valueBegin);
+    attribute.valueEnd = static_cast<std::uint32_t>(raw.valueEnd);
+    attribute.quote = raw.quote;
+    doc_.attributes_.push_back(attribute);
   }
+  if (!CheckUniqueAttributes(node, tagOffset)) return false;
+  seenRoot_ = true;
+  if (selfClosing) {
+    UnbindTo(bindingMark);
+  } else {
+    open_.push_back({node, bindingMark, name});
+  }
+  return true;
+}
+
+bool XmlParser::CheckUniqueAttributes(std::uint32_t element, std::size_t tagOffset) {
+  // The usual tag has a few plain attributes: compare those pairwise.
+  constexpr std::size_t kFew = 16;
+  bool simple = raw_.size() <= kFew;
+  for (std::size_t i = 0; simple && i < raw_.size(); ++i) {
+    simple = raw_[i].plainName;
+    for (std::size_t j = 0; simple && j < i; ++j) simple = raw_[i].name != raw_[j].name;
+  }
+  if (simple) return true;
 
   // Both the written names and the names they stand for must be unique;
   // sorting keeps an element with thousands of attributes cheap.
   std::vector<std::pair<std::string_view, std::string_view>> written, expanded;
-  for (const XmlDocument::Attribute& a : attributes) {
-    written.emplace_back(a.name, std::string_view());
-    if (!a.namespaceUri.empty()) {
-      expanded.emplace_back(a.namespaceUri, std::string_view(a.name).substr(a.localNameStart));
-    }
+  for (const RawAttribute& raw : raw_) {
+    const std::string_view a = raw.name;
+    written.emplace_back(a, std::string_view());
+    std::uint32_t localStart = 0;
+    TextRef uri;
+    ResolveName(a, true, 0, localStart, uri);
+    const std::string_view uriText = doc_.View(uri);
+    if (!uriText.empty()) expanded.emplace_back(uriText, a.substr(localStart));
   }
   for (auto* list : {&written, &expanded}) {
     std::sort(list->begin(), list->end());
     const auto twin = std::adjacent_find(list->begin(), list->end());
     if (twin != list->end()) {
       return Fail(tagOffset, "attribute " + std::string(twin->second.empty() ? twin->first : twin->second) +
-                                 " appears twice on <" + doc_.nodes_[node].name + ">");
+                                 " appears twice on <" + std::string(doc_.View(doc_.nodes_[element].name)) + ">");
     }
-  }
-  doc_.nodes_[node].attributes = std::move(attributes);
-  seenRoot_ = true;
-  if (selfClosing) {
-    UnbindTo(bindingMark);
-  } else {
-    open_.push_back({node, bindingMark});
   }
   return true;
 }
@@ -260,50 +437,61 @@ bool XmlParser::ParseEndTag() {
   if (pos_ >= src_.size() || src_[pos_] != '>') return Fail(pos_, "expected '>' to close the end tag");
   ++pos_;
   if (open_.empty()) return Fail(tagOffset, "end tag </" + std::string(name) + "> without a start tag");
-  const std::string& open = doc_.nodes_[open_.back().node].name;
-  if (open != name) return Fail(tagOffset, "end tag </" + std::string(name) + "> does not match <" + open + ">");
+  const std::string_view open = open_.back().name;
+  if (open != name) {
+    return Fail(tagOffset, "end tag </" + std::string(name) + "> does not match <" + std::string(open) + ">");
+  }
   UnbindTo(open_.back().bindingMark);
   open_.pop_back();
   return true;
 }
 
-bool XmlParser::BindNamespaces(const std::vector<RawAttribute>& attributes, std::size_t tagOffset) {
-  for (const RawAttribute& attribute : attributes) {
+bool XmlParser::BindNamespaces(std::size_t tagOffset) {
+  for (const RawAttribute& attribute : raw_) {
     const std::string_view name = attribute.name;
     if (name != "xmlns" && name.substr(0, 6) != "xmlns:") continue;
     const std::string prefix = name == "xmlns" ? std::string() : std::string(name.substr(6));
-    std::string uri;
-    ReferenceError referenceError;
-    const std::string_view rawValue(src_.data() + attribute.valueBegin, attribute.valueEnd - attribute.valueBegin);
-    if (!ResolveCharacterData(rawValue, CharacterDataKind::AttributeValue, declaredEntities_, uri, referenceError)) {
-      return Fail(attribute.valueBegin + referenceError.offset, referenceError.message);
+    TextRef uri;
+    if (attribute.plain) {
+      uri = SourceText(attribute.valueBegin, attribute.valueEnd);
+    } else if (!Resolve(attribute.valueBegin, attribute.valueEnd, CharacterDataKind::AttributeValue, uri)) {
+      return false;
     }
-    if (!IsQualifiedName(name) || prefix == "xmlns" || (prefix == "xml") != (uri == kXmlNamespace) ||
-        uri == kXmlnsNamespace || (!prefix.empty() && uri.empty())) {
-      return Fail(tagOffset, "illegal namespace declaration " + attribute.name + "=\"" + uri + "\"");
+    const std::string_view uriText = doc_.View(uri);
+    if (!IsQualifiedName(name) || prefix == "xmlns" || (prefix == "xml") != (uriText == kXmlNamespace) ||
+        uriText == kXmlnsNamespace || (!prefix.empty() && uriText.empty())) {
+      return Fail(tagOffset, "illegal namespace declaration " + std::string(name) + "=\"" + std::string(uriText) + "\"");
     }
-    bindings_[prefix].push_back(std::move(uri));
+    bindings_[prefix].push_back(uri);
     bindingLog_.push_back(prefix);
   }
   return true;
 }
 
 bool XmlParser::ResolveName(std::string_view name, bool isAttribute, std::size_t offset, std::uint32_t& localStart,
-                            std::string& uri) {
-  if (!IsQualifiedName(name)) return Fail(offset, "\"" + std::string(name) + "\" is not a qualified name");
+                            TextRef& uri) {
   const std::size_t colon = name.find(':');
+  if (colon == std::string_view::npos) {
+    localStart = 0;
+    // Unprefixed attributes are in no namespace, whatever the default.
+    if (isAttribute) {
+      if (name == "xmlns") uri = XmlDocument::Fixed(XmlDocument::kXmlnsNamespace);
+      return true;
+    }
+    if (bindingLog_.empty()) return true;
+  } else if (!IsQualifiedName(name)) {
+    return Fail(offset, "\"" + std::string(name) + "\" is not a qualified name");
+  }
   const std::string prefix = colon == std::string_view::npos ? std::string() : std::string(name.substr(0, colon));
   localStart = colon == std::string_view::npos ? 0 : static_cast<std::uint32_t>(colon + 1);
-  if (isAttribute && (name == "xmlns" || prefix == "xmlns")) {
-    uri = std::string(kXmlnsNamespace);
+  if (isAttribute && prefix == "xmlns") {
+    uri = XmlDocument::Fixed(XmlDocument::kXmlnsNamespace);
     return true;
   }
   if (prefix == "xml") {
-    uri = std::string(kXmlNamespace);
+    uri = XmlDocument::Fixed(XmlDocument::kXmlNamespace);
     return true;
   }
-  // Unprefixed attributes are in no namespace, whatever the default.
-  if (isAttribute && prefix.empty()) return true;
   const auto bound = bindings_.find(prefix);
   if (bound != bindings_.end() && !bound->second.empty()) {
     uri = bound->second.back();

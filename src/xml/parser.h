@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "xml/document.h"
+#include "xml/references.h"
 
 namespace qm::xml {
 
@@ -24,15 +25,21 @@ class XmlParser {
   bool Parse(std::string& error);
 
  private:
+  using TextRef = XmlDocument::TextRef;
   struct OpenElement {
     std::uint32_t node;
     std::size_t bindingMark;
+    std::string_view name;
   };
   struct RawAttribute {
-    std::string name;
+    std::string_view name;
     std::size_t valueBegin;
     std::size_t valueEnd;
     char quote;
+    // Without references, tabs or line ends the value is its raw text.
+    bool plain;
+    // Neither prefixed nor a namespace declaration: in no namespace.
+    bool plainName;
   };
 
   bool Fail(std::size_t offset, std::string message);
@@ -40,7 +47,16 @@ class XmlParser {
   bool At(std::string_view token) const { return src_.compare(pos_, token.size(), token) == 0; }
   bool SkipSpace();
   std::size_t ScanName(std::size_t from) const;
+  // Also tells whether the name holds a colon.
+  std::size_t ScanName(std::size_t from, bool& colon) const;
+  std::size_t ScanAnyName(std::size_t from, bool& colon) const;
   bool ExpectQuoted(std::size_t& begin, std::size_t& end);
+
+  TextRef SourceText(std::size_t begin, std::size_t end) const;
+  TextRef ResolvedSince(std::size_t mark) const;
+  // Resolves src_[begin, end) into the document's resolved texts.
+  bool Resolve(std::size_t begin, std::size_t end, CharacterDataKind kind, TextRef& text);
+  TextRef LineEndsNormalized(std::size_t begin, std::size_t end);
 
   bool ParseDeclaration();
   bool ParseDoctype();
@@ -52,10 +68,11 @@ class XmlParser {
   bool ParseStartTag();
   bool ParseEndTag();
 
-  bool ReadAttributes(std::vector<RawAttribute>& attributes, bool& selfClosing);
-  bool BindNamespaces(const std::vector<RawAttribute>& attributes, std::size_t tagOffset);
+  bool ReadAttributes(bool& selfClosing);
+  bool CheckUniqueAttributes(std::uint32_t element, std::size_t tagOffset);
+  bool BindNamespaces(std::size_t tagOffset);
   bool ResolveName(std::string_view name, bool isAttribute, std::size_t offset, std::uint32_t& localStart,
-                   std::string& uri);
+                   TextRef& uri);
   void UnbindTo(std::size_t mark);
 
   XmlDocument& doc_;
@@ -65,8 +82,11 @@ class XmlParser {
   bool seenRoot_ = false;
   bool seenDoctype_ = false;
   std::unordered_set<std::string> declaredEntities_;
+  // The attributes of the start tag being read; kept to reuse its memory.
+  std::vector<RawAttribute> raw_;
+  bool declaresNamespaces_ = false;
   // Prefix to the URIs it is bound to, innermost last; "" is the default.
-  std::unordered_map<std::string, std::vector<std::string>> bindings_;
+  std::unordered_map<std::string, std::vector<TextRef>> bindings_;
   std::vector<std::string> bindingLog_;
   std::string error_;
 };

@@ -72,8 +72,8 @@ bool XmlParser::ParseDeclaration() {
   while (trimmedEnd > textBegin && IsXmlSpace(src_[trimmedEnd - 1])) --trimmedEnd;
 
   const std::uint32_t node = doc_.AppendNode(XmlNodeKind::ProcessingInstruction, 0);
-  doc_.nodes_[node].name = "xml";
-  doc_.nodes_[node].value = src_.substr(textBegin, trimmedEnd - textBegin);
+  doc_.nodes_[node].name = XmlDocument::Fixed(XmlDocument::kXmlName);
+  doc_.nodes_[node].value = SourceText(textBegin, trimmedEnd);
   doc_.sourceDeclaration_ = XmlDocument::Span{0, pos_};
   doc_.sourceDeclaredEncoding_ = encoding;
   if (hasStandalone) doc_.sourceStandalone_ = standalone;
@@ -168,8 +168,8 @@ bool XmlParser::ParseComment(bool makeNode) {
   pos_ = dashes + 3;
   if (!makeNode) return true;
   const std::uint32_t node = doc_.AppendNode(XmlNodeKind::Comment, CurrentParent());
-  doc_.nodes_[node].name = "#comment";
-  doc_.nodes_[node].value = NormalizeLineEnds(std::string_view(src_).substr(begin, dashes - begin));
+  doc_.nodes_[node].name = XmlDocument::Fixed(XmlDocument::kCommentName);
+  doc_.nodes_[node].value = LineEndsNormalized(begin, dashes);
   return true;
 }
 
@@ -177,12 +177,12 @@ bool XmlParser::ParseProcessingInstruction(bool makeNode) {
   const std::size_t start = pos_;
   const std::size_t nameLength = ScanName(pos_ + 2);
   if (nameLength == 0) return Fail(pos_ + 2, "invalid processing instruction target");
-  std::string target = src_.substr(pos_ + 2, nameLength);
-  std::string lowered = target;
-  std::transform(lowered.begin(), lowered.end(), lowered.begin(),
-                 [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; });
-  if (lowered == "xml") return Fail(pos_, "an XML declaration is only allowed at the very start");
-  if (target.find(':') != std::string::npos) return Fail(pos_ + 2, "':' in a processing instruction target");
+  const std::string_view target(src_.data() + pos_ + 2, nameLength);
+  const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+  if (nameLength == 3 && lower(target[0]) == 'x' && lower(target[1]) == 'm' && lower(target[2]) == 'l') {
+    return Fail(pos_, "an XML declaration is only allowed at the very start");
+  }
+  if (target.find(':') != std::string_view::npos) return Fail(pos_ + 2, "':' in a processing instruction target");
   pos_ += 2 + nameLength;
   const std::size_t close = src_.find("?>", pos_);
   if (close == std::string::npos) return Fail(start, "unterminated processing instruction");
@@ -191,8 +191,8 @@ bool XmlParser::ParseProcessingInstruction(bool makeNode) {
   pos_ = close + 2;
   if (!makeNode) return true;
   const std::uint32_t node = doc_.AppendNode(XmlNodeKind::ProcessingInstruction, CurrentParent());
-  doc_.nodes_[node].name = std::move(target);
-  doc_.nodes_[node].value = NormalizeLineEnds(std::string_view(src_).substr(dataBegin, close - dataBegin));
+  doc_.nodes_[node].name = SourceText(start + 2, start + 2 + nameLength);
+  doc_.nodes_[node].value = LineEndsNormalized(dataBegin, close);
   return true;
 }
 
@@ -203,8 +203,8 @@ bool XmlParser::ParseCData() {
   if (end == std::string::npos) return Fail(pos_, "unterminated CDATA section");
   pos_ = end + 3;
   const std::uint32_t node = doc_.AppendNode(XmlNodeKind::CData, CurrentParent());
-  doc_.nodes_[node].name = "#cdata-section";
-  doc_.nodes_[node].value = NormalizeLineEnds(std::string_view(src_).substr(begin, end - begin));
+  doc_.nodes_[node].name = XmlDocument::Fixed(XmlDocument::kCDataName);
+  doc_.nodes_[node].value = LineEndsNormalized(begin, end);
   return true;
 }
 

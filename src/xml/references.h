@@ -16,15 +16,17 @@ struct ReferenceError {
   std::string message;
 };
 
-// Resolves character references and the five predefined entities in raw.
-// Entities are never expanded: any other reference is an error, worded
-// differently for names the DOCTYPE declared. Text gets "\r\n" and "\r"
-// as "\n"; attribute values get each literal tab and line end as a blank.
+// Resolves character references and the five predefined entities in raw,
+// appending the result to out. Entities are never expanded: any other
+// reference is an error, worded differently for names the DOCTYPE declared.
+// Text gets "\r\n" and "\r" as "\n"; attribute values get each literal tab
+// and line end as a blank.
 bool ResolveCharacterData(std::string_view raw, CharacterDataKind kind,
                           const std::unordered_set<std::string>& declaredEntities, std::string& out,
                           ReferenceError& error);
 
-// Line ends of comments, CDATA and processing instructions, normalised.
-std::string NormalizeLineEnds(std::string_view raw);
+// Line ends of comments, CDATA and processing instructions, normalised and
+// appended to out.
+void AppendNormalizedLineEnds(std::string_view raw, std::string& out);
 
 }  // namespace qm::xml

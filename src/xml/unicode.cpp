@@ -1,5 +1,13 @@
 #include "xml/unicode.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
+
 namespace qm::xml {
 
 void AppendUtf8(std::string& out, char32_t cp) {
@@ -94,22 +102,61 @@ bool IsXmlName(std::string_view text) {
   return !text.empty();
 }
 
+namespace {
+
+// How many bytes text starts with that are printable ASCII, tab or line
+// ends: the bulk of a server.xml, checked sixteen or eight bytes at a time.
+// It may stop short of the first other byte, never past it.
+std::size_t PlainAsciiPrefix(std::string_view text) {
+  std::size_t pos = 0;
+#if defined(__SSE2__) || defined(_M_X64)
+  const __m128i space = _mm_set1_epi8(0x20);
+  const __m128i tab = _mm_set1_epi8('\t');
+  const __m128i lineFeed = _mm_set1_epi8('\n');
+  const __m128i carriageReturn = _mm_set1_epi8('\r');
+  for (; pos + 16 <= text.size(); pos += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + pos));
+    // Signed, so bytes from 0x80 on count as below the blank too.
+    const __m128i low = _mm_cmplt_epi8(bytes, space);
+    const __m128i allowed = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, tab), _mm_cmpeq_epi8(bytes, lineFeed)),
+                                         _mm_cmpeq_epi8(bytes, carriageReturn));
+    if (_mm_movemask_epi8(_mm_andnot_si128(allowed, low)) != 0) break;
+  }
+#else
+  // A byte below 0x20 borrows into its top bit when 0x20 is taken from it,
+  // and a byte from 0x80 on has it set already; tabs and line ends leave
+  // the word to the caller.
+  for (; pos + 8 <= text.size(); pos += 8) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, text.data() + pos, 8);
+    if (((word | (word - 0x2020202020202020u)) & 0x8080808080808080u) != 0) break;
+  }
+#endif
+  return pos;
+}
+
+}  // namespace
+
 bool IsXmlText(std::string_view text, std::size_t& offset) {
   std::size_t pos = 0;
   while (pos < text.size()) {
-    const unsigned char c = static_cast<unsigned char>(text[pos]);
-    // Most of a server.xml is ASCII; keep that path short.
-    if (c >= 0x20 && c < 0x7F) {
-      ++pos;
-      continue;
+    pos += PlainAsciiPrefix(text.substr(pos));
+    // The block that stopped the fast check (or the tail), one by one.
+    const std::size_t stop = std::min(pos + 16, text.size());
+    while (pos < stop) {
+      const unsigned char c = static_cast<unsigned char>(text[pos]);
+      if ((c >= 0x20 && c < 0x80) || c == '\t' || c == '\n' || c == '\r') {
+        ++pos;
+        continue;
+      }
+      char32_t cp = 0;
+      const std::size_t length = DecodeUtf8At(text, pos, cp);
+      if (length == 0 || !IsXmlChar(cp)) {
+        offset = pos;
+        return false;
+      }
+      pos += length;
     }
-    char32_t cp = 0;
-    const std::size_t length = DecodeUtf8At(text, pos, cp);
-    if (length == 0 || !IsXmlChar(cp)) {
-      offset = pos;
-      return false;
-    }
-    pos += length;
   }
   return true;
 }

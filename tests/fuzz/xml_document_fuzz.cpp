@@ -22,9 +22,9 @@ std::vector<std::string> Outline(const XmlDocument& document) {
   while (!pending.empty()) {
     const XmlNodeId node = pending.back();
     pending.pop_back();
-    std::string line = std::to_string(static_cast<int>(document.Kind(node))) + " " + document.NodeName(node) + " " +
-                       std::string(document.LocalName(node)) + " " + document.NamespaceUri(node) + " " +
-                       document.Value(node);
+    std::string line = std::to_string(static_cast<int>(document.Kind(node))) + " " +
+                       std::string(document.NodeName(node)) + " " + std::string(document.LocalName(node)) + " " +
+                       std::string(document.NamespaceUri(node)) + " " + std::string(document.Value(node));
     for (const std::string& name : document.AttributeNames(node)) line += " " + name + "=" + *document.GetAttribute(node, name);
     lines.push_back(std::move(line));
     const std::vector<XmlNodeId> children = document.ChildNodes(node);
