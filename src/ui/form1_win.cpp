@@ -20,6 +20,9 @@ constexpr int kFirstControlId = 100;
 constexpr UINT_PTR kContainerSubclassId = 1;
 constexpr int kPictureSize = 32;
 constexpr int kDropDownVisibleItems = 8;
+// Tabs with a short caption are this wide, not the control's default minimum:
+// with it, the six tabs needed scroll arrows.
+constexpr int kMinTabWidth = 40;
 
 void RegisterClasses(HINSTANCE instance, WNDPROC formProc) {
     WNDCLASSEXW wc{};
@@ -244,6 +247,7 @@ void TForm1::ApplyDpi(int dpi) {
 
     // The pages fill the page control's display area, known once its font is set.
     const HWND pageControl = Control("PageControl1");
+    TabCtrl_SetMinTabWidth(pageControl, Scale(kMinTabWidth));
     RECT area;
     GetClientRect(pageControl, &area);
     TabCtrl_AdjustRect(pageControl, FALSE, &area);
@@ -271,6 +275,7 @@ void TForm1::LayOut(const ControlSpec& row, HWND control) {
         height = Scale(row.height) + Scale(17) * kDropDownVisibleItems;
     }
     SetWindowPos(control, nullptr, Scale(row.left), Scale(row.top), width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (row.kind == ControlKind::ReportList) LayOutReportColumns(control);
     if (row.kind == ControlKind::DropDownList) {
         // The closed box is its selection field plus borders whose size the
         // theme decides: grow or shrink the field until the box has its height.
@@ -332,6 +337,11 @@ HWND TForm1::CreateControl(const ControlSpec& row, HWND parent) {
         windowClass = WC_STATICW;
         style |= SS_OWNERDRAW;
         break;
+    case ControlKind::ReportList:
+        windowClass = WC_LISTVIEWW;
+        style |= LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER | WS_TABSTOP;
+        exStyle = WS_EX_CLIENTEDGE;
+        break;
     }
 
     // Placed and given its font by LayOut, for the window's dpi.
@@ -339,12 +349,14 @@ HWND TForm1::CreateControl(const ControlSpec& row, HWND parent) {
                                          nullptr);
     if (!control) throw std::runtime_error("无法创建控件 " + std::string(row.name));
     if (!row.enabled) EnableWindow(control, FALSE);
+    if (row.kind == ControlKind::ReportList)
+        ListView_SetExtendedListViewStyle(control, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
     if (row.kind == ControlKind::Page || row.kind == ControlKind::GroupBox || row.kind == ControlKind::PageControl)
         SetWindowSubclass(control, ContainerProc, kContainerSubclassId, reinterpret_cast<DWORD_PTR>(this));
     return control;
 }
 
-// Controls that ask for the same font share one: seven fonts serve the 34 controls.
+// Controls that ask for the same font share one: seven fonts serve them all.
 HFONT TForm1::FontFor(const FontSpec& font) {
     if (font.face.empty()) return nullptr;
     for (const SharedFont& shared : fonts_)
@@ -366,6 +378,7 @@ void TForm1::ShowPage(int index) {
     for (size_t i = 0; i < controls.size(); ++i) {
         if (controls[i].kind != ControlKind::Page) continue;
         ShowWindow(controls_[i], page == index ? SW_SHOW : SW_HIDE);
+        if (page == index && controls[i].name == "DiagnosisTabSheet") DiagnosisPageShown();
         ++page;
     }
 }
@@ -415,6 +428,8 @@ void TForm1::Raise(ControlEvent event) {
         case ControlEvent::ServiceComboBoxChange: ServiceComboBoxChange(); break;
         case ControlEvent::cxButton13Click: cxButton13Click(); break;
         case ControlEvent::cxButton14Click: cxButton14Click(); break;
+        case ControlEvent::DiagnoseButtonClick: DiagnoseButtonClick(); break;
+        case ControlEvent::CopyReportButtonClick: CopyReportButtonClick(); break;
         }
     });
 }
