@@ -35,7 +35,8 @@ bool Start(const fs::path& program, const std::wstring& arguments, std::vector<C
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started{};
-    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+    // Detached: no console, so no console host process beside each of them.
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr,
                         nullptr, &startup, &started))
         return false;
     CloseHandle(started.hThread);
@@ -76,15 +77,119 @@ double Milliseconds(std::chrono::steady_clock::duration duration) {
     return std::chrono::duration<double, std::milli>(duration).count();
 }
 
+// The calls to one view and the time they took together.
+struct Meter {
+    double milliseconds = 0;
+    int calls = 0;
+};
+
+template <typename Call>
+auto Timed(Meter& total, Call&& call) {
+    const auto start = std::chrono::steady_clock::now();
+    auto result = call();
+    total.milliseconds += Milliseconds(std::chrono::steady_clock::now() - start);
+    ++total.calls;
+    return result;
+}
+
+// The real views, each timed: where a slow diagnosis spends its time.
+struct Spent {
+    Meter files, registry, services, listeners, binds, processes, rights;
+};
+
+class TimedFiles final : public qm::FileInspector {
+public:
+    explicit TimedFiles(Meter& total) : total_(total) {}
+    bool IsDirectory(std::string_view p) override { return Timed(total_, [&] { return real_.IsDirectory(p); }); }
+    bool IsFile(std::string_view p) override { return Timed(total_, [&] { return real_.IsFile(p); }); }
+    std::optional<std::string> ReadHead(std::string_view p, std::size_t n) override {
+        return Timed(total_, [&] { return real_.ReadHead(p, n); });
+    }
+    std::optional<std::string> ReadTail(std::string_view p, std::size_t n) override {
+        return Timed(total_, [&] { return real_.ReadTail(p, n); });
+    }
+    std::optional<std::vector<qm::DirectoryItem>> List(std::string_view d) override {
+        return Timed(total_, [&] { return real_.List(d); });
+    }
+
+private:
+    qm::win32::Win32FileInspector real_;
+    Meter& total_;
+};
+
+class TimedRegistry final : public qm::RegistryReader {
+public:
+    explicit TimedRegistry(Meter& total) : total_(total) {}
+    std::optional<std::string> ReadString(std::string_view k, std::string_view n, qm::RegistryView v) override {
+        return Timed(total_, [&] { return real_.ReadString(k, n, v); });
+    }
+    std::optional<std::uint32_t> ReadDword(std::string_view k, std::string_view n, qm::RegistryView v) override {
+        return Timed(total_, [&] { return real_.ReadDword(k, n, v); });
+    }
+
+private:
+    qm::win32::Win32RegistryReader real_;
+    Meter& total_;
+};
+
+class TimedServices final : public qm::ServiceInspector {
+public:
+    explicit TimedServices(Meter& total) : total_(total) {}
+    qm::ServiceLookup Describe(std::string_view n) override { return Timed(total_, [&] { return real_.Describe(n); }); }
+    std::optional<std::vector<qm::ServiceDescription>> DescribeAll() override {
+        return Timed(total_, [&] { return real_.DescribeAll(); });
+    }
+
+private:
+    qm::win32::Win32ServiceInspector real_;
+    Meter& total_;
+};
+
+class TimedNetwork final : public qm::NetworkInspector {
+public:
+    TimedNetwork(Meter& listeners, Meter& binds) : listeners_(listeners), binds_(binds) {}
+    std::optional<std::vector<qm::TcpListener>> Listeners() override {
+        return Timed(listeners_, [&] { return real_.Listeners(); });
+    }
+    qm::BindOutcome TryBind(std::uint16_t port) override { return Timed(binds_, [&] { return real_.TryBind(port); }); }
+
+private:
+    qm::win32::Win32NetworkInspector real_;
+    Meter& listeners_;
+    Meter& binds_;
+};
+
+class TimedProcesses final : public qm::ProcessInspector {
+public:
+    explicit TimedProcesses(Meter& total) : total_(total) {}
+    std::vector<qm::ProcessFacts> Processes(bool (*wanted)(std::string_view)) override {
+        return Timed(total_, [&] { return real_.Processes(wanted); });
+    }
+
+private:
+    qm::win32::Win32ProcessInspector real_;
+    Meter& total_;
+};
+
+class TimedRights final : public qm::RightsInspector {
+public:
+    explicit TimedRights(Meter& total) : total_(total) {}
+    std::optional<bool> IsElevated() override { return Timed(total_, [&] { return real_.IsElevated(); }); }
+
+private:
+    qm::win32::Win32RightsInspector real_;
+    Meter& total_;
+};
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc > 1 && std::wstring(argv[1]) == kWaitArgument) {
+    if (argc > 1 && std::wstring(argv[argc - 1]) == kWaitArgument) {
         Sleep(10 * 60 * 1000);  // ended by the timer; gone on its own if the timer dies
         return 0;
     }
     const int processes = argc > 1 ? _wtoi(argv[1]) : 300;
-    const int runs = argc > 2 ? _wtoi(argv[2]) : 10;
+    const int runs = std::max(argc > 2 ? _wtoi(argv[2]) : 10, 1);
 
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
@@ -104,25 +209,33 @@ int wmain(int argc, wchar_t** argv) {
             break;
         }
     }
-    std::printf("%zu waiting processes started\n", children.size());
+    const std::size_t running = qm::win32::Win32ProcessInspector().Processes(nullptr).size();
+    std::printf("%zu waiting processes started, %zu processes running\n", children.size(), running);
 
     std::vector<double> times;
     std::size_t rows = 0;
     for (int run = 0; run < runs; ++run) {
+        Spent spent;
         qm::win32::CurrentProcessEnvironment environment;
-        qm::win32::Win32RegistryReader registry;
-        qm::win32::Win32FileInspector files;
-        qm::win32::Win32ServiceInspector services;
-        qm::win32::Win32NetworkInspector network;
-        qm::win32::Win32ProcessInspector processTable;
-        qm::win32::Win32RightsInspector rights;
+        TimedRegistry registry(spent.registry);
+        TimedFiles files(spent.files);
+        TimedServices services(spent.services);
+        TimedNetwork network(spent.listeners, spent.binds);
+        TimedProcesses processTable(spent.processes);
+        TimedRights rights(spent.rights);
         qm::sqlserver::RegistryInstanceNames instances;
         const qm::diagnosis::Inspectors inspectors{environment, registry, files, services,
                                                    network,     processTable, rights, instances};
         const auto start = std::chrono::steady_clock::now();
         rows = qm::diagnosis::Diagnose(inspectors).size();
         times.push_back(Milliseconds(std::chrono::steady_clock::now() - start));
-        std::printf("run %d: %.1f ms\n", run + 1, times.back());
+        std::printf("run %d: %.1f ms; calls and ms:", run + 1, times.back());
+        const std::pair<const char*, const Meter*> meters[] = {
+            {"files", &spent.files},         {"registry", &spent.registry}, {"services", &spent.services},
+            {"listeners", &spent.listeners}, {"binds", &spent.binds},       {"processes", &spent.processes},
+            {"rights", &spent.rights}};
+        for (const auto& [name, meter] : meters) std::printf(" %s %d %.1f,", name, meter->calls, meter->milliseconds);
+        std::printf("\n");
     }
 
     for (Child& child : children) TerminateProcess(child.process.get(), 0);
@@ -131,7 +244,7 @@ int wmain(int argc, wchar_t** argv) {
     fs::remove_all(root, ignored);
 
     std::sort(times.begin(), times.end());
-    std::printf("diagnosis with %zu extra processes, %zu rows: median %.1f ms, slowest %.1f ms\n", children.size(), rows,
+    std::printf("diagnosis among %zu processes, %zu rows: median %.1f ms, slowest %.1f ms\n", running, rows,
                 times[times.size() / 2], times.back());
     return 0;
 }

@@ -10,18 +10,19 @@
 namespace qm::win32 {
 namespace {
 
+constexpr std::size_t kTableBytes = 64 * 1024;
+
 // The listener table of one address family: its raw bytes, nothing when the
 // system refused it.
 std::optional<std::vector<BYTE>> ListenerTable(ULONG family) {
-    std::vector<BYTE> table;
-    DWORD size = 0;
-    DWORD status = ERROR_INSUFFICIENT_BUFFER;
-    // The table may grow between asking its size and reading it.
-    while (status == ERROR_INSUFFICIENT_BUFFER) {
+    // Building the table is the costly part, so it is asked once into room
+    // for a few thousand listeners; again only if they were more (or grew).
+    std::vector<BYTE> table(kTableBytes);
+    DWORD size = static_cast<DWORD>(table.size());
+    DWORD status = 0;
+    while ((status = GetExtendedTcpTable(table.data(), &size, FALSE, family, TCP_TABLE_OWNER_PID_LISTENER, 0)) ==
+           ERROR_INSUFFICIENT_BUFFER)
         table.resize(size);
-        status = GetExtendedTcpTable(table.empty() ? nullptr : table.data(), &size, FALSE, family,
-                                     TCP_TABLE_OWNER_PID_LISTENER, 0);
-    }
     if (status != NO_ERROR) return std::nullopt;
     return table;
 }
