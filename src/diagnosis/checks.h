@@ -1,0 +1,109 @@
+#pragma once
+
+// What the check groups share: the rows they add, the facts one group learns
+// for a later one, and the machine facts several of them ask for, asked once.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "diagnosis/diagnose.h"
+#include "diagnosis/pe_header.h"
+
+namespace qm::diagnosis {
+
+// Adds the rows of one group.
+class GroupRows {
+public:
+    GroupRows(std::vector<Row>& rows, Group group) : rows_(rows), group_(group) {}
+    void Add(std::string item, Status status, std::string explanation) {
+        rows_.push_back(Row{group_, std::move(item), status, std::move(explanation)});
+    }
+
+private:
+    std::vector<Row>& rows_;
+    Group group_;
+};
+
+// A port Tomcat binds, as server.xml gives it.
+struct ServerPort {
+    unsigned number = 0;
+    std::string use;  // "关闭端口" or the connector's protocol
+};
+
+// What one check group learns that a later one needs.
+struct Findings {
+    std::string javaHome;      // as this process sees it
+    std::string catalinaHome;  // likewise
+    std::optional<Bitness> jvmBitness;
+    std::vector<ServerPort> ports;  // each port once, in file order
+};
+
+// Facts that several checks look at, asked of the machine once.
+class Survey {
+public:
+    explicit Survey(const Inspectors& inspectors) : inspectors_(inspectors) {}
+
+    // The processes that may be Tomcat's, with path and command line.
+    const std::vector<ProcessFacts>& TomcatCandidates();
+    // One process with path and command line, whatever its name; nothing
+    // when it is gone.
+    std::optional<ProcessFacts> Process(std::uint32_t id);
+    // Every service; nothing when the service manager refused the list.
+    const std::optional<std::vector<ServiceDescription>>& AllServices();
+
+private:
+    const Inspectors& inspectors_;
+    std::optional<std::vector<ProcessFacts>> candidates_;
+    std::optional<std::vector<ProcessFacts>> everyProcess_;
+    std::optional<std::optional<std::vector<ServiceDescription>>> services_;
+};
+
+// dir and the rest joined with one backslash.
+std::string JoinPath(std::string_view directory, std::string_view rest);
+
+// Whether two directory names name the same directory, letter case and
+// trailing separators aside.
+bool SameDirectory(std::string_view a, std::string_view b);
+
+// Equal when ASCII letter case is ignored.
+bool EqualFolded(std::string_view a, std::string_view b);
+
+// tomcat*.exe, letter case aside: the service runner and its monitor.
+bool IsTomcatRunnerName(std::string_view exeName);
+// A runner, java.exe or javaw.exe.
+bool IsTomcatProcessName(std::string_view exeName);
+
+// Whether a process belongs to the installation: its executable lies inside
+// CATALINA_HOME or JAVA_HOME, or it is java or javaw started for
+// CATALINA_HOME (-Dcatalina.home or -Dcatalina.base in its command line).
+bool BelongsToInstallation(const ProcessFacts& process, const Findings& findings);
+
+// "名称（PID 12，路径）", the path left out when unknown.
+std::string DescribeProcess(const ProcessFacts& process);
+
+// The program of a service's command line: the quoted first part, or up to
+// the first ".exe" or blank.
+std::string ServiceProgram(std::string_view binaryPath);
+
+// The platform's service state in words of this program and of the page.
+std::string ServiceStateText(std::uint32_t state);
+
+void CheckJava(const Inspectors& inspectors, Findings& findings, std::vector<Row>& rows);
+void CheckTomcat(const Inspectors& inspectors, Findings& findings, std::vector<Row>& rows);
+void CheckPorts(const Inspectors& inspectors, Survey& survey, const Findings& findings, std::vector<Row>& rows);
+void CheckServicesAndProcesses(const Inspectors& inspectors, Survey& survey, const Findings& findings,
+                               std::vector<Row>& rows);
+void CheckSqlServer(const Inspectors& inspectors, std::vector<Row>& rows);
+void CheckRights(const Inspectors& inspectors, std::vector<Row>& rows);
+
+// The newest file of CATALINA_HOME\logs and the last line in its end that
+// tells of a failure.
+void CheckLogs(FileInspector& files, const std::string& catalinaHome, GroupRows& rows);
+
+// Compares a variable of this process with the machine's environment key and
+// adds a row when either has a value.
+void CheckMachineValue(const Inspectors& inspectors, std::string_view variable, GroupRows& rows);
+
+}  // namespace qm::diagnosis

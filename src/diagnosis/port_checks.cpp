@@ -1,0 +1,81 @@
+// Each port server.xml names: free, held by this installation's Tomcat, or
+// held by another program, named as far as the system tells.
+
+#include <algorithm>
+
+#include "diagnosis/checks.h"
+
+namespace qm::diagnosis {
+namespace {
+
+// The listener of a port; one that names its owner before one that doesn't,
+// since IPv4 and IPv6 list the same port apart.
+std::optional<TcpListener> ListenerOf(const std::vector<TcpListener>& listeners, unsigned port) {
+    std::optional<TcpListener> found;
+    for (const TcpListener& listener : listeners) {
+        if (listener.port != port) continue;
+        if (listener.ownerProcessId != 0) return listener;
+        found = listener;
+    }
+    return found;
+}
+
+// "，它是服务 A、B" for the services running in that process.
+std::string ServicesOf(std::uint32_t processId, Survey& survey) {
+    const auto& services = survey.AllServices();
+    if (!services) return {};
+    std::string names;
+    for (const ServiceDescription& service : *services)
+        if (service.processId == processId) names += (names.empty() ? "" : "、") + service.name;
+    return names.empty() ? names : "，它是服务 " + names;
+}
+
+bool InstallationRunning(Survey& survey, const Findings& findings) {
+    const auto& candidates = survey.TomcatCandidates();
+    return std::any_of(candidates.begin(), candidates.end(),
+                       [&](const ProcessFacts& process) { return BelongsToInstallation(process, findings); });
+}
+
+}  // namespace
+
+void CheckPorts(const Inspectors& inspectors, Survey& survey, const Findings& findings, std::vector<Row>& rows) {
+    GroupRows ports(rows, Group::Ports);
+    if (findings.ports.empty()) return;
+    const std::optional<std::vector<TcpListener>> listeners = inspectors.network.Listeners();
+    for (const ServerPort& port : findings.ports) {
+        const std::string item = "端口 " + std::to_string(port.number);
+        const std::string named = item + "（" + port.use + "）";
+        const std::optional<TcpListener> listener = listeners ? ListenerOf(*listeners, port.number) : std::nullopt;
+        if (listener && listener->ownerProcessId != 0) {
+            const std::optional<ProcessFacts> owner = survey.Process(listener->ownerProcessId);
+            if (owner && BelongsToInstallation(*owner, findings)) {
+                ports.Add(item, Status::Ok, named + "：Tomcat 正在运行，" + DescribeProcess(*owner));
+                continue;
+            }
+            if (owner) {
+                ports.Add(item, Status::Error,
+                          named + " 被 " + DescribeProcess(*owner) + " 占用" + ServicesOf(owner->id, survey));
+                continue;
+            }
+        }
+        if (!listener) {
+            const BindOutcome bind = inspectors.network.TryBind(static_cast<std::uint16_t>(port.number));
+            if (bind == BindOutcome::Free) {
+                ports.Add(item, Status::Ok, named + " 空闲");
+                continue;
+            }
+            if (bind == BindOutcome::Unknown) {
+                ports.Add(item, Status::Notice, "无法检查" + named + "是否空闲");
+                continue;
+            }
+        }
+        // Taken, and the system did not say by whom.
+        if (InstallationRunning(survey, findings))
+            ports.Add(item, Status::Notice,
+                      named + " 已被占用，系统没有说明占用它的程序；本安装的 Tomcat 正在运行，可能就是它");
+        else
+            ports.Add(item, Status::Error, named + " 被其他程序占用（系统没有说明是哪个程序）");
+    }
+}
+
+}  // namespace qm::diagnosis

@@ -1,0 +1,113 @@
+// The service "tomcat6" and the Tomcat processes of this installation.
+
+#include <algorithm>
+
+#include "diagnosis/checks.h"
+#include "services/service_control.h"
+#include "tomcat/process_shutdown.h"
+
+namespace qm::diagnosis {
+namespace {
+
+constexpr std::uint32_t kServiceDoesNotExist = 1060;    // ERROR_SERVICE_DOES_NOT_EXIST
+constexpr std::uint32_t kServiceNeverStarted = 1077;    // ERROR_SERVICE_NEVER_STARTED
+constexpr std::string_view kServiceRunnerSwitch = "//RS//";
+
+std::string FileName(std::string_view path) {
+    const std::size_t slash = path.find_last_of("\\/");
+    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+// Another Tomcat's service: its program is a Tomcat service runner, started
+// to run as a service.
+bool IsTomcatService(const ServiceDescription& service) {
+    return IsTomcatRunnerName(FileName(ServiceProgram(service.binaryPath))) &&
+           service.binaryPath.find(kServiceRunnerSwitch) != std::string::npos;
+}
+
+void ReportMissingService(Survey& survey, GroupRows& rows) {
+    const std::string item = "服务 " + std::string(tomcat::kTomcatServiceName);
+    const std::string missing = "没有安装服务 " + std::string(tomcat::kTomcatServiceName);
+    const auto& services = survey.AllServices();
+    if (!services) {
+        rows.Add(item, Status::Notice, missing + "（无法列出其他服务）");
+        return;
+    }
+    std::string others;
+    for (const ServiceDescription& service : *services)
+        if (IsTomcatService(service))
+            others += (others.empty() ? "" : "、") + service.name + "（" + ServiceProgram(service.binaryPath) + "）";
+    if (others.empty())
+        rows.Add(item, Status::Notice, missing);
+    else
+        rows.Add(item, Status::Notice,
+                 missing + "；已安装的其他 Tomcat 服务：" + others + "。本程序的按钮只操作服务 " +
+                     std::string(tomcat::kTomcatServiceName));
+}
+
+void ReportServiceState(const ServiceDescription& service, GroupRows& rows) {
+    const std::string item = "服务 " + service.name;
+    const std::string state = ServiceStateText(service.state);
+    const bool failed = service.win32ExitCode != 0 && service.win32ExitCode != kServiceNeverStarted;
+    if (service.state == services::kStopped && failed)
+        rows.Add(item, Status::Error,
+                 state + "，上次启动失败：退出代码 " + std::to_string(service.win32ExitCode) + "，服务退出代码 " +
+                     std::to_string(service.serviceExitCode));
+    else if (service.state == services::kRunning)
+        rows.Add(item, Status::Ok, state + "，PID " + std::to_string(service.processId));
+    else if (service.state == services::kStopped)
+        rows.Add(item, Status::Ok, state);
+    else
+        rows.Add(item, Status::Notice, state);
+}
+
+void ReportServiceProgram(const ServiceDescription& service, const Findings& findings, GroupRows& rows) {
+    if (findings.catalinaHome.empty()) return;
+    const std::string item = "服务 " + service.name + " 程序";
+    const std::string program = ServiceProgram(service.binaryPath);
+    if (tomcat::MatchesInstallation(program, findings.catalinaHome))
+        rows.Add(item, Status::Ok, program);
+    else
+        rows.Add(item, Status::Error,
+                 "服务运行的是 " + program + "，不在 CATALINA_HOME（" + findings.catalinaHome +
+                     "）中：它启动的是另一个 Tomcat");
+}
+
+void CheckTomcatService(const Inspectors& inspectors, Survey& survey, const Findings& findings, GroupRows& rows) {
+    const ServiceLookup lookup = inspectors.services.Describe(tomcat::kTomcatServiceName);
+    if (lookup.error == kServiceDoesNotExist) {
+        ReportMissingService(survey, rows);
+    } else if (lookup.error != 0) {
+        rows.Add("服务 " + std::string(tomcat::kTomcatServiceName), Status::Notice,
+                 "无法查询服务 " + std::string(tomcat::kTomcatServiceName) + "（错误代码 " +
+                     std::to_string(lookup.error) + "）");
+    } else {
+        ReportServiceState(lookup.service, rows);
+        ReportServiceProgram(lookup.service, findings, rows);
+    }
+}
+
+void CheckTomcatProcesses(Survey& survey, const Findings& findings, GroupRows& rows) {
+    bool any = false;
+    for (const ProcessFacts& process : survey.TomcatCandidates()) {
+        if (!IsTomcatProcessName(process.exeName) || !BelongsToInstallation(process, findings)) continue;
+        any = true;
+        if (EqualFolded(process.exeName, "java.exe"))
+            rows.Add("进程 " + process.exeName, Status::Notice,
+                     DescribeProcess(process) + "：停止按钮只结束 javaw 和 tomcat 进程，这个 java.exe 要另行关闭");
+        else
+            rows.Add("进程 " + process.exeName, Status::Ok, DescribeProcess(process));
+    }
+    if (!any) rows.Add("Tomcat 进程", Status::Ok, "本安装的 Tomcat 没有在运行");
+}
+
+}  // namespace
+
+void CheckServicesAndProcesses(const Inspectors& inspectors, Survey& survey, const Findings& findings,
+                               std::vector<Row>& rows) {
+    GroupRows group(rows, Group::ServicesAndProcesses);
+    CheckTomcatService(inspectors, survey, findings, group);
+    CheckTomcatProcesses(survey, findings, group);
+}
+
+}  // namespace qm::diagnosis

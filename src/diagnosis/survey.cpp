@@ -1,0 +1,138 @@
+#include <algorithm>
+
+#include "diagnosis/checks.h"
+#include "services/service_control.h"
+#include "tomcat/process_shutdown.h"
+
+namespace qm::diagnosis {
+namespace {
+
+bool StartsFolded(std::string_view text, std::string_view start) {
+    return text.size() >= start.size() && EqualFolded(text.substr(0, start.size()), start);
+}
+
+bool EndsFolded(std::string_view text, std::string_view end) {
+    return text.size() >= end.size() && EqualFolded(text.substr(text.size() - end.size()), end);
+}
+
+bool IsJavaName(std::string_view exeName) {
+    return EqualFolded(exeName, "java.exe") || EqualFolded(exeName, "javaw.exe");
+}
+
+bool WantEveryProcess(std::string_view) { return true; }
+
+// The values of -Dcatalina.home and -Dcatalina.base, quoted around the whole
+// option or around the value alone.
+std::vector<std::string_view> CatalinaDirectories(std::string_view commandLine) {
+    std::vector<std::string_view> found;
+    for (std::string_view option : {"-Dcatalina.home=", "-Dcatalina.base="}) {
+        for (std::size_t at = commandLine.find(option); at != std::string_view::npos;
+             at = commandLine.find(option, at + 1)) {
+            const bool optionQuoted = at > 0 && commandLine[at - 1] == '"';
+            std::string_view value = commandLine.substr(at + option.size());
+            std::size_t end;
+            if (!value.empty() && value.front() == '"') {
+                value.remove_prefix(1);
+                end = value.find('"');
+            } else {
+                end = value.find(optionQuoted ? '"' : ' ');
+            }
+            found.push_back(value.substr(0, end));
+        }
+    }
+    return found;
+}
+
+}  // namespace
+
+bool EqualFolded(std::string_view a, std::string_view b) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+const std::vector<ProcessFacts>& Survey::TomcatCandidates() {
+    if (!candidates_) candidates_ = inspectors_.processes.Processes(IsTomcatProcessName);
+    return *candidates_;
+}
+
+std::optional<ProcessFacts> Survey::Process(std::uint32_t id) {
+    for (const ProcessFacts& process : TomcatCandidates())
+        if (process.id == id && IsTomcatProcessName(process.exeName)) return process;
+    // Any other program only holds a port when something is wrong, so the
+    // costlier walk over every process happens only then.
+    if (!everyProcess_) everyProcess_ = inspectors_.processes.Processes(WantEveryProcess);
+    for (const ProcessFacts& process : *everyProcess_)
+        if (process.id == id) return process;
+    return std::nullopt;
+}
+
+const std::optional<std::vector<ServiceDescription>>& Survey::AllServices() {
+    if (!services_) services_ = inspectors_.services.DescribeAll();
+    return *services_;
+}
+
+std::string JoinPath(std::string_view directory, std::string_view rest) {
+    while (!directory.empty() && (directory.back() == '\\' || directory.back() == '/')) directory.remove_suffix(1);
+    std::string path(directory);
+    path += '\\';
+    path += rest;
+    return path;
+}
+
+bool SameDirectory(std::string_view a, std::string_view b) {
+    // Each inside the other, by the rule the stop button ends processes with.
+    return tomcat::MatchesInstallation(JoinPath(a, "x"), b) && tomcat::MatchesInstallation(JoinPath(b, "x"), a);
+}
+
+bool IsTomcatRunnerName(std::string_view exeName) {
+    return StartsFolded(exeName, "tomcat") && EndsFolded(exeName, ".exe");
+}
+
+bool IsTomcatProcessName(std::string_view exeName) { return IsJavaName(exeName) || IsTomcatRunnerName(exeName); }
+
+bool BelongsToInstallation(const ProcessFacts& process, const Findings& findings) {
+    if (process.imagePath && (tomcat::MatchesInstallation(*process.imagePath, findings.catalinaHome) ||
+                              tomcat::MatchesInstallation(*process.imagePath, findings.javaHome)))
+        return true;
+    if (!IsJavaName(process.exeName) || !process.commandLine || findings.catalinaHome.empty()) return false;
+    const std::vector<std::string_view> directories = CatalinaDirectories(*process.commandLine);
+    return std::any_of(directories.begin(), directories.end(),
+                       [&](std::string_view directory) { return SameDirectory(directory, findings.catalinaHome); });
+}
+
+std::string DescribeProcess(const ProcessFacts& process) {
+    std::string text = process.exeName + "（PID " + std::to_string(process.id);
+    if (process.imagePath) text += "，" + *process.imagePath;
+    return text + "）";
+}
+
+std::string ServiceProgram(std::string_view binaryPath) {
+    while (!binaryPath.empty() && binaryPath.front() == ' ') binaryPath.remove_prefix(1);
+    if (!binaryPath.empty() && binaryPath.front() == '"') {
+        binaryPath.remove_prefix(1);
+        return std::string(binaryPath.substr(0, binaryPath.find('"')));
+    }
+    for (std::size_t at = 0; at + 4 <= binaryPath.size(); ++at)
+        if (EqualFolded(binaryPath.substr(at, 4), ".exe") &&
+            (at + 4 == binaryPath.size() || binaryPath[at + 4] == ' '))
+            return std::string(binaryPath.substr(0, at + 4));
+    return std::string(binaryPath.substr(0, binaryPath.find(' ')));
+}
+
+std::string ServiceStateText(std::uint32_t state) {
+    std::string_view words;
+    switch (state) {
+        case services::kStopped: words = "已停止"; break;
+        case services::kStartPending: words = "正在启动"; break;
+        case services::kStopPending: words = "正在停止"; break;
+        case services::kRunning: words = "正在运行"; break;
+        case 5: words = "正在继续"; break;
+        case 6: words = "正在暂停"; break;
+        case 7: words = "已暂停"; break;
+        default: words = "状态未知"; break;
+    }
+    return std::string(words) + "（" + std::string(services::ServiceStateWord(state)) + "）";
+}
+
+}  // namespace qm::diagnosis

@@ -1,0 +1,248 @@
+#pragma once
+
+// A machine for the diagnosis to look at: each port is a few maps that a test
+// fills with what it wants the checks to find. Everything is absent until set.
+
+#include "diagnosis/diagnose.h"
+#include "diagnosis/pe_header.h"
+// Free of the test framework, so the benchmark runs over the same machine.
+#include "tomcat_fakes.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <tuple>
+#include <vector>
+
+namespace qm::test {
+
+class FakeFiles : public FileInspector {
+public:
+    std::set<std::string, std::less<>> directories;
+    std::map<std::string, std::string, std::less<>> files;  // path -> contents
+    std::map<std::string, std::vector<DirectoryItem>, std::less<>> listings;
+
+    bool IsDirectory(std::string_view path) override { return directories.count(path) != 0; }
+    bool IsFile(std::string_view path) override { return files.count(path) != 0; }
+    std::optional<std::string> ReadHead(std::string_view path, std::size_t maxBytes) override {
+        const auto found = files.find(path);
+        if (found == files.end()) return std::nullopt;
+        return found->second.substr(0, maxBytes);
+    }
+    std::optional<std::string> ReadTail(std::string_view path, std::size_t maxBytes) override {
+        const auto found = files.find(path);
+        if (found == files.end()) return std::nullopt;
+        const std::string& text = found->second;
+        return text.substr(text.size() - std::min(maxBytes, text.size()));
+    }
+    std::optional<std::vector<DirectoryItem>> List(std::string_view directory) override {
+        const auto found = listings.find(directory);
+        if (found == listings.end()) return std::nullopt;
+        return found->second;
+    }
+};
+
+class FakeRegistry : public RegistryReader {
+public:
+    using Key = std::tuple<std::string, std::string, RegistryView>;
+    std::map<Key, std::string> strings;
+    std::map<Key, std::uint32_t> dwords;
+
+    std::optional<std::string> ReadString(std::string_view keyPath, std::string_view name,
+                                          RegistryView view) override {
+        const auto found = strings.find(Key(keyPath, name, view));
+        if (found == strings.end()) return std::nullopt;
+        return found->second;
+    }
+    std::optional<std::uint32_t> ReadDword(std::string_view keyPath, std::string_view name,
+                                           RegistryView view) override {
+        const auto found = dwords.find(Key(keyPath, name, view));
+        if (found == dwords.end()) return std::nullopt;
+        return found->second;
+    }
+};
+
+class FakeServices : public ServiceInspector {
+public:
+    std::vector<ServiceDescription> installed;
+    std::map<std::string, std::uint32_t, std::less<>> refused;  // name -> error code
+    bool listRefused = false;
+
+    void Install(std::string name, std::string binaryPath, std::uint32_t state, std::uint32_t processId = 0) {
+        ServiceDescription service;
+        service.name = std::move(name);
+        service.binaryPath = std::move(binaryPath);
+        service.state = state;
+        service.processId = processId;
+        installed.push_back(std::move(service));
+    }
+    ServiceDescription& Installed(std::string_view name) {
+        return *std::find_if(installed.begin(), installed.end(), [&](const auto& s) { return s.name == name; });
+    }
+
+    ServiceLookup Describe(std::string_view name) override {
+        if (const auto found = refused.find(name); found != refused.end()) return {found->second, {}};
+        for (const ServiceDescription& service : installed)
+            if (service.name == name) return {0, service};
+        return {1060, {}};
+    }
+    std::optional<std::vector<ServiceDescription>> DescribeAll() override {
+        if (listRefused) return std::nullopt;
+        return installed;
+    }
+};
+
+class FakeNetwork : public NetworkInspector {
+public:
+    std::optional<std::vector<TcpListener>> listeners = std::vector<TcpListener>{};
+    std::map<std::uint16_t, BindOutcome> binds;  // a port not named binds freely
+
+    std::optional<std::vector<TcpListener>> Listeners() override { return listeners; }
+    BindOutcome TryBind(std::uint16_t port) override {
+        const auto found = binds.find(port);
+        return found == binds.end() ? BindOutcome::Free : found->second;
+    }
+};
+
+// Hands out path and command line only for the processes the caller wants,
+// as the real walk does.
+class FakeProcesses : public ProcessInspector {
+public:
+    std::vector<ProcessFacts> processes;
+    int walks = 0;
+
+    void Add(std::uint32_t id, std::string exeName, std::string path, std::optional<std::string> commandLine = {}) {
+        processes.push_back({id, std::move(exeName), std::move(path), std::move(commandLine)});
+    }
+    std::vector<ProcessFacts> Processes(bool (*wanted)(std::string_view exeName)) override {
+        ++walks;
+        std::vector<ProcessFacts> listed = processes;
+        for (ProcessFacts& process : listed) {
+            if (wanted(process.exeName)) continue;
+            process.imagePath.reset();
+            process.commandLine.reset();
+        }
+        return listed;
+    }
+};
+
+class FakeRights : public RightsInspector {
+public:
+    std::optional<bool> elevated = true;
+    std::optional<bool> IsElevated() override { return elevated; }
+};
+
+class FakeInstanceNames : public sqlserver::InstanceNameSource {
+public:
+    std::optional<std::vector<std::string>> names = std::vector<std::string>{};
+    std::optional<std::vector<std::string>> ReadInstanceNames() override { return names; }
+};
+
+// The first bytes of an x86 or x64 executable.
+inline std::string PeImage(diagnosis::Bitness bitness) {
+    std::string image(0x200, '\0');
+    image[0] = 'M';
+    image[1] = 'Z';
+    image[0x3C] = static_cast<char>(0x80);
+    image.replace(0x80, 4, std::string("PE\0\0", 4));
+    const std::uint16_t machine = bitness == diagnosis::Bitness::Bits32 ? 0x14C : 0x8664;
+    image[0x84] = static_cast<char>(machine & 0xFF);
+    image[0x85] = static_cast<char>(machine >> 8);
+    return image;
+}
+
+// All ports together, set up as a working installation: a 64-bit JDK 8 in
+// C:\jdk and Tomcat 6 with its 64-bit service runner in a real temporary
+// directory, since server.xml is read from disk. Tests change what they are about.
+struct FakeMachine {
+    FakeProcessEnvironment environment;
+    FakeRegistry registry;
+    FakeFiles files;
+    FakeServices services;
+    FakeNetwork network;
+    FakeProcesses processes;
+    FakeRights rights;
+    FakeInstanceNames instances;
+    std::string javaHome = "C:\\jdk";
+    std::string catalinaHome;
+
+    FakeMachine() {
+        const std::filesystem::path directory = UnusedDirectory();
+        std::filesystem::create_directories(directory / "conf");
+        catalinaHome = directory.string();
+        environment.variables["JAVA_HOME"] = javaHome;
+        environment.variables["CATALINA_HOME"] = catalinaHome;
+        files.directories = {javaHome, catalinaHome};
+        files.files[javaHome + "\\bin\\java.exe"] = "";
+        files.files[javaHome + "\\bin\\javac.exe"] = "";
+        files.files[javaHome + "\\release"] = "JAVA_VERSION=\"1.8.0_181\"\nOS_NAME=\"Windows\"\n";
+        files.files[javaHome + "\\jre\\bin\\server\\jvm.dll"] = PeImage(diagnosis::Bitness::Bits64);
+        files.files[catalinaHome + "\\bin\\tomcat6.exe"] = PeImage(diagnosis::Bitness::Bits64);
+        files.listings[catalinaHome + "\\logs"] = {};
+        WriteServerXml(
+            "<Server port=\"8005\" shutdown=\"SHUTDOWN\"><Service name=\"Catalina\">"
+            "<Connector port=\"8080\" protocol=\"HTTP/1.1\"/><Connector port=\"8009\" protocol=\"AJP/1.3\"/>"
+            "</Service></Server>");
+        SetMachineValue("JAVA_HOME", javaHome);
+        SetMachineValue("CATALINA_HOME", catalinaHome);
+        services.Install("tomcat6", "\"" + catalinaHome + "\\bin\\tomcat6.exe\" //RS//tomcat6", 1);
+    }
+    ~FakeMachine() {
+        std::error_code ignored;
+        std::filesystem::remove_all(catalinaHome, ignored);
+    }
+
+    static std::filesystem::path UnusedDirectory() {
+        static std::atomic<int> made{0};
+        const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+        return std::filesystem::temp_directory_path() /
+               ("qm_diagnosis_" + std::to_string(now) + "_" + std::to_string(made++));
+    }
+    void WriteServerXml(const std::string& text) {
+        std::ofstream(std::filesystem::path(catalinaHome) / "conf" / "server.xml", std::ios::binary) << text;
+    }
+    void SetMachineValue(const std::string& name, const std::string& value) {
+        registry.strings[{"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment", name,
+                          RegistryView::Native}] = value;
+    }
+
+    // An installed instance with its id and TCP settings in one registry view.
+    void AddSqlInstance(const std::string& name, const std::string& id, RegistryView view, std::uint32_t tcpEnabled,
+                        const std::string& port) {
+        instances.names->push_back(name);
+        registry.strings[{"SOFTWARE\\Microsoft\\Microsoft SQL Server\\Instance Names\\SQL", name, view}] = id;
+        const std::string tcp =
+            "SOFTWARE\\Microsoft\\Microsoft SQL Server\\" + id + "\\MSSQLServer\\SuperSocketNetLib\\Tcp";
+        registry.dwords[{tcp, "Enabled", view}] = tcpEnabled;
+        registry.strings[{tcp + "\\IPAll", "TcpPort", view}] = port;
+    }
+
+    diagnosis::Inspectors Inspectors() {
+        return {environment, registry, files, services, network, processes, rights, instances};
+    }
+    std::vector<diagnosis::Row> Diagnose() { return diagnosis::Diagnose(Inspectors()); }
+};
+
+// The rows of one item, in report order.
+inline std::vector<diagnosis::Row> RowsOf(const std::vector<diagnosis::Row>& rows, std::string_view item) {
+    std::vector<diagnosis::Row> found;
+    for (const diagnosis::Row& row : rows)
+        if (row.item == item) found.push_back(row);
+    return found;
+}
+
+// The one row of an item; any other count fails the test that asks.
+inline diagnosis::Row OnlyRow(const std::vector<diagnosis::Row>& rows, std::string_view item) {
+    const std::vector<diagnosis::Row> found = RowsOf(rows, item);
+    if (found.size() != 1)
+        throw std::runtime_error(std::to_string(found.size()) + " rows of " + std::string(item) + ", not one");
+    return found.front();
+}
+
+}  // namespace qm::test
