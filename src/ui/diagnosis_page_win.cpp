@@ -87,6 +87,17 @@ void CopyToClipboard(HWND owner, std::string_view text) {
     CloseClipboard();
 }
 
+// The status's colour in the list: errors red, notices brown, the rest as the
+// system draws text.
+COLORREF StatusColour(diagnosis::Status status) {
+    switch (status) {
+    case diagnosis::Status::Error: return RGB(0xC0, 0x00, 0x00);
+    case diagnosis::Status::Notice: return RGB(0x99, 0x55, 0x00);
+    case diagnosis::Status::Ok: break;
+    }
+    return GetSysColor(COLOR_WINDOWTEXT);
+}
+
 }  // namespace
 
 void TForm1::DiagnoseButtonClick() { RunDiagnosis(); }
@@ -142,6 +153,37 @@ void TForm1::LayOutReportColumns(HWND list) {
         const int designed = Scale(kReportColumns[static_cast<size_t>(column)].width);
         if (ListView_GetColumnWidth(list, column) < designed) ListView_SetColumnWidth(list, column, designed);
     }
+}
+
+// The list's notifications: each status drawn in its colour, and the whole
+// explanation as the row's tip, since a long one is cut at the list's edge.
+bool TForm1::HandleReportNotification(LPARAM notification, LRESULT& result) {
+    const auto* header = reinterpret_cast<const NMHDR*>(notification);
+    if (header->code == NM_CUSTOMDRAW) {
+        auto* draw = reinterpret_cast<NMLVCUSTOMDRAW*>(notification);
+        const DWORD stage = draw->nmcd.dwDrawStage;
+        const size_t row = draw->nmcd.dwItemSpec;
+        if (stage == CDDS_PREPAINT) result = CDRF_NOTIFYITEMDRAW;
+        else if (stage == CDDS_ITEMPREPAINT) result = CDRF_NOTIFYSUBITEMDRAW;
+        else if (stage == (CDDS_ITEMPREPAINT | CDDS_SUBITEM) && row < report_.size()) {
+            draw->clrText = draw->iSubItem == 1 ? StatusColour(report_[row].status) : GetSysColor(COLOR_WINDOWTEXT);
+            result = CDRF_DODEFAULT;
+        } else result = CDRF_DODEFAULT;
+        return true;
+    }
+    if (header->code == LVN_GETINFOTIPW) {
+        auto* tip = reinterpret_cast<NMLVGETINFOTIPW*>(notification);
+        const auto row = static_cast<size_t>(tip->iItem);
+        if (row < report_.size() && tip->cchTextMax > 0) {
+            const std::wstring text = win32::Widen(report_[row].explanation);
+            const size_t length = std::min(text.size(), static_cast<size_t>(tip->cchTextMax - 1));
+            text.copy(tip->pszText, length);
+            tip->pszText[length] = L'\0';
+        }
+        result = 0;
+        return true;
+    }
+    return false;
 }
 
 }  // namespace qm::ui

@@ -186,6 +186,7 @@ bool TForm1::HandleContainerMessage(UINT message, WPARAM wParam, LPARAM lParam, 
     }
     case WM_NOTIFY: {
         const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+        if (header->hwndFrom == Control("DiagnosisList")) return HandleReportNotification(lParam, result);
         if (header->hwndFrom != Control("PageControl1") || header->code != TCN_SELCHANGE) return false;
         ShowPage(TabCtrl_GetCurSel(header->hwndFrom));
         result = 0;
@@ -350,7 +351,7 @@ HWND TForm1::CreateControl(const ControlSpec& row, HWND parent) {
     if (!control) throw std::runtime_error("无法创建控件 " + std::string(row.name));
     if (!row.enabled) EnableWindow(control, FALSE);
     if (row.kind == ControlKind::ReportList)
-        ListView_SetExtendedListViewStyle(control, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
+        ListView_SetExtendedListViewStyle(control, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_INFOTIP);
     if (row.kind == ControlKind::Page || row.kind == ControlKind::GroupBox || row.kind == ControlKind::PageControl)
         SetWindowSubclass(control, ContainerProc, kContainerSubclassId, reinterpret_cast<DWORD_PTR>(this));
     return control;

@@ -85,6 +85,7 @@ private:
     void DiagnosisPageShown();
     void RunDiagnosis();
     void LayOutReportColumns(HWND list);
+    bool HandleReportNotification(LPARAM notification, LRESULT& result);
 
     // Control access by the table's names.
     HWND Control(std::string_view name) const;
