@@ -45,7 +45,8 @@ class Survey {
 public:
     explicit Survey(const Inspectors& inspectors) : inspectors_(inspectors) {}
 
-    // The processes that may be Tomcat's, with path and command line.
+    // Every process; path and command line are there for those named like
+    // Tomcat's (IsTomcatProcessName).
     const std::vector<ProcessFacts>& TomcatCandidates();
     // One process with path and command line, whatever its name; nothing
     // when it is gone.
@@ -60,7 +61,10 @@ private:
     std::optional<std::optional<std::vector<ServiceDescription>>> services_;
 };
 
-// dir and the rest joined with one backslash.
+// The lines of a text, without their CR LF or LF ends.
+std::vector<std::string_view> Lines(std::string_view text);
+
+// A directory and the rest joined with one backslash.
 std::string JoinPath(std::string_view directory, std::string_view rest);
 
 // Whether two directory names name the same directory, letter case and
@@ -87,7 +91,7 @@ std::string DescribeProcess(const ProcessFacts& process);
 // the first ".exe" or blank.
 std::string ServiceProgram(std::string_view binaryPath);
 
-// The platform's service state in words of this program and of the page.
+// A service state in Chinese, followed by the word the Tomcat page shows for it.
 std::string ServiceStateText(std::uint32_t state);
 
 void CheckJava(const Inspectors& inspectors, Findings& findings, std::vector<Row>& rows);

@@ -20,15 +20,10 @@ constexpr std::array<std::string_view, 4> kJvmPlaces = {
 // JAVA_VERSION of the release file, without its quotes.
 std::optional<std::string> ReleaseVersion(std::string_view release) {
     constexpr std::string_view kKey = "JAVA_VERSION=";
-    std::size_t at = 0;
-    while (at < release.size()) {
-        std::size_t end = release.find('\n', at);
-        if (end == std::string_view::npos) end = release.size();
-        std::string_view line = release.substr(at, end - at);
-        at = end + 1;
+    for (std::string_view line : Lines(release)) {
         if (line.substr(0, kKey.size()) != kKey) continue;
         line.remove_prefix(kKey.size());
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '"')) line.remove_suffix(1);
+        while (!line.empty() && (line.back() == ' ' || line.back() == '"')) line.remove_suffix(1);
         while (!line.empty() && line.front() == '"') line.remove_prefix(1);
         if (!line.empty()) return std::string(line);
     }

@@ -52,13 +52,8 @@ std::optional<std::string_view> LastFailureLine(std::string_view tail, bool cut)
     // A tail that was cut begins inside a line.
     if (cut) tail.remove_prefix(std::min(tail.find('\n') + 1, tail.size()));
     std::optional<std::string_view> found;
-    std::size_t at = 0;
-    while (at < tail.size()) {
-        std::size_t end = tail.find('\n', at);
-        if (end == std::string_view::npos) end = tail.size();
-        std::string_view line = tail.substr(at, end - at);
-        at = end + 1;
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
+    for (std::string_view line : Lines(tail)) {
+        while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
         if (std::any_of(kFailureWords.begin(), kFailureWords.end(),
                         [&](std::string_view word) { return line.find(word) != std::string_view::npos; }))
             found = line;

@@ -72,6 +72,20 @@ const std::optional<std::vector<ServiceDescription>>& Survey::AllServices() {
     return *services_;
 }
 
+std::vector<std::string_view> Lines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t end = text.find('\n', at);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(at, end - at);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        lines.push_back(line);
+        at = end + 1;
+    }
+    return lines;
+}
+
 std::string JoinPath(std::string_view directory, std::string_view rest) {
     while (!directory.empty() && (directory.back() == '\\' || directory.back() == '/')) directory.remove_suffix(1);
     std::string path(directory);

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <map>
+#include <new>
+#include <stdexcept>
 
 #include "diagnosis/checks.h"
 #include "tomcat/notice.h"
@@ -101,7 +103,16 @@ PortsInFile PortsOf(const XmlDocument& document) {
 
 void CheckServerXml(Findings& findings, GroupRows& rows) {
     const std::string path = tomcat::ServerXmlPath(findings.catalinaHome);
-    xml::LoadResult loaded = xml::LoadXmlFile(path);
+    xml::LoadResult loaded;
+    // The document reports bad input as values; a path the file system
+    // can't take throws, and is just as unreadable here.
+    try {
+        loaded = xml::LoadXmlFile(path);
+    } catch (const std::bad_alloc&) {
+        throw;
+    } catch (const std::exception& error) {
+        loaded.error = error.what();
+    }
     if (!loaded.ok()) {
         rows.Add("server.xml", Status::Error, "无法读取 " + path + "：" + loaded.error);
         return;

@@ -48,12 +48,6 @@ TEST(JavaChecks, AJreWithoutJavacIsANoticeSayingJre) {
     EXPECT_THAT(row.explanation, HasSubstr("startup.bat"));
 }
 
-TEST(JavaChecks, MissingJavaExeIsAnError) {
-    FakeMachine machine;
-    machine.files.files.erase("C:\\jdk\\bin\\java.exe");
-    EXPECT_EQ(OnlyRow(machine.Diagnose(), "java.exe").status, Status::Error);
-}
-
 TEST(JavaChecks, Java11IsAnErrorNamingTheVersion) {
     FakeMachine machine;
     machine.files.files["C:\\jdk\\release"] = "IMPLEMENTOR=\"Oracle\"\r\nJAVA_VERSION=\"11.0.2\"\r\n";
@@ -61,12 +55,6 @@ TEST(JavaChecks, Java11IsAnErrorNamingTheVersion) {
     EXPECT_EQ(row.status, Status::Error);
     EXPECT_THAT(row.explanation, HasSubstr("11.0.2"));
     EXPECT_THAT(row.explanation, HasSubstr("Tomcat 6"));
-}
-
-TEST(JavaChecks, Java1_6IsFine) {
-    FakeMachine machine;
-    machine.files.files["C:\\jdk\\release"] = "JAVA_VERSION=\"1.6.0_45\"";
-    EXPECT_EQ(OnlyRow(machine.Diagnose(), "Java 版本").status, Status::Ok);
 }
 
 TEST(JavaChecks, AnUnknownVersionIsANotice) {

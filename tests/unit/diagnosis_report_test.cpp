@@ -19,7 +19,5 @@ TEST(ReportText, PutsStatusItemAndExplanationOnALineEndedByCrLf) {
     EXPECT_EQ(ReportText(rows), "正常\tJAVA_HOME\tC:\\jdk\r\n错误\t端口 8080\t端口 8080 被 nginx.exe 占用\r\n");
 }
 
-TEST(ReportText, IsEmptyWithoutRows) { EXPECT_EQ(ReportText({}), ""); }
-
 }  // namespace
 }  // namespace qm::diagnosis

@@ -45,13 +45,6 @@ TEST(SqlServerChecks, ANamedInstanceWithTcpOffAndTheBrowserStoppedGetsTwoNotices
     EXPECT_THAT(browser.explanation, HasSubstr("SQLBrowser"));
 }
 
-TEST(SqlServerChecks, AStoppedServiceIsANotice) {
-    FakeMachine machine;
-    machine.AddSqlInstance("MSSQLSERVER", "MSSQL10_50.MSSQLSERVER", kNative, 1, "1433");
-    machine.services.Install("MSSQLSERVER", "sqlservr.exe", 1);
-    EXPECT_EQ(OnlyRow(machine.Diagnose(), "SQL Server MSSQLSERVER").status, Status::Notice);
-}
-
 TEST(RightsCheck, NotElevatedIsANotice) {
     FakeMachine machine;
     machine.rights.elevated = false;

@@ -32,18 +32,6 @@ TEST(TomcatChecks, A32BitRunnerBesideA64BitJvmIsAnErrorNamingBoth) {
     EXPECT_THAT(row.explanation, HasSubstr("tomcat6.exe 为 32 位，JVM 为 64 位"));
 }
 
-TEST(TomcatChecks, AMissingRunnerIsAnError) {
-    FakeMachine machine;
-    machine.files.files.erase(machine.catalinaHome + "\\bin\\tomcat6.exe");
-    EXPECT_EQ(OnlyRow(machine.Diagnose(), "tomcat6.exe").status, Status::Error);
-}
-
-TEST(TomcatChecks, AMachineValueOfAnotherDirectoryIsANotice) {
-    FakeMachine machine;
-    machine.SetMachineValue("CATALINA_HOME", "D:\\tomcat-old");
-    EXPECT_EQ(OnlyRow(machine.Diagnose(), "CATALINA_HOME 系统值").status, Status::Notice);
-}
-
 TEST(ServerXml, APortUsedTwiceIsAnErrorAndCheckedOnce) {
     FakeMachine machine;
     machine.WriteServerXml(
