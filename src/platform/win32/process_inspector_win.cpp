@@ -4,23 +4,55 @@
 #include "platform/win32/wide_text.h"
 
 #include <windows.h>
-#include <tlhelp32.h>
 #include <winternl.h>
 
+#include <algorithm>
 #include <cstddef>
+#include <vector>
 
 namespace qm::win32 {
 namespace {
 
 constexpr DWORD kLongestPath = 32768;
+constexpr NTSTATUS kInfoLengthMismatch = static_cast<NTSTATUS>(0xC0000004L);
+// Room for the process list of a busy machine in the first call.
+constexpr std::size_t kProcessListBytes = 512 * 1024;
 
 using QueryInformationProcess = NTSTATUS(NTAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
+using QuerySystemInformation = NTSTATUS(NTAPI*)(SYSTEM_INFORMATION_CLASS, PVOID, ULONG, PULONG);
 
 // Looked up once: ntdll has no import library in every tool chain.
+template <typename Function>
+Function NtdllFunction(const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), name)));
+}
+
 QueryInformationProcess NtQueryInformationProcessFunction() {
-    static const auto function = reinterpret_cast<QueryInformationProcess>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
+    static const auto function = NtdllFunction<QueryInformationProcess>("NtQueryInformationProcess");
     return function;
+}
+
+// The system's process list, the one the toolhelp snapshot is made from. Read
+// directly because walking a snapshot of 300 processes took 350-400 ms under
+// Wine (each step maps the snapshot again), this list 35-40 ms.
+// The entries hold pointers (their names point into the list itself), so the
+// list is kept in a buffer aligned for them; empty when the call failed.
+std::vector<ULONG_PTR> SystemProcessList() {
+    static const auto query = NtdllFunction<QuerySystemInformation>("NtQuerySystemInformation");
+    if (!query) return {};
+    std::vector<ULONG_PTR> buffer(kProcessListBytes / sizeof(ULONG_PTR));
+    for (;;) {
+        ULONG needed = 0;
+        const auto bytes = static_cast<ULONG>(buffer.size() * sizeof(ULONG_PTR));
+        const NTSTATUS status = query(SystemProcessInformation, buffer.data(), bytes, &needed);
+        if (status == kInfoLengthMismatch) {
+            // Processes may start between two calls: ask for some more than said.
+            buffer.resize((std::max<std::size_t>(needed, bytes) * 2) / sizeof(ULONG_PTR));
+            continue;
+        }
+        if (status < 0) return {};
+        return buffer;
+    }
 }
 
 std::optional<std::string> ImagePath(HANDLE process) {
@@ -77,14 +109,19 @@ void ReadDetails(ProcessFacts& facts) {
 
 std::vector<ProcessFacts> Win32ProcessInspector::Processes(bool (*wanted)(std::string_view exeName)) {
     std::vector<ProcessFacts> processes;
-    const UniqueFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot) return processes;
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
-        ProcessFacts facts{entry.th32ProcessID, Narrow(entry.szExeFile), std::nullopt, std::nullopt};
+    const std::vector<ULONG_PTR> list = SystemProcessList();
+    const auto* bytes = reinterpret_cast<const BYTE*>(list.data());
+    const std::size_t size = list.size() * sizeof(ULONG_PTR);
+    for (std::size_t at = 0; at + sizeof(SYSTEM_PROCESS_INFORMATION) <= size;) {
+        const auto& entry = *reinterpret_cast<const SYSTEM_PROCESS_INFORMATION*>(bytes + at);
+        const std::wstring_view name(entry.ImageName.Buffer ? entry.ImageName.Buffer : L"",
+                                     entry.ImageName.Length / sizeof(wchar_t));
+        ProcessFacts facts{static_cast<std::uint32_t>(reinterpret_cast<ULONG_PTR>(entry.UniqueProcessId)),
+                           Narrow(name), std::nullopt, std::nullopt};
         if (wanted && wanted(facts.exeName)) ReadDetails(facts);
         processes.push_back(std::move(facts));
+        if (entry.NextEntryOffset == 0) break;
+        at += entry.NextEntryOffset;
     }
     return processes;
 }

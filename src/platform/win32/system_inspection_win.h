@@ -41,8 +41,8 @@ public:
     BindOutcome TryBind(std::uint16_t port) override;
 };
 
-// The toolhelp snapshot; path and command line of the wanted processes read
-// with query-limited and memory-read rights.
+// The system's process list; path and command line of the wanted processes
+// read with query-limited and memory-read rights.
 class Win32ProcessInspector final : public ProcessInspector {
 public:
     std::vector<ProcessFacts> Processes(bool (*wanted)(std::string_view exeName)) override;
