@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/file_system.h"
 #include "xml/document.h"
 #include "xml/file_replacer.h"
 
@@ -17,13 +18,6 @@ inline constexpr std::string_view kHttpProtocol = "HTTP/1.1";
 
 // Tomcat takes no port above this one.
 inline constexpr unsigned kHighestPort = 65535;
-
-// Whether a path names an existing file; a directory does not count.
-class FileProbe {
-public:
-    virtual ~FileProbe() = default;
-    virtual bool IsFile(const std::string& path) const = 0;
-};
 
 // server.xml of an installation: the directory followed directly by
 // "/conf/server.xml", nothing added or removed, so a Windows directory gives

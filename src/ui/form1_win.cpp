@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <span>
 #include <stdexcept>
 
 #include "app/application_win.h"
@@ -20,9 +22,24 @@ constexpr int kFirstControlId = 100;
 constexpr UINT_PTR kContainerSubclassId = 1;
 constexpr int kPictureSize = 32;
 constexpr int kDropDownVisibleItems = 8;
+constexpr UINT kFinishPagesMessage = WM_APP + 1;
 // Tabs with a short caption are this wide, not the control's default minimum:
 // with it, the six tabs needed scroll arrows.
 constexpr int kMinTabWidth = 40;
+
+// Whether a row is the page control, a page, or lies on the first page.
+bool IsOnFirstPage(std::span<const ControlSpec> controls, size_t index) {
+    std::string_view parent = controls[index].parent;
+    if (controls[index].kind == ControlKind::PageControl || controls[index].kind == ControlKind::Page) return true;
+    while (!parent.empty()) {
+        const auto row = std::find_if(controls.begin(), controls.end(),
+                                      [&](const ControlSpec& spec) { return spec.name == parent; });
+        if (row == controls.end()) return false;
+        if (row->kind == ControlKind::Page) return row->tabOrder == 0;
+        parent = row->parent;
+    }
+    return false;
+}
 
 void RegisterClasses(HINSTANCE instance, WNDPROC formProc) {
     WNDCLASSEXW wc{};
@@ -58,12 +75,9 @@ TForm1::TForm1(HINSTANCE instance, HWND owner) : instance_(instance) {
     hwnd_ = CreateWindowExW(kFormExStyle, kFormClass, win32::Widen(kApplicationTitle).c_str(), kFormStyle,
                             CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, owner, nullptr, instance, this);
     if (!hwnd_) throw std::runtime_error("无法创建主窗口");
-    CreateControls();
+    CreateControls(true);
     ApplyDpi(WindowDpi(hwnd_));
     ShowPage(0);
-    // An error in FormCreate is reported and ends FormCreate; the window is
-    // created and shown all the same.
-    app::RunHandler([this] { FormCreate(); });
 }
 
 TForm1::~TForm1() {
@@ -149,6 +163,9 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         return 0;
     }
+    case kFinishPagesMessage:
+        FinishPages();
+        return 0;
     case WM_CLOSE:
         // Closing ends the message loop; the window itself goes in the exit
         // sequence, so a handler still waiting inside a pump finds it intact.
@@ -165,6 +182,7 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 bool TForm1::HandleContainerMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     const auto controls = MainWindowControls();
     const auto indexOf = [&](HWND control) -> int {
+        if (!control) return -1;
         for (size_t i = 0; i < controls_.size(); ++i)
             if (controls_[i] == control) return static_cast<int>(i);
         return -1;
@@ -215,15 +233,33 @@ bool TForm1::HandleContainerMessage(UINT message, WPARAM wParam, LPARAM lParam, 
     }
 }
 
-void TForm1::CreateControls() {
+// Creating a control costs about as much as the whole bare window does, so the
+// window appears with only what it shows first: the page control, its pages
+// and the first page's controls. The other pages follow at once after the
+// first paint (FinishPages), before any input can reach the window.
+void TForm1::CreateControls(bool firstPageOnly) {
     const auto controls = MainWindowControls();
-    controls_.assign(controls.size(), nullptr);
+    controls_.resize(controls.size(), nullptr);
     for (size_t i = 0; i < controls.size(); ++i) {
+        if (controls_[i]) continue;
         const ControlSpec& row = controls[i];
+        if (firstPageOnly && !IsOnFirstPage(controls, i)) continue;
         const HWND parent = row.parent.empty() ? hwnd_ : Control(row.parent);
         controls_[i] = CreateControl(row, parent);
         SetWindowLongPtrW(controls_[i], GWLP_ID, kFirstControlId + static_cast<LONG_PTR>(i));
     }
+}
+
+void TForm1::FinishPages() {
+    if (pagesFinished_) return;
+    pagesFinished_ = true;
+    CreateControls(false);
+    const auto controls = MainWindowControls();
+    for (size_t i = 0; i < controls.size(); ++i)
+        if (controls[i].kind != ControlKind::Page) LayOut(controls[i], controls_[i]);
+    // An error in FormCreate is reported and ends FormCreate; the window
+    // stays all the same.
+    app::RunHandler([this] { FormCreate(); });
 }
 
 // Sizes, fonts and icons for the window's dpi: once at creation, and again
@@ -244,7 +280,8 @@ void TForm1::ApplyDpi(int dpi) {
     std::vector<SharedFont> oldFonts = std::move(fonts_);
     fonts_.clear();
     const auto controls = MainWindowControls();
-    for (size_t i = 0; i < controls.size(); ++i) LayOut(controls[i], controls_[i]);
+    for (size_t i = 0; i < controls.size(); ++i)
+        if (controls_[i]) LayOut(controls[i], controls_[i]);
 
     // The pages fill the page control's display area, known once its font is set.
     const HWND pageControl = Control("PageControl1");
@@ -374,6 +411,7 @@ HFONT TForm1::FontFor(const FontSpec& font) {
 }
 
 void TForm1::ShowPage(int index) {
+    if (index != 0) FinishPages();
     const auto controls = MainWindowControls();
     int page = 0;
     for (size_t i = 0; i < controls.size(); ++i) {
@@ -404,6 +442,8 @@ void TForm1::Show(int showCommand) {
                                                             : SW_SHOWNORMAL;
     ShowWindow(hwnd_, command);
     UpdateWindow(hwnd_);
+    // Posted, so it comes before any input the user gives the window.
+    if (!pagesFinished_) PostMessageW(hwnd_, kFinishPagesMessage, 0, 0);
     if (command != SW_SHOWMINNOACTIVE) {
         if (const HWND first = GetNextDlgTabItem(hwnd_, nullptr, FALSE)) SetFocus(first);
     }

@@ -20,8 +20,9 @@ namespace qm::ui {
 // logic and applies the outcome back to the controls.
 class TForm1 {
 public:
-    // Creates the window and its controls, then runs FormCreate, all before
-    // the window is first shown. The owner window owns it.
+    // Creates the window with its pages and the first page's controls. The
+    // owner window owns it. The other pages' controls and FormCreate follow
+    // right after the first show.
     TForm1(HINSTANCE instance, HWND owner);
     TForm1(const TForm1&) = delete;
     TForm1& operator=(const TForm1&) = delete;
@@ -72,7 +73,8 @@ private:
     LRESULT HandleMessage(UINT, WPARAM, LPARAM);
     bool HandleContainerMessage(UINT, WPARAM, LPARAM, LRESULT& result);
 
-    void CreateControls();
+    void CreateControls(bool firstPageOnly);
+    void FinishPages();
     HWND CreateControl(const ControlSpec& row, HWND parent);
     void ApplyDpi(int dpi);
     void LayOut(const ControlSpec& row, HWND control);
@@ -111,6 +113,7 @@ private:
     bool shown_ = false;
     std::vector<diagnosis::Row> report_;  // what the diagnosis list shows
     bool diagnosed_ = false;
+    bool pagesFinished_ = false;
 };
 
 }  // namespace qm::ui

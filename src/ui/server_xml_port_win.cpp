@@ -1,8 +1,9 @@
 #include "ui/form1_win.h"
 
 #include "app/application_win.h"
-#include "platform/win32/file_replace_win.h"
+#include "platform/win32/file_system_win.h"
 #include "tomcat/server_xml_port.h"
+#include "xml/file_replacer.h"
 
 // Runtime environment page, connector port: the port of server.xml's HTTP/1.1
 // connector, shown in TomcatPort and changed with btn_port.
@@ -16,9 +17,10 @@ void TForm1::btn_portClick() {
 }
 
 void TForm1::writeXML(const std::string& path, const std::string& newPort) {
-    win32::WindowsFileProbe files;
-    win32::WindowsFileReplacer replacer;
-    const tomcat::ConnectorPortOutcome outcome = tomcat::WriteConnectorPort(path, newPort, files, replacer);
+    win32::WindowsFileProbe probe;
+    win32::WindowsFileSystem files;
+    xml::WholeFileReplacer replacer(files);
+    const tomcat::ConnectorPortOutcome outcome = tomcat::WriteConnectorPort(path, newPort, probe, replacer);
     if (outcome.saved) app::ShowPlainMessage(tomcat::kPortChangedMessage);
     if (outcome.shownPort) SetText("TomcatPort", *outcome.shownPort);
 }

@@ -1,11 +1,13 @@
-// Replacing a file's contents all at once: the new bytes go to a temporary
-// file beside the old one, which is then swapped in, so a crash or a full
-// disk never leaves a half-written server.xml. Each platform implements it
-// with its own means of keeping the file's attributes and security.
+// Replacing a file's contents all at once. The new bytes go to a file of
+// our own beside the old one, which takes over the old one's attributes and
+// security and is then renamed over it in one step: at every moment the path
+// holds the old bytes or the new ones, whole, whenever the program stops.
 #pragma once
 
 #include <string>
 #include <string_view>
+
+#include "platform/file_system.h"
 
 namespace qm::xml {
 
@@ -14,9 +16,26 @@ class FileReplacer {
   virtual ~FileReplacer() = default;
 
   // Replaces the existing file at path (UTF-8) with bytes. Refuses a
-  // missing or read-only file. On failure the original is untouched, no
-  // temporary file is left behind and reason says what went wrong.
+  // missing or read-only file. On failure the original is untouched and
+  // reason says what went wrong.
   virtual bool Replace(const std::string& path, std::string_view bytes, std::string& reason) = 0;
 };
+
+// The new file is named after the old one, "server.xml.qm-1a2b3c4d.tmp";
+// one that a save cut short left behind is removed by the next save of that
+// file. A failed save removes its own, unless the old file has gone and the
+// new one is the last copy, which then stays and the reason says where.
+class WholeFileReplacer final : public FileReplacer {
+ public:
+  explicit WholeFileReplacer(FileSystem& files) noexcept : files_(files) {}
+  bool Replace(const std::string& path, std::string_view bytes, std::string& reason) override;
+
+ private:
+  FileSystem& files_;
+};
+
+// Whether name is one of the new files WholeFileReplacer makes for the file
+// named original (in the same directory).
+bool IsReplacementOf(std::string_view name, std::string_view original);
 
 }  // namespace qm::xml

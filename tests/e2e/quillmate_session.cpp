@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "support/lib/wait.h"
 #include "support/lib/window_query.h"
 #include "ui/form_layout.h"
 
@@ -11,6 +12,10 @@ QuillmateSession QuillmateSession::Start(const ProgramOptions& options) {
     StartedProgram program = StartedProgram::Start(SiblingProgramPath(L"quillmate.exe"), options);
     if (!program) throw std::runtime_error("quillmate.exe did not start");
     const HWND main = WaitForTopLevelWindow(program.ProcessId(), {L"TForm1", L"Quillmate"});
+    // The window appears with its first page; the other pages' controls come
+    // right after. A test starts once the last of them is there.
+    const int lastId = 100 + static_cast<int>(ui::MainWindowControls().size()) - 1;
+    if (main) WaitUntil([&] { return FindChildById(main, lastId) != nullptr; });
     return QuillmateSession(std::move(program), main);
 }
 

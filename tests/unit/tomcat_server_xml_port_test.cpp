@@ -14,7 +14,8 @@
 #include <vector>
 
 #include "tomcat/server_xml_port.h"
-#include "xml/posix_file_replacer.h"
+#include "unit/posix_file_system.h"
+#include "xml/file_replacer.h"
 
 namespace qm::tomcat {
 namespace {
@@ -349,7 +350,8 @@ TEST_F(ServerXmlPort, TextGb2312CannotHoldInACommentRefusesTheSave) {
 TEST_F(ServerXmlPort, ReadOnlyFileOnDiskStaysAsItWas) {
     Write(kStockLayout);
     ::chmod(path_.c_str(), 0444);
-    xml::PosixFileReplacer disk;
+    test::PosixFileSystem files;
+    xml::WholeFileReplacer disk(files);
     const ConnectorPortOutcome outcome = WriteConnectorPort(path_, "9090", probe_, disk);
     EXPECT_FALSE(outcome.saved);
     EXPECT_FALSE(outcome.shownPort.has_value());
@@ -358,7 +360,8 @@ TEST_F(ServerXmlPort, ReadOnlyFileOnDiskStaysAsItWas) {
 
 TEST_F(ServerXmlPort, ChangeOnDiskReadsBackAsTheNewPort) {
     Write(kStockLayout);
-    xml::PosixFileReplacer disk;
+    test::PosixFileSystem files;
+    xml::WholeFileReplacer disk(files);
     ASSERT_TRUE(WriteConnectorPort(path_, "9090", probe_, disk).saved);
     EXPECT_EQ(Run("").shownPort, "9090");
     EXPECT_EQ(Read().rfind("<?xml version=\"1.0\" encoding=\"GB2312\"?>\r\n", 0), 0u);

@@ -11,7 +11,8 @@
 #include <iterator>
 #include <string>
 
-#include "xml/posix_file_replacer.h"
+#include "unit/posix_file_system.h"
+#include "xml/file_replacer.h"
 #include "xml/xml_file.h"
 
 namespace qm::xml {
@@ -45,7 +46,8 @@ class XmlFileReplace : public ::testing::Test {
 
   fs::path directory_;
   std::string path_;
-  PosixFileReplacer replacer_;
+  test::PosixFileSystem files_;
+  WholeFileReplacer replacer_{files_};
 };
 
 TEST_F(XmlFileReplace, ReplacesTheContentsAndKeepsThePermissions) {

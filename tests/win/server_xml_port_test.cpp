@@ -1,14 +1,16 @@
-// The port change on real files with the Windows replacer: the path forms
-// that CATALINA_HOME gives, the read-only attribute, and what the swap keeps
-// of the original file.
-#include "platform/win32/file_replace_win.h"
+// The port change on real files through the Windows file system: the path
+// forms that CATALINA_HOME gives, the read-only attribute, and what the
+// replace keeps of the original file.
+#include "platform/win32/file_system_win.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide_text.h"
 #include "support/lib/processes.h"
 #include "tomcat/server_xml_port.h"
+#include "xml/file_replacer.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <sddl.h>
 
 #include <filesystem>
 #include <string>
@@ -50,7 +52,7 @@ protected:
     size_t OurTemporaryFiles() const {
         size_t count = 0;
         for (const auto& entry : fs::directory_iterator(Home() / L"conf"))
-            if (entry.path().filename().wstring().starts_with(L"qm")) ++count;
+            if (xml::IsReplacementOf(win32::Narrow(entry.path().filename().wstring()), "server.xml")) ++count;
         return count;
     }
     DWORD Attributes() const { return GetFileAttributesW(ServerXml().c_str()); }
@@ -61,8 +63,25 @@ protected:
 
     test::ScratchDirectory scratch;
     win32::WindowsFileProbe probe;
-    win32::WindowsFileReplacer replacer;
+    win32::WindowsFileSystem files;
+    xml::WholeFileReplacer replacer{files};
 };
+
+// The owner and the access rules of a file, as text.
+std::wstring OwnerAndAccessRules(const fs::path& file) {
+    constexpr SECURITY_INFORMATION kWhich = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+    DWORD needed = 0;
+    GetFileSecurityW(file.c_str(), kWhich, nullptr, 0, &needed);
+    std::string descriptor(needed, '\0');
+    if (needed == 0 || !GetFileSecurityW(file.c_str(), kWhich, descriptor.data(), needed, &needed)) return L"<none>";
+    wchar_t* text = nullptr;
+    if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor.data(), SDDL_REVISION_1, kWhich, &text,
+                                                              nullptr))
+        return L"<none>";
+    std::wstring result = text;
+    LocalFree(text);
+    return result;
+}
 
 // --- Paths as CATALINA_HOME gives them ----------------------------------------
 
@@ -122,6 +141,31 @@ TEST_F(ServerXmlPortOnWindows, HiddenAndArchiveAttributesSurviveTheChange) {
     EXPECT_EQ(FilesInConf(), 1u);
 }
 
+TEST_F(ServerXmlPortOnWindows, OwnerAndAccessRulesSurviveTheChange) {
+    // Only the system and the owner may touch it: no entry for everyone,
+    // which a file new in that directory gets. (Wine keeps the rules as the
+    // Unix permission bits, and reads only an entry naming the owner's own
+    // SID as the owner's.)
+    const std::wstring before = OwnerAndAccessRules(ServerXml());
+    const size_t ownerEnd = before.find(L"D:");
+    ASSERT_TRUE(before.starts_with(L"O:") && ownerEnd != std::wstring::npos) << before;
+    const std::wstring owner = before.substr(2, ownerEnd - 2);
+    PSECURITY_DESCRIPTOR restricted = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+        (L"D:P(A;;FA;;;SY)(A;;FA;;;" + owner + L")").c_str(), SDDL_REVISION_1, &restricted, nullptr));
+    const BOOL set = SetFileSecurityW(ServerXml().c_str(), DACL_SECURITY_INFORMATION, restricted);
+    LocalFree(restricted);
+    ASSERT_TRUE(set);
+    const std::wstring restrictedRules = OwnerAndAccessRules(ServerXml());
+    test::CreateFileWithText(Home() / L"conf" / L"fresh.xml");
+    ASSERT_NE(OwnerAndAccessRules(Home() / L"conf" / L"fresh.xml"), restrictedRules) << "nothing to tell apart";
+    fs::remove(Home() / L"conf" / L"fresh.xml");
+
+    ASSERT_TRUE(Run(tomcat::ServerXmlPath(HomeText()), "9090").saved);
+    EXPECT_EQ(Contents(), kChangedTo9090);
+    EXPECT_EQ(OwnerAndAccessRules(ServerXml()), restrictedRules);
+}
+
 TEST_F(ServerXmlPortOnWindows, CreationTimeSurvivesTheChange) {
     FILETIME created{};
     {
@@ -162,9 +206,8 @@ TEST_F(ServerXmlPortOnWindows, FileHeldOpenByAnotherProgramIsLeftWholeAndOurTemp
     EXPECT_FALSE(reason.empty());
     held.reset();
     EXPECT_EQ(Contents(), kServerXml);
-    // Ours is gone. Wine's ReplaceFileW leaves a temporary of its own
-    // (rf*.tmp) beside the file when it fails; Windows' does not.
     EXPECT_EQ(OurTemporaryFiles(), 0u);
+    EXPECT_EQ(FilesInConf(), 1u);
 }
 
 TEST_F(ServerXmlPortOnWindows, ReplacerWritesLargeContentsWhole) {

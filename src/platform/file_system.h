@@ -1,0 +1,75 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qm {
+
+// Whether a path names an existing file; a directory does not count.
+class FileProbe {
+public:
+    virtual ~FileProbe() = default;
+    virtual bool IsFile(const std::string& path) const = 0;
+};
+
+// How one step on the file system went. The code is the system's own error
+// number, for the reason a failed save gives; the logic acts on the outcome.
+enum class FileOutcome {
+    Done,
+    NameTaken,    // something already has that name
+    InUse,        // another program holds the file; a later try may work
+    Unsupported,  // the file system has no such thing (FAT keeps no security)
+    Failed,
+};
+
+struct FileStatus {
+    FileOutcome outcome = FileOutcome::Done;
+    std::uint32_t code = 0;
+    bool Done() const { return outcome == FileOutcome::Done; }
+};
+
+// What a path names, as far as replacing it is concerned.
+struct FileFacts {
+    bool exists = false;
+    bool directory = false;
+    bool readOnly = false;
+};
+
+// A file just created and open for writing; closed when it goes.
+class NewFile {
+public:
+    virtual ~NewFile() = default;
+    virtual FileStatus Write(std::string_view bytes) = 0;
+    // The original's attributes (hidden, archive, ...) and creation time.
+    virtual FileStatus TakeAttributesOf(const std::string& original) = 0;
+    // The original's access rules (its DACL).
+    virtual FileStatus TakeAccessRulesOf(const std::string& original) = 0;
+    virtual FileStatus TakeOwnerOf(const std::string& original) = 0;
+    // Until this is done the bytes may be only in memory.
+    virtual FileStatus Flush() = 0;
+};
+
+// The file system, one step at a time, for replacing a file whole. Paths are
+// UTF-8; a directory is given with its trailing separator, or empty for the
+// current one.
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+    // A missing path is no failure: its facts say it does not exist.
+    virtual FileStatus Inspect(const std::string& path, FileFacts& facts) = 0;
+    // The names of the entries of directory; none when it cannot be listed.
+    virtual std::vector<std::string> NamesIn(const std::string& directory) = 0;
+    virtual FileStatus Remove(const std::string& path) = 0;
+    // Creates path, which must not exist yet; nothing unless it is Done.
+    virtual std::unique_ptr<NewFile> CreateNew(const std::string& path, FileStatus& status) = 0;
+    // Puts the file from in to's place in one step, replacing to, and returns
+    // once that is on the disk. Either to is the old file or it is from.
+    virtual FileStatus MoveOver(const std::string& from, const std::string& to) = 0;
+    // Waits before a step is tried again.
+    virtual void Pause(unsigned milliseconds) = 0;
+};
+
+}  // namespace qm

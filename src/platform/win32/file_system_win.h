@@ -1,0 +1,32 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/file_system.h"
+
+namespace qm::win32 {
+
+// server.xml is there when its path names a file, not a directory.
+class WindowsFileProbe final : public FileProbe {
+public:
+    bool IsFile(const std::string& path) const override;
+};
+
+// Each step one call of the wide API: the new file is created with CREATE_NEW,
+// takes the old one's basic information (attributes, creation time) and
+// security descriptor through its own handle, and is renamed over the old one
+// with MoveFileExW (MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH).
+class WindowsFileSystem final : public FileSystem {
+public:
+    FileStatus Inspect(const std::string& path, FileFacts& facts) override;
+    std::vector<std::string> NamesIn(const std::string& directory) override;
+    FileStatus Remove(const std::string& path) override;
+    std::unique_ptr<NewFile> CreateNew(const std::string& path, FileStatus& status) override;
+    FileStatus MoveOver(const std::string& from, const std::string& to) override;
+    void Pause(unsigned milliseconds) override;
+};
+
+}  // namespace qm::win32
