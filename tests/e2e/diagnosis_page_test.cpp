@@ -172,6 +172,9 @@ TEST_F(DiagnosisPage, CopiesTheRowsAsTabSeparatedLines) {
 }
 
 TEST_F(DiagnosisPage, RunsAgainOnRequestAndChangesNothing) {
+    // A Java program of another installation: looked at, never ended.
+    StartedProgram otherJava = StartSleeperAs(scratch_.Path() / "other-jdk" / "bin" / "java.exe");
+    ASSERT_TRUE(otherJava);
     const auto files = FilesBelow(scratch_.Path());
     const auto environment = MachineEnvironment();
     RegisteredTestService running;
@@ -194,6 +197,7 @@ TEST_F(DiagnosisPage, RunsAgainOnRequestAndChangesNothing) {
     EXPECT_EQ(ServiceStates(), services);
     EXPECT_EQ(running.State(), std::optional<DWORD>(SERVICE_RUNNING));
     EXPECT_EQ(stopped.State(), std::optional<DWORD>(SERVICE_STOPPED));
+    EXPECT_TRUE(otherJava.IsRunning());
 }
 
 }  // namespace
