@@ -67,24 +67,37 @@ void SetCell(HWND list, int row, int column, std::string_view text) {
     else ListView_SetItem(list, &item);
 }
 
+void FreeGlobalMemory(HGLOBAL memory) noexcept { GlobalFree(memory); }
+using UniqueGlobalMemory = win32::UniqueHandle<win32::NullIsInvalid<HGLOBAL, FreeGlobalMemory>>;
+
+// The clipboard, open while the object lives.
+class OpenedClipboard {
+public:
+    explicit OpenedClipboard(HWND owner) : open_(OpenClipboard(owner) != FALSE) {}
+    ~OpenedClipboard() {
+        if (open_) CloseClipboard();
+    }
+    OpenedClipboard(const OpenedClipboard&) = delete;
+    OpenedClipboard& operator=(const OpenedClipboard&) = delete;
+    explicit operator bool() const { return open_; }
+
+private:
+    bool open_;
+};
+
 // Puts text on the clipboard as Unicode text, the form every program pastes.
 void CopyToClipboard(HWND owner, std::string_view text) {
     const std::wstring wide = win32::Widen(text);
-    const size_t bytes = (wide.size() + 1) * sizeof(wchar_t);
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
-    if (!memory) throw std::runtime_error("无法复制结果: 内存不足");
-    if (void* target = GlobalLock(memory)) {
-        std::copy_n(wide.c_str(), wide.size() + 1, static_cast<wchar_t*>(target));
-        GlobalUnlock(memory);
-    }
-    if (!OpenClipboard(owner)) {
-        GlobalFree(memory);
-        throw std::runtime_error("无法复制结果: 剪贴板正被其他程序使用");
-    }
+    UniqueGlobalMemory memory(GlobalAlloc(GMEM_MOVEABLE, (wide.size() + 1) * sizeof(wchar_t)));
+    void* target = memory ? GlobalLock(memory.get()) : nullptr;
+    if (!target) throw std::runtime_error("无法复制结果: 内存不足");
+    std::copy_n(wide.c_str(), wide.size() + 1, static_cast<wchar_t*>(target));
+    GlobalUnlock(memory.get());
+    const OpenedClipboard clipboard(owner);
+    if (!clipboard) throw std::runtime_error("无法复制结果: 剪贴板正被其他程序使用");
     EmptyClipboard();
     // Once set, the clipboard owns the memory.
-    if (!SetClipboardData(CF_UNICODETEXT, memory)) GlobalFree(memory);
-    CloseClipboard();
+    if (SetClipboardData(CF_UNICODETEXT, memory.get())) memory.release();
 }
 
 // The status's colour in the list: errors red, notices brown, the rest as the
