@@ -30,5 +30,12 @@ TEST(NetworkInspector, FindsAHeldPortTakenAndAReleasedOneFree) {
     EXPECT_EQ(network.TryBind(held.Port()), BindOutcome::Free);
 }
 
+TEST(NetworkInspector, FindsAPortTakenThatOnlyAnIpv6ListenerHolds) {
+    test::ListeningPort held(AF_INET6);
+    if (held.Port() == 0) GTEST_SKIP() << "no IPv6 here";
+    win32::Win32NetworkInspector network;
+    EXPECT_EQ(network.TryBind(held.Port()), BindOutcome::Taken);
+}
+
 }  // namespace
 }  // namespace qm

@@ -112,8 +112,9 @@ BindOutcome Win32NetworkInspector::TryBind(std::uint16_t port) {
     if (!winsock) return BindOutcome::Unknown;
     const auto v4 = BindOnce(AF_INET, port);
     if (!v4 || *v4 != BindOutcome::Free) return v4.value_or(BindOutcome::Unknown);
-    // Free for IPv4; a listener on IPv6 only holds the port all the same.
-    return BindOnce(AF_INET6, port).value_or(BindOutcome::Free);
+    // Free for IPv4; a listener on IPv6 only holds the port all the same. Any
+    // other answer of IPv6 (a system where it is switched off) changes nothing.
+    return BindOnce(AF_INET6, port) == BindOutcome::Taken ? BindOutcome::Taken : BindOutcome::Free;
 }
 
 }  // namespace qm::win32

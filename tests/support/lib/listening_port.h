@@ -6,11 +6,12 @@
 
 namespace qm::test {
 
-// A TCP port held open by the test: listening on every IPv4 address, on a
-// port the system picks, until Release or the object goes.
+// A TCP port held open by the test: listening on every address of the family
+// (IPv6 alone for AF_INET6), on a port the system picks, until Release or the
+// object goes.
 class ListeningPort {
 public:
-    ListeningPort();
+    explicit ListeningPort(int family = AF_INET);
     ~ListeningPort();
     ListeningPort(const ListeningPort&) = delete;
     ListeningPort& operator=(const ListeningPort&) = delete;
