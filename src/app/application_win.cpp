@@ -4,6 +4,7 @@
 #include <new>
 
 #include "app/error_text.h"
+#include "platform/win32/modal_scope_win.h"
 #include "platform/win32/wide_text.h"
 #include "ui/form_layout.h"
 
@@ -54,7 +55,10 @@ LRESULT CALLBACK NameOkButton(int code, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(hook, code, wParam, lParam);
 }
 
+// The box is owned by the owner window, which a second start brings forward
+// with its last active popup; the main window is held off by the scope.
 void ShowBox(std::string_view text, std::string_view caption, UINT flags) {
+    const win32::ModalScope modal;
     MessageBoxW(g_owner, win32::Widen(text).c_str(), win32::Widen(caption).c_str(), flags);
 }
 

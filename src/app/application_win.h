@@ -34,7 +34,8 @@ void RunMessageLoop();
 void PumpPendingMessages();
 bool QuitRecorded();
 
-// The boxes. All are modal and owned by the owner window; the texts are UTF-8.
+// The boxes. All are owned by the owner window and modal for the whole
+// program: the main window takes no input while one is up. The texts are UTF-8.
 void ShowErrorBox(std::string_view message);          // stop icon, caption the application title
 void ShowInformationBox(std::string_view text);       // information icon, caption "提示"
 void ShowPlainMessage(std::string_view text);         // no icon, button "OK", caption the application title

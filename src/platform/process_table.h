@@ -35,6 +35,10 @@ public:
     virtual std::vector<ProcessEntry> Snapshot() = 0;
     // Null when the process can't be opened with full access.
     virtual std::unique_ptr<OpenedProcess> Open(std::uint32_t id) = 0;
+    // The executable's full path, asked with query rights only, which an
+    // elevated process or one of another account still grants where it
+    // refuses full access; nothing when even that is refused.
+    virtual std::optional<std::string> ImagePath(std::uint32_t id) = 0;
     // Opens the process for termination only and ends it with exit code
     // 0xFFFFFFFF; whether the system accepted. Ending only starts: the process
     // may still be there when this returns.

@@ -10,6 +10,14 @@ namespace qm {
 // open failed; such a token is never passed back.
 enum class ServiceHandle : std::uintptr_t { None = 0 };
 
+// What opening a service gave: its handle, or None and the platform's error
+// code (1060, ERROR_SERVICE_DOES_NOT_EXIST, for a service that is not
+// installed; 5 for one we may not open as asked).
+struct ServiceOpening {
+    ServiceHandle handle = ServiceHandle::None;
+    std::uint32_t error = 0;
+};
+
 // The few service-manager calls the program makes, one to one with the
 // platform's. Each call reports success or failure and nothing more: what a
 // failure means to the user is decided by the caller.
@@ -20,7 +28,7 @@ public:
     // The local machine's manager. No database means the default one.
     virtual ServiceHandle OpenManager(std::optional<std::string_view> database, std::uint32_t access) = 0;
     // Not called OpenService: <windows.h> makes that name a macro.
-    virtual ServiceHandle OpenServiceByName(ServiceHandle manager, std::string_view name, std::uint32_t access) = 0;
+    virtual ServiceOpening OpenServiceByName(ServiceHandle manager, std::string_view name, std::uint32_t access) = 0;
     // Sends a control code; whether it was accepted is all that comes back.
     virtual bool Control(ServiceHandle service, std::uint32_t control) = 0;
     // Starts the service with no arguments.

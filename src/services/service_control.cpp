@@ -26,7 +26,7 @@ std::string CannotOpenService(std::string_view name) {
 void StopServies(ServiceManager& manager, Waiting& waiting, std::string_view name) {
     const OwnedServiceHandle scm(manager, manager.OpenManager(std::nullopt, kManagerAllAccess));
     if (!scm) return;
-    const OwnedServiceHandle service(manager, manager.OpenServiceByName(scm.get(), name, kServiceAllAccess));
+    const OwnedServiceHandle service(manager, manager.OpenServiceByName(scm.get(), name, kServiceAllAccess).handle);
     if (!service || !manager.Control(service.get(), kControlStop)) return;
     for (int poll = 1;; ++poll) {
         waiting.Sleep(kStopPollMs);
@@ -41,7 +41,7 @@ std::string RunService(ServiceManager& manager, Waiting& waiting, std::string_vi
     const std::string failed(kStartFailed);
     const OwnedServiceHandle scm(manager, manager.OpenManager(std::nullopt, kManagerAllAccess));
     if (!scm) return failed;
-    const OwnedServiceHandle service(manager, manager.OpenServiceByName(scm.get(), name, kServiceAllAccess));
+    const OwnedServiceHandle service(manager, manager.OpenServiceByName(scm.get(), name, kServiceAllAccess).handle);
     if (!service || !manager.Start(service.get())) return failed;
     for (int poll = 1;; ++poll) {
         const std::optional<std::uint32_t> state = manager.QueryState(service.get());
@@ -55,14 +55,42 @@ std::string RunService(ServiceManager& manager, Waiting& waiting, std::string_vi
     }
 }
 
-std::string GetServiceState(ServiceManager& manager, std::string_view name) {
+namespace {
+
+// One look at a service with connect and query rights only, so a user who
+// may not control services can still ask.
+struct ServiceLook {
+    bool managerOpened = false;
+    ServiceOpening opening;
+    std::optional<std::uint32_t> state;  // when the service opened and answered
+};
+
+ServiceLook LookAt(ServiceManager& manager, std::string_view name) {
+    ServiceLook look;
     const OwnedServiceHandle scm(manager, manager.OpenManager(kActiveDatabase, kManagerConnect));
-    if (!scm) return std::string(kCannotOpenManager);
-    const OwnedServiceHandle service(manager, manager.OpenServiceByName(scm.get(), name, kServiceQueryStatus));
-    if (!service) return CannotOpenService(name);
-    const std::optional<std::uint32_t> state = manager.QueryState(service.get());
-    if (!state) return "notQuery";
-    return std::string(ServiceStateWord(*state));
+    look.managerOpened = static_cast<bool>(scm);
+    if (!scm) return look;
+    look.opening = manager.OpenServiceByName(scm.get(), name, kServiceQueryStatus);
+    const OwnedServiceHandle service(manager, look.opening.handle);
+    if (service) look.state = manager.QueryState(service.get());
+    return look;
+}
+
+}  // namespace
+
+std::string GetServiceState(ServiceManager& manager, std::string_view name) {
+    const ServiceLook look = LookAt(manager, name);
+    if (!look.managerOpened) return std::string(kCannotOpenManager);
+    if (look.opening.handle == ServiceHandle::None) return CannotOpenService(name);
+    if (!look.state) return "notQuery";
+    return std::string(ServiceStateWord(*look.state));
+}
+
+bool IsStoppedOrAbsent(ServiceManager& manager, std::string_view name) {
+    const ServiceLook look = LookAt(manager, name);
+    if (look.opening.handle == ServiceHandle::None)
+        return look.managerOpened && look.opening.error == kServiceDoesNotExist;
+    return look.state == kStopped;
 }
 
 }  // namespace qm::services

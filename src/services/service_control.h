@@ -18,6 +18,10 @@ inline constexpr std::uint32_t kServiceQueryStatus = 0x0004; // SERVICE_QUERY_ST
 inline constexpr std::uint32_t kControlStop = 1;             // SERVICE_CONTROL_STOP
 inline constexpr std::string_view kActiveDatabase = "ServicesActive";
 
+// The service manager's answer to opening a service that is not installed
+// (ERROR_SERVICE_DOES_NOT_EXIST).
+inline constexpr std::uint32_t kServiceDoesNotExist = 1060;
+
 // Current-state values of a service.
 inline constexpr std::uint32_t kStopped = 1;
 inline constexpr std::uint32_t kStartPending = 2;
@@ -61,5 +65,10 @@ std::string RunService(ServiceManager& manager, Waiting& waiting, std::string_vi
 // two error sentences when the manager or the service did not open. Needs
 // only connect and query rights.
 std::string GetServiceState(ServiceManager& manager, std::string_view name);
+
+// Whether the service is down: stopped, or not installed at all. A manager or
+// service that refuses to answer (access denied, say) tells us nothing, so
+// that is not down; nor is any state but stopped.
+bool IsStoppedOrAbsent(ServiceManager& manager, std::string_view name);
 
 }  // namespace qm::services

@@ -1,10 +1,18 @@
 #include "sqlserver/instance_names.h"
 
+#include <algorithm>
+
 namespace qm::sqlserver {
 
 std::vector<std::string> ReadInstanceList(InstanceNameSource& source) {
-    std::optional<std::vector<std::string>> names = source.ReadInstanceNames();
-    return names ? std::move(*names) : std::vector<std::string>();
+    std::vector<std::string> list;
+    for (const RegistryView view : {RegistryView::Native, RegistryView::Wow32}) {
+        const std::optional<std::vector<std::string>> names = source.ReadInstanceNames(view);
+        if (!names) continue;
+        for (const std::string& name : *names)
+            if (std::find(list.begin(), list.end(), name) == list.end()) list.push_back(name);
+    }
+    return list;
 }
 
 }  // namespace qm::sqlserver

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/system_inspection.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -11,17 +13,20 @@ namespace qm::sqlserver {
 inline constexpr std::string_view kInstanceNamesKeyPath = "SOFTWARE\\Microsoft\\Microsoft SQL Server\\Instance Names\\SQL";
 
 // Where the instance names come from: the value names of the instance key in
-// the order the registry enumerates them (a default value shows as an empty
-// name), or nothing when the key did not open.
+// one view of the registry, in the order the registry enumerates them (a
+// default value shows as an empty name), or nothing when the key did not open.
 class InstanceNameSource {
 public:
     virtual ~InstanceNameSource() = default;
-    virtual std::optional<std::vector<std::string>> ReadInstanceNames() = 0;
+    virtual std::optional<std::vector<std::string>> ReadInstanceNames(RegistryView view) = 0;
 };
 
 // The items of the instance list, read once when the window is created. A
-// key that is missing or refused to us is no error worth telling: the list
-// is simply empty.
+// 32-bit instance registers in the 32-bit view of the registry, which this
+// 64-bit program does not see by default: the names of the native view come
+// first, then those of the 32-bit view not listed yet, each in its own order.
+// A key that is missing or refused to us in one view is no error worth
+// telling: that view adds nothing.
 std::vector<std::string> ReadInstanceList(InstanceNameSource& source);
 
 }  // namespace qm::sqlserver

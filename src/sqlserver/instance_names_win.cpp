@@ -17,11 +17,12 @@ constexpr DWORD kLongestValueName = 16383;
 
 RegistryInstanceNames::RegistryInstanceNames(std::string keyPath) : keyPath_(std::move(keyPath)) {}
 
-std::optional<std::vector<std::string>> RegistryInstanceNames::ReadInstanceNames() {
+std::optional<std::vector<std::string>> RegistryInstanceNames::ReadInstanceNames(RegistryView view) {
     // All access, as the page always asked for it, and never created: reading
     // the list must not leave a key behind on a machine with no instances.
+    const REGSAM access = KEY_ALL_ACCESS | (view == RegistryView::Wow32 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY);
     HKEY opened = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, win32::Widen(keyPath_).c_str(), 0, KEY_ALL_ACCESS, &opened) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, win32::Widen(keyPath_).c_str(), 0, access, &opened) != ERROR_SUCCESS)
         return std::nullopt;
     const win32::UniqueRegistryKey key(opened);
 

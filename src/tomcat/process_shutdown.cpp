@@ -3,6 +3,7 @@
 #include "tomcat/notice.h"
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
 #include <vector>
 
@@ -10,8 +11,10 @@ namespace qm::tomcat {
 namespace {
 
 // Ending a process only starts its end; Java takes a moment to let go of its
-// files, and the clear button deletes them right after us.
-constexpr auto kExitBound = std::chrono::seconds(5);
+// files, and the clear button deletes them right after us. We wait in slices
+// of a tenth of a second, 5 s in all, with the window kept alive between.
+constexpr auto kExitSlice = std::chrono::milliseconds(100);
+constexpr int kExitSlices = 50;
 
 char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -57,7 +60,7 @@ bool LooksLikeJavaOrTomcat(std::string_view exeName) {
 }
 
 bool CloseTomcatProcess(ServiceStopper& service, ProcessTable& processes,
-                        const ProcessEnvironment& environment) {
+                        const ProcessEnvironment& environment, Waiting& waiting) {
     service.Stop(kTomcatServiceName);
 
     // The ended ones stay open, so their identifiers can't be reused before
@@ -68,19 +71,29 @@ bool CloseTomcatProcess(ServiceStopper& service, ProcessTable& processes,
     for (const auto& entry : processes.Snapshot()) {
         if (entry.id == own || !LooksLikeJavaOrTomcat(entry.exeName)) continue;
         auto process = processes.Open(entry.id);
-        if (!process) continue;
-        const auto path = process->FirstModulePath();
+        auto path = process ? process->FirstModulePath() : std::nullopt;
+        if (!path) path = processes.ImagePath(entry.id);
         if (!path || !RulesCallForEnd(entry.exeName, *path, environment)) continue;
+        if (!process) {
+            // Someone else's Tomcat, elevated or of another account: still up.
+            allEnded = false;
+            continue;
+        }
         // A refused end shows when the process is still there below.
         processes.Terminate(entry.id);
         ending.push_back(std::move(process));
     }
 
-    const auto deadline = std::chrono::steady_clock::now() + kExitBound;
+    int slicesLeft = kExitSlices;
     for (const auto& process : ending) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (!process->WaitForExit(std::max(left, std::chrono::milliseconds(0)))) allEnded = false;
+        while (!process->WaitForExit(slicesLeft > 0 ? kExitSlice : std::chrono::milliseconds(0))) {
+            if (slicesLeft == 0) {
+                allEnded = false;
+                break;
+            }
+            --slicesLeft;
+            waiting.PumpPendingMessages();
+        }
     }
     return service.IsDown(kTomcatServiceName) && allEnded;
 }

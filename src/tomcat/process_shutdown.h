@@ -2,6 +2,7 @@
 
 #include "platform/process_environment.h"
 #include "platform/process_table.h"
+#include "platform/waiting.h"
 
 #include <string_view>
 
@@ -36,9 +37,12 @@ bool LooksLikeJavaOrTomcat(std::string_view exeName);
 // whose name contains "javaw" and whose executable lies inside JAVA_HOME, and
 // every one whose name contains "tomcat" and whose executable lies inside
 // CATALINA_HOME, both read afresh from the environment for each process. Never
-// ends this program's own process. True when Tomcat is down afterwards: the
-// service is down and every process found to match has ended.
+// ends this program's own process. Waits up to 5 s for the ended ones to go,
+// pumping messages meanwhile. True when Tomcat is down afterwards: the service
+// is down and every process found to match has ended. A match that we may not
+// open is found by the path it grants to a query and counts as not ended; a
+// process that does not even tell its path counts neither way.
 bool CloseTomcatProcess(ServiceStopper& service, ProcessTable& processes,
-                        const ProcessEnvironment& environment);
+                        const ProcessEnvironment& environment, Waiting& waiting);
 
 }  // namespace qm::tomcat

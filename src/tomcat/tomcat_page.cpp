@@ -31,14 +31,17 @@ std::string ProgramDirectoryPath(std::string_view catalinaHome) {
 }
 
 std::string ClearWorkDirectory(TomcatPorts ports) {
-    // One reading for both steps: the directory deleted belongs to the
-    // installation whose processes were just ended.
+    if (ports.environment.Get(kCatalinaHomeVariable).empty()) return std::string(kNoInstallationNotice);
+    const bool down = CloseTomcatProcess(ports.service, ports.processes, ports.environment, ports.waiting);
+    // Read again: the user may have picked another installation while the
+    // stop waited, and that is the one meant now.
     const auto home = ports.environment.Get(kCatalinaHomeVariable);
     if (home.empty()) return std::string(kNoInstallationNotice);
-    CloseTomcatProcess(ports.service, ports.processes, ports.environment);
     const auto work = WorkDirectoryPath(home);
-    ports.shell.DeleteTree(work, kDeletingTitle);
-    return std::string(ports.shell.Exists(work) ? kClearFailedNotice : kClearedNotice);
+    // The shell's delete follows a link and would take its target with it.
+    if (ports.shell.IsLink(work)) ports.shell.RemoveLink(work);
+    else ports.shell.DeleteTree(work, kDeletingTitle);
+    return std::string(down && !ports.shell.Exists(work) ? kClearedNotice : kClearFailedNotice);
 }
 
 std::optional<std::string> StartTomcatProgram(const ProcessEnvironment& environment, Shell& shell) {
@@ -54,7 +57,7 @@ std::string ServiceStartNotice(std::string_view runServiceResult) {
 }
 
 std::string StopTomcat(TomcatPorts ports) {
-    const bool down = CloseTomcatProcess(ports.service, ports.processes, ports.environment);
+    const bool down = CloseTomcatProcess(ports.service, ports.processes, ports.environment, ports.waiting);
     return std::string(down ? kStoppedNotice : kStopFailedNotice);
 }
 

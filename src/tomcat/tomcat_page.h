@@ -3,6 +3,7 @@
 #include "platform/process_environment.h"
 #include "platform/process_table.h"
 #include "platform/shell.h"
+#include "platform/waiting.h"
 #include "tomcat/notice.h"
 #include "tomcat/process_shutdown.h"
 
@@ -35,14 +36,17 @@ struct TomcatPorts {
     ProcessTable& processes;
     ProcessEnvironment& environment;
     Shell& shell;
+    Waiting& waiting;
 };
 
 // Every function below returns the text of the information box to show
 // (caption kNoticeCaption), or nothing when the button shows nothing.
 
-// cxButton7: stops Tomcat, then deletes its work\Catalina directory with all
-// below it. Refuses without CATALINA_HOME, so nothing is ever deleted at the
-// root of a drive; reports cleared only when the directory is gone.
+// cxButton7: stops Tomcat, then deletes the work\Catalina directory of
+// CATALINA_HOME as it is after the stop, with all below it; a link there is
+// removed alone, never followed. Refuses without CATALINA_HOME, so nothing is
+// ever deleted at the root of a drive; reports cleared only when Tomcat is
+// down and the directory is gone.
 std::string ClearWorkDirectory(TomcatPorts ports);
 
 // cxButton8: starts tomcat6.exe from the installation's bin directory and

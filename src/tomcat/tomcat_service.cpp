@@ -6,9 +6,6 @@ namespace qm::tomcat {
 
 void ServiceControlStopper::Stop(std::string_view service) { services::StopServies(manager_, waiting_, service); }
 
-bool ServiceControlStopper::IsDown(std::string_view service) {
-    const std::string state = services::GetServiceState(manager_, service);
-    return state == services::ServiceStateWord(services::kStopped) || state == services::CannotOpenService(service);
-}
+bool ServiceControlStopper::IsDown(std::string_view service) { return services::IsStoppedOrAbsent(manager_, service); }
 
 }  // namespace qm::tomcat

@@ -11,9 +11,9 @@ class ServiceControlStopper final : public ServiceStopper {
 public:
     ServiceControlStopper(ServiceManager& manager, Waiting& waiting) noexcept : manager_(manager), waiting_(waiting) {}
     void Stop(std::string_view service) override;
-    // Down means stopped, or not installed at all (the service does not open
-    // while the manager does). Pending, running, paused or unknown are not
-    // down, and neither is a manager we may not even open.
+    // Down means stopped, or not installed at all (the manager says there is
+    // no such service). Pending, running, paused or unknown are not down,
+    // and neither is a service or manager that we may not even open.
     bool IsDown(std::string_view service) override;
 
 private:

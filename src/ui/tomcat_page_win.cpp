@@ -24,7 +24,7 @@ struct TomcatSystem {
     win32::CurrentProcessEnvironment environment;
     win32::DesktopShell shell;
 
-    tomcat::TomcatPorts Ports() { return {stopper, processes, environment, shell}; }
+    tomcat::TomcatPorts Ports() { return {stopper, processes, environment, shell, waiting}; }
 };
 
 }  // namespace
@@ -53,7 +53,7 @@ void TForm1::cxButton10Click() {
 
 bool TForm1::CloseTomcatProcess() {
     TomcatSystem system;
-    return tomcat::CloseTomcatProcess(system.stopper, system.processes, system.environment);
+    return tomcat::CloseTomcatProcess(system.stopper, system.processes, system.environment, system.waiting);
 }
 
 }  // namespace qm::ui

@@ -309,13 +309,6 @@ TEST(MainWindowAt144Dpi, ScalesTheWholeLayoutByOneAndAHalf) {
 namespace qm::test {
 namespace {
 
-HWND FocusOf(DWORD processId, HWND window) {
-    GUITHREADINFO info{};
-    info.cbSize = sizeof info;
-    GetGUIThreadInfo(GetWindowThreadProcessId(window, &processId), &info);
-    return info.hwndFocus;
-}
-
 void PostKey(HWND target, WPARAM key) {
     PostMessageW(target, WM_KEYDOWN, key, 1);
     PostMessageW(target, WM_KEYUP, key, 0xC0000001);
@@ -325,9 +318,9 @@ TEST(MainWindowKeyboard, TabReachesTheFirstButtonAndEnterPressesIt) {
     QuillmateSession session = QuillmateSession::Start(WithInstallations(L"", L""));
     ASSERT_NE(session.MainWindow(), nullptr);
     const HWND clear = session.Control("cxButton7");
-    ASSERT_TRUE(WaitUntil([&] { return FocusOf(session.ProcessId(), session.MainWindow()) != nullptr; }));
-    PostKey(FocusOf(session.ProcessId(), session.MainWindow()), VK_TAB);
-    ASSERT_TRUE(WaitUntil([&] { return FocusOf(session.ProcessId(), session.MainWindow()) == clear; }));
+    ASSERT_TRUE(WaitUntil([&] { return FocusOf(session.MainWindow()) != nullptr; }));
+    PostKey(FocusOf(session.MainWindow()), VK_TAB);
+    ASSERT_TRUE(WaitUntil([&] { return FocusOf(session.MainWindow()) == clear; }));
     PostKey(clear, VK_RETURN);
     const HWND box = WaitForMessageBox(session.ProcessId());
     ASSERT_NE(box, nullptr);

@@ -10,6 +10,7 @@
 #include "e2e/quillmate_session.h"
 #include "platform/win32/wide_text.h"
 #include "support/lib/controls.h"
+#include "support/lib/links.h"
 #include "support/lib/message_box.h"
 #include "support/lib/processes.h"
 #include "support/lib/test_service_control.h"
@@ -57,6 +58,26 @@ TEST_F(TomcatPage, ClearDeletesWorkCatalinaWithEverythingBelowAndKeepsWork) {
     EXPECT_EQ(ClickAndReadBox("cxButton7"), L"已删除临时文件!");
     EXPECT_FALSE(fs::exists(Tomcat() / "work" / "Catalina"));
     EXPECT_TRUE(fs::exists(Tomcat() / "work" / "keep.txt"));
+}
+
+TEST_F(TomcatPage, ClearRemovesALinkedCatalinaAloneOrSaysItFailed) {
+    const fs::path target = scratch_.Path() / "elsewhere";
+    CreateFileWithText(target / "localhost" / "keep.txt");
+    const fs::path catalina = Tomcat() / "work" / "Catalina";
+    fs::create_directories(Tomcat() / "work");
+    ASSERT_TRUE(MakeDirectoryLink(catalina, target));
+    StartProgram();
+
+    const std::wstring notice = ClickAndReadBox("cxButton7");
+    EXPECT_TRUE(fs::exists(target / "localhost" / "keep.txt"));
+    // Wine 8 can remove such a link by no means: the link stays, and so must
+    // the message say.
+    if (IsReparsePoint(catalina)) {
+        EXPECT_EQ(notice, L"删除临时文件失败!");
+        RemoveDirectoryLink(catalina);
+    } else {
+        EXPECT_EQ(notice, L"已删除临时文件!");
+    }
 }
 
 TEST_F(TomcatPage, ClearWithATrailingBackslashAndNothingToDeleteStillReportsCleared) {

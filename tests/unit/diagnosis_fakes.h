@@ -138,10 +138,13 @@ public:
     std::optional<bool> IsElevated() override { return elevated; }
 };
 
+// The names are registered in the native view; the 32-bit one has no key.
 class FakeInstanceNames : public sqlserver::InstanceNameSource {
 public:
     std::optional<std::vector<std::string>> names = std::vector<std::string>{};
-    std::optional<std::vector<std::string>> ReadInstanceNames() override { return names; }
+    std::optional<std::vector<std::string>> ReadInstanceNames(RegistryView view) override {
+        return view == RegistryView::Native ? names : std::nullopt;
+    }
 };
 
 // The first bytes of an x86 or x64 executable.

@@ -17,6 +17,8 @@ std::string Hex(std::uint32_t value) {
 }
 
 constexpr std::size_t kEndlessWait = 100000;
+constexpr std::uint32_t kNoSuchService = 1060;
+constexpr std::uint32_t kAccessDenied = 5;
 
 std::string Token(ServiceHandle handle) { return "#" + std::to_string(static_cast<std::uintptr_t>(handle)); }
 
@@ -39,17 +41,17 @@ ServiceHandle FakeServiceManager::OpenManager(std::optional<std::string_view> da
     return Hand(std::move(call));
 }
 
-ServiceHandle FakeServiceManager::OpenServiceByName(ServiceHandle manager, std::string_view name, std::uint32_t access) {
+ServiceOpening FakeServiceManager::OpenServiceByName(ServiceHandle manager, std::string_view name, std::uint32_t access) {
     std::string call = "OpenService(" + Token(manager) + ", " + std::string(name) + ", " + Hex(access) + ")";
     if (open_.count(static_cast<std::uintptr_t>(manager)) == 0) ADD_FAILURE() << call << " on a handle not open";
     const auto found = services_.find(name);
     if (found == services_.end() || (access & ~found->second.grantedAccess) != 0) {
         log_.push_back(call + " -> none");
-        return ServiceHandle::None;
+        return {ServiceHandle::None, found == services_.end() ? kNoSuchService : kAccessDenied};
     }
     const ServiceHandle handle = Hand(std::move(call));
     serviceOfHandle_[static_cast<std::uintptr_t>(handle)] = found->first;
-    return handle;
+    return {handle, 0};
 }
 
 ScriptedService* FakeServiceManager::ServiceOf(ServiceHandle handle, const char* call) {

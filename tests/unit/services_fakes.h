@@ -21,7 +21,7 @@ using CallLog = std::vector<std::string>;
 
 // How one service of the fake answers.
 struct ScriptedService {
-    std::uint32_t grantedAccess = 0xF01FF;  // a wider open than this fails
+    std::uint32_t grantedAccess = 0xF01FF;  // a wider open than this fails with access denied
     bool acceptsStop = true;
     bool acceptsStart = true;
     // Answers to successive queries (no value: the query fails); the last repeats.
@@ -39,7 +39,7 @@ public:
     const std::set<std::uintptr_t>& OpenHandles() const { return open_; }
 
     ServiceHandle OpenManager(std::optional<std::string_view> database, std::uint32_t access) override;
-    ServiceHandle OpenServiceByName(ServiceHandle manager, std::string_view name, std::uint32_t access) override;
+    ServiceOpening OpenServiceByName(ServiceHandle manager, std::string_view name, std::uint32_t access) override;
     bool Control(ServiceHandle service, std::uint32_t control) override;
     bool Start(ServiceHandle service) override;
     std::optional<std::uint32_t> QueryState(ServiceHandle service) override;

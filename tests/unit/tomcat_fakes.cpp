@@ -47,7 +47,11 @@ public:
     }
     ~Opened() override { --table_.openHandles; }
     std::optional<std::string> FirstModulePath() override { return process_.path; }
-    bool WaitForExit(std::chrono::milliseconds) override { return table_.ended.count(process_.id) != 0; }
+    bool WaitForExit(std::chrono::milliseconds bound) override {
+        const bool gone = table_.ended.count(process_.id) != 0;
+        if (!gone) table_.waited += bound;
+        return gone;
+    }
 
 private:
     FakeProcessTable& table_;
@@ -73,6 +77,11 @@ std::unique_ptr<OpenedProcess> FakeProcessTable::Open(std::uint32_t id) {
     return std::make_unique<Opened>(*this, *process);
 }
 
+std::optional<std::string> FakeProcessTable::ImagePath(std::uint32_t id) {
+    const auto* process = Find(id);
+    return process ? process->imagePath : std::nullopt;
+}
+
 bool FakeProcessTable::Terminate(std::uint32_t id) {
     terminateCalls.push_back(id);
     const auto* process = Find(id);
@@ -89,6 +98,13 @@ bool FakeShell::DeleteTree(std::string_view path, std::string_view title) {
         const bool below = *it == root || it->rfind(root + "\\", 0) == 0;
         it = below ? paths.erase(it) : std::next(it);
     }
+    return true;
+}
+
+bool FakeShell::RemoveLink(std::string_view path) {
+    Record("remove link " + std::string(path));
+    if (linkRemovalFails || links.erase(std::string(path)) == 0) return false;
+    paths.erase(std::string(path));
     return true;
 }
 

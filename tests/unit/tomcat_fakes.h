@@ -11,6 +11,7 @@
 #include "platform/shell.h"
 #include "tomcat/process_shutdown.h"
 
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -92,8 +93,10 @@ class FakeServiceStopper : public tomcat::ServiceStopper {
 public:
     explicit FakeServiceStopper(Journal* journal = nullptr) : journal_(journal) {}
     bool down = true;
+    std::function<void()> duringStop;  // what a handler run inside the stop's wait does
     void Stop(std::string_view service) override {
         if (journal_) journal_->push_back("stop service " + std::string(service));
+        if (duringStop) duringStop();
     }
     bool IsDown(std::string_view) override { return down; }
 
@@ -106,6 +109,7 @@ struct FakeProcess {
     std::string exeName;
     std::optional<std::string> path;  // nothing: the module name can't be read
     bool openable = true;
+    std::optional<std::string> imagePath;  // what a query-only open reads; nothing: refused
     bool refusesTermination = false;
 };
 
@@ -118,13 +122,15 @@ public:
     std::vector<std::uint32_t> terminateCalls;
     std::uint32_t ownId = 1;
     int openHandles = 0;
+    std::chrono::milliseconds waited{0};  // all the bounds of the waits for an exit
 
-    void Add(std::uint32_t id, std::string exeName, std::string path) {
-        processes.push_back({id, std::move(exeName), std::move(path)});
+    void Add(std::uint32_t id, std::string exeName, const std::string& path) {
+        processes.push_back({id, std::move(exeName), path, true, path});
     }
 
     std::vector<ProcessEntry> Snapshot() override;
     std::unique_ptr<OpenedProcess> Open(std::uint32_t id) override;
+    std::optional<std::string> ImagePath(std::uint32_t id) override;
     bool Terminate(std::uint32_t id) override;
     std::uint32_t OwnProcessId() const override { return ownId; }
 
@@ -135,16 +141,21 @@ private:
 };
 
 // A file system of the paths that exist; deleting a tree removes the path and
-// everything below it, unless told to fail.
+// everything below it, unless told to fail. A link is a path whose target's
+// contents are not listed below it; removing it removes that path alone.
 class FakeShell : public Shell {
 public:
     explicit FakeShell(Journal* journal = nullptr) : journal_(journal) {}
     std::set<std::string> paths;
+    std::set<std::string> links;
     bool deletionFails = false;
+    bool linkRemovalFails = false;
     std::vector<std::string> calls;
 
     bool DeleteTree(std::string_view path, std::string_view title) override;
     bool Exists(std::string_view path) const override { return paths.count(std::string(path)) != 0; }
+    bool IsLink(std::string_view path) const override { return links.count(std::string(path)) != 0; }
+    bool RemoveLink(std::string_view path) override;
     bool StartIn(std::string_view file, std::string_view directory) override {
         Record("start " + std::string(file) + " in " + std::string(directory));
         return true;

@@ -1,5 +1,6 @@
 #include "tomcat/tomcat_page.h"
 
+#include "unit/services_fakes.h"
 #include "unit/tomcat_fakes.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@ using test::FakeProcessEnvironment;
 using test::FakeProcessTable;
 using test::FakeServiceStopper;
 using test::FakeShell;
+using test::FakeWaiting;
 using test::Journal;
 
 // --- Paths --------------------------------------------------------------------
@@ -37,7 +39,8 @@ protected:
     FakeProcessTable table{&journal};
     FakeProcessEnvironment environment;
     FakeShell shell{&journal};
-    TomcatPorts ports{service, table, environment, shell};
+    FakeWaiting waiting{journal};
+    TomcatPorts ports{service, table, environment, shell, waiting};
 
     void SetUp() override {
         environment.variables["CATALINA_HOME"] = "C:\\tomcat";
@@ -61,6 +64,38 @@ TEST_F(TomcatPageTest, ClearOfAMissingDirectoryIsDone) {
 TEST_F(TomcatPageTest, ClearSaysSoWhenTheDirectoryIsStillThere) {
     shell.deletionFails = true;
     EXPECT_EQ(ClearWorkDirectory(ports), "删除临时文件失败!");
+}
+
+TEST_F(TomcatPageTest, ClearFailsWhileTomcatIsStillUp) {
+    service.down = false;
+    EXPECT_EQ(ClearWorkDirectory(ports), "删除临时文件失败!");
+    table.processes.clear();
+    service.down = true;
+    table.Add(5, "tomcat6.exe", "C:\\tomcat\\bin\\tomcat6.exe");
+    table.processes.back().openable = false;
+    EXPECT_EQ(ClearWorkDirectory(ports), "删除临时文件失败!");
+}
+
+TEST_F(TomcatPageTest, ClearTakesTheInstallationNamedAfterTheStop) {
+    shell.paths.insert("D:\\tomcat7\\work\\Catalina");
+    service.duringStop = [&] { environment.variables["CATALINA_HOME"] = "D:\\tomcat7"; };
+    EXPECT_EQ(ClearWorkDirectory(ports), "已删除临时文件!");
+    EXPECT_EQ(shell.calls, (std::vector<std::string>{"delete D:\\tomcat7\\work\\Catalina titled 正在删除文件夹"}));
+}
+
+TEST_F(TomcatPageTest, ClearRemovesALinkItselfAndNeverDeletesThroughIt) {
+    shell.links = {"C:\\tomcat\\work\\Catalina"};
+    shell.paths = {"C:\\tomcat\\work", "C:\\tomcat\\work\\Catalina", "D:\\data", "D:\\data\\keep.txt"};
+    EXPECT_EQ(ClearWorkDirectory(ports), "已删除临时文件!");
+    EXPECT_EQ(shell.calls, (std::vector<std::string>{"remove link C:\\tomcat\\work\\Catalina"}));
+    EXPECT_EQ(shell.paths, (std::set<std::string>{"C:\\tomcat\\work", "D:\\data", "D:\\data\\keep.txt"}));
+}
+
+TEST_F(TomcatPageTest, ClearFailsWhenALinkWillNotGoAndLeavesItsTargetAlone) {
+    shell.links = {"C:\\tomcat\\work\\Catalina"};
+    shell.linkRemovalFails = true;
+    EXPECT_EQ(ClearWorkDirectory(ports), "删除临时文件失败!");
+    EXPECT_EQ(shell.calls, (std::vector<std::string>{"remove link C:\\tomcat\\work\\Catalina"}));
 }
 
 TEST_F(TomcatPageTest, ClearPassesAValueWithATrailingBackslashAsComposed) {

@@ -1,5 +1,6 @@
 #include "tomcat/process_shutdown.h"
 
+#include "unit/services_fakes.h"
 #include "unit/tomcat_fakes.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@ namespace {
 using test::FakeProcessEnvironment;
 using test::FakeProcessTable;
 using test::FakeServiceStopper;
+using test::FakeWaiting;
 using test::Journal;
 
 // --- Which executables lie inside an installation ----------------------------
@@ -78,12 +80,13 @@ protected:
     FakeServiceStopper service{&journal};
     FakeProcessTable table{&journal};
     FakeProcessEnvironment environment;
+    FakeWaiting waiting{journal};
 
     void SetUp() override {
         environment.variables["JAVA_HOME"] = "C:\\jdk";
         environment.variables["CATALINA_HOME"] = "C:\\tomcat";
     }
-    bool Close() { return CloseTomcatProcess(service, table, environment); }
+    bool Close() { return CloseTomcatProcess(service, table, environment, waiting); }
 };
 
 TEST_F(CloseTomcatProcessTest, StopsTheServiceBeforeLookingAtProcesses) {
@@ -140,13 +143,19 @@ TEST_F(CloseTomcatProcessTest, NeverEndsItsOwnProcess) {
     EXPECT_EQ(table.terminateCalls, (std::vector<std::uint32_t>{51}));
 }
 
-TEST_F(CloseTomcatProcessTest, SkipsProcessesItCannotOpenOrWhosePathItCannotRead) {
-    table.Add(60, "tomcat6.exe", "C:\\tomcat\\bin\\tomcat6.exe");
-    table.processes.back().openable = false;
-    table.processes.push_back({61, "tomcat6.exe", std::nullopt});
+TEST_F(CloseTomcatProcessTest, SkipsProcessesThatDoNotTellTheirPathAtAll) {
+    table.processes.push_back({60, "tomcat6.exe", std::nullopt, false, std::nullopt});
+    table.processes.push_back({61, "tomcat6.exe", std::nullopt, true, std::nullopt});
     table.Add(62, "tomcat6.exe", "C:\\tomcat\\bin\\tomcat6.exe");
     EXPECT_TRUE(Close());
     EXPECT_EQ(table.terminateCalls, (std::vector<std::uint32_t>{62}));
+}
+
+TEST_F(CloseTomcatProcessTest, EndsAMatchWhoseModuleListItCannotReadByItsImagePath) {
+    // As while a process is still starting: open, but its modules not listed yet.
+    table.processes.push_back({63, "tomcat6.exe", std::nullopt, true, "C:\\tomcat\\bin\\tomcat6.exe"});
+    EXPECT_TRUE(Close());
+    EXPECT_EQ(table.ended, (std::set<std::uint32_t>{63}));
 }
 
 TEST_F(CloseTomcatProcessTest, IsNotDownWhileAMatchingProcessLives) {
@@ -164,11 +173,29 @@ TEST_F(CloseTomcatProcessTest, IsNotDownWhileTheServiceRuns) {
     EXPECT_FALSE(Close());
 }
 
-TEST_F(CloseTomcatProcessTest, AnUnopenableMatchDoesNotCountAgainstDown) {
-    // What we may not open we can't tell from someone else's program.
+TEST_F(CloseTomcatProcessTest, IsNotDownWhileAMatchItMayNotOpenRuns) {
+    // A Tomcat of an elevated user or of another account.
     table.Add(80, "tomcat6.exe", "C:\\tomcat\\bin\\tomcat6.exe");
     table.processes.back().openable = false;
+    table.Add(81, "javaw.exe", "C:\\jdk\\bin\\javaw.exe");
+    EXPECT_FALSE(Close());
+    EXPECT_EQ(table.terminateCalls, (std::vector<std::uint32_t>{81}));
+}
+
+TEST_F(CloseTomcatProcessTest, AProcessItMayNotOpenOutsideTheInstallationsDoesNotCount) {
+    table.Add(82, "tomcat6.exe", "C:\\other\\bin\\tomcat6.exe");
+    table.processes.back().openable = false;
     EXPECT_TRUE(Close());
+}
+
+TEST_F(CloseTomcatProcessTest, WaitsAtMostFiveSecondsForAnEndedProcessToGoPumpingMeanwhile) {
+    table.Add(90, "tomcat6.exe", "C:\\tomcat\\bin\\tomcat6.exe");
+    table.processes.back().refusesTermination = true;
+    table.Add(91, "javaw.exe", "C:\\jdk\\bin\\javaw.exe");
+    table.processes.back().refusesTermination = true;
+    EXPECT_FALSE(Close());
+    EXPECT_EQ(table.waited, std::chrono::milliseconds(5000));
+    EXPECT_EQ(test::CountStartingWith(journal, "Pump"), 50u);
 }
 
 }  // namespace

@@ -30,6 +30,13 @@ TEST_F(TomcatServiceStopper, CountsEveryOtherStateAsNotDown) {
     EXPECT_FALSE(stopper_.IsDown("tomcat6")) << "a failed query";
 }
 
+TEST_F(TomcatServiceStopper, IsNotDownWhenTheServiceIsThereButRefusesUs) {
+    auto& tomcat6 = manager_.Add("tomcat6");
+    tomcat6.states = {4};
+    tomcat6.grantedAccess = 0;
+    EXPECT_FALSE(stopper_.IsDown("tomcat6"));
+}
+
 TEST_F(TomcatServiceStopper, IsNotDownWhenTheManagerCannotBeOpened) {
     manager_.grantedManagerAccess = 0;
     EXPECT_FALSE(stopper_.IsDown("tomcat6"));

@@ -44,42 +44,36 @@ private:
     win32::UniqueRegistryKey key_;
 };
 
-bool KeyExists(const std::wstring& path) {
+bool KeyExists(const std::wstring& path, REGSAM view) {
     HKEY opened = nullptr;
-    const bool exists = RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &opened) == ERROR_SUCCESS;
+    const bool exists = RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | view, &opened) == ERROR_SUCCESS;
     const win32::UniqueRegistryKey closing(opened);
     return exists;
 }
 
-// The values one test adds to the real instance key, removed after it. The
-// key (and whatever part of its path this made) goes too when nothing else
-// is left in it; another test may be using it meanwhile.
+// The values one test adds to the real instance key in one view of the
+// registry, removed after it, with whatever part of the key's path this made.
 class ValuesOnTheInstanceKey {
 public:
-    ValuesOnTheInstanceKey() {
+    explicit ValuesOnTheInstanceKey(REGSAM view = KEY_WOW64_64KEY) : view_(view) {
         const std::wstring path = win32::Widen(kInstanceNamesKeyPath);
         for (std::size_t end = path.find(L'\\'); end != std::wstring::npos;) {
             end = path.find(L'\\', end + 1);
             const std::wstring ancestor = path.substr(0, end);
-            if (!KeyExists(ancestor)) {
-                firstCreated_ = ancestor;
-                break;
-            }
+            if (!KeyExists(ancestor, view_)) created_.push_back(ancestor);
         }
         HKEY created = nullptr;
-        EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &created,
-                                  nullptr),
+        EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view_, nullptr,
+                                  &created, nullptr),
                   ERROR_SUCCESS);
         key_.reset(created);
     }
     ~ValuesOnTheInstanceKey() {
         for (const std::string& name : names_) RegDeleteValueW(key_.get(), win32::Widen(name).c_str());
-        DWORD subkeys = 0;
-        DWORD values = 0;
-        RegQueryInfoKeyW(key_.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr,
-                         nullptr, nullptr);
         key_.reset();
-        if (!firstCreated_.empty() && subkeys == 0 && values == 0) RegDeleteTreeW(HKEY_LOCAL_MACHINE, firstCreated_.c_str());
+        // Only the keys this made, deepest first.
+        for (auto made = created_.rbegin(); made != created_.rend(); ++made)
+            RegDeleteKeyExW(HKEY_LOCAL_MACHINE, made->c_str(), view_, 0);
     }
 
     void Add(const std::string& name) {
@@ -88,8 +82,9 @@ public:
     }
 
 private:
+    REGSAM view_;
     win32::UniqueRegistryKey key_;
-    std::wstring firstCreated_;  // empty when the whole path was there already
+    std::vector<std::wstring> created_;  // the keys of the path that this made, outermost first
     std::vector<std::string> names_;
 };
 
@@ -105,18 +100,31 @@ TEST(RegistryInstanceNames, ListsEveryValueNameOfTheInstanceKey) {
     ValuesOnTheInstanceKey values;
     for (const std::string& name : added) values.Add(name);
 
-    const std::optional<std::vector<std::string>> names = RegistryInstanceNames().ReadInstanceNames();
+    const std::optional<std::vector<std::string>> names =
+        RegistryInstanceNames().ReadInstanceNames(RegistryView::Native);
 
     ASSERT_TRUE(names);
     // Wine enumerates names sorted, Windows in creation order: only membership counts.
     for (const std::string& name : added) EXPECT_TRUE(Contains(*names, name)) << name;
 }
 
+TEST(RegistryInstanceNames, ListsAnInstanceRegisteredOnlyInThe32BitView) {
+    const std::string name = "QM32-" + UniqueSuffix();
+    ValuesOnTheInstanceKey values(KEY_WOW64_32KEY);
+    values.Add(name);
+
+    RegistryInstanceNames registry;
+    const std::optional<std::vector<std::string>> native = registry.ReadInstanceNames(RegistryView::Native);
+    EXPECT_FALSE(native && Contains(*native, name)) << "the two views are one here";
+    EXPECT_TRUE(Contains(ReadInstanceList(registry), name));
+}
+
 TEST(RegistryInstanceNames, ListsADefaultValueAsAnEmptyName) {
     TestKey key("SOFTWARE\\Quillmate test instance names " + UniqueSuffix());
     key.SetValue("");
     key.SetValue("SQLEXPRESS");
-    const std::optional<std::vector<std::string>> names = RegistryInstanceNames(key.Path()).ReadInstanceNames();
+    const std::optional<std::vector<std::string>> names =
+        RegistryInstanceNames(key.Path()).ReadInstanceNames(RegistryView::Native);
     ASSERT_TRUE(names);
     std::vector<std::string> sorted = *names;
     std::sort(sorted.begin(), sorted.end());
@@ -125,14 +133,15 @@ TEST(RegistryInstanceNames, ListsADefaultValueAsAnEmptyName) {
 
 TEST(RegistryInstanceNames, GivesAnEmptyListForAKeyWithoutValues) {
     TestKey key("SOFTWARE\\Quillmate test instance names " + UniqueSuffix());
-    const std::optional<std::vector<std::string>> names = RegistryInstanceNames(key.Path()).ReadInstanceNames();
+    const std::optional<std::vector<std::string>> names =
+        RegistryInstanceNames(key.Path()).ReadInstanceNames(RegistryView::Native);
     ASSERT_TRUE(names);
     EXPECT_TRUE(names->empty());
 }
 
 TEST(RegistryInstanceNames, GivesNothingForAMissingKeyAndDoesNotCreateIt) {
     const std::string path = "SOFTWARE\\Quillmate test missing key " + UniqueSuffix();
-    EXPECT_EQ(RegistryInstanceNames(path).ReadInstanceNames(), std::nullopt);
+    EXPECT_EQ(RegistryInstanceNames(path).ReadInstanceNames(RegistryView::Native), std::nullopt);
     HKEY opened = nullptr;
     EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, win32::Widen(path).c_str(), 0, KEY_READ, &opened),
               ERROR_FILE_NOT_FOUND);
@@ -143,7 +152,8 @@ TEST(RegistryInstanceNames, ReadsNamesLongerThanTheUsualBuffer) {
     TestKey key("SOFTWARE\\Quillmate test instance names " + UniqueSuffix());
     const std::string longName(300, 'N');
     key.SetValue(longName);
-    const std::optional<std::vector<std::string>> names = RegistryInstanceNames(key.Path()).ReadInstanceNames();
+    const std::optional<std::vector<std::string>> names =
+        RegistryInstanceNames(key.Path()).ReadInstanceNames(RegistryView::Native);
     ASSERT_TRUE(names);
     EXPECT_EQ(*names, (std::vector<std::string>{longName}));
 }

@@ -58,6 +58,9 @@ TEST(ToolhelpProcessTable, ReadsTheExecutablePathAndEndsTheProcessWithMinusOne) 
     ASSERT_TRUE(path);
     // The drive letter comes as the program was started; the rest as on disk.
     EXPECT_EQ(Folded(win32::Widen(*path)), Folded(exe.wstring()));
+    const auto imagePath = table.ImagePath(sleeper.ProcessId());
+    ASSERT_TRUE(imagePath);
+    EXPECT_EQ(Folded(win32::Widen(*imagePath)), Folded(exe.wstring()));
     EXPECT_FALSE(opened->WaitForExit(0ms));
 
     EXPECT_TRUE(table.Terminate(sleeper.ProcessId()));
@@ -69,6 +72,7 @@ TEST(ToolhelpProcessTable, RefusesProcessesThatAreNotThere) {
     win32::ToolhelpProcessTable table;
     // Identifiers are multiples of four: this one never names a process.
     EXPECT_EQ(table.Open(0xFFFFFFF1u), nullptr);
+    EXPECT_EQ(table.ImagePath(0xFFFFFFF1u), std::nullopt);
     EXPECT_FALSE(table.Terminate(0xFFFFFFF1u));
 }
 
@@ -102,7 +106,8 @@ TEST(CloseTomcatProcess, EndsExactlyTheProcessesInsideTheInstallations) {
     environment.variables["CATALINA_HOME"] = scratch.Text(L"tomcat") + "\\";
     NoService service;
     win32::ToolhelpProcessTable table;
-    EXPECT_TRUE(tomcat::CloseTomcatProcess(service, table, environment));
+    test::ThreadWaiting waiting;
+    EXPECT_TRUE(tomcat::CloseTomcatProcess(service, table, environment, waiting));
 
     for (size_t i = 0; i < cases.size(); ++i) {
         if (cases[i].ended) {
@@ -125,7 +130,8 @@ TEST(CloseTomcatProcess, EndsNothingWithoutInstallations) {
     MapEnvironment environment;
     NoService service;
     win32::ToolhelpProcessTable table;
-    EXPECT_TRUE(tomcat::CloseTomcatProcess(service, table, environment));
+    test::ThreadWaiting waiting;
+    EXPECT_TRUE(tomcat::CloseTomcatProcess(service, table, environment, waiting));
     EXPECT_TRUE(javaw.IsRunning());
     EXPECT_TRUE(tomcat.IsRunning());
 }

@@ -126,6 +126,21 @@ TEST_F(ServiceControlOnTheRealManager, NamesAMissingServiceAsPassedAndDoesNothin
     EXPECT_EQ(waiting.sleeps, 0u);
 }
 
+TEST_F(ServiceControlOnTheRealManager, CountsOnlyAStoppedOrUninstalledServiceAsDown) {
+    const std::string missing = "QmNoSuchService 服务";
+    const OwnedServiceHandle scm(manager, manager.OpenManager(std::nullopt, kManagerConnect));
+    ASSERT_TRUE(scm);
+    const ServiceOpening opening = manager.OpenServiceByName(scm.get(), missing, kServiceQueryStatus);
+    EXPECT_EQ(opening.handle, ServiceHandle::None);
+    EXPECT_EQ(opening.error, kServiceDoesNotExist);
+    EXPECT_TRUE(IsStoppedOrAbsent(manager, missing));
+
+    RegisteredTestService service;
+    EXPECT_TRUE(IsStoppedOrAbsent(manager, service.Name()));
+    ASSERT_TRUE(service.StartAndWaitUntilRunning());
+    EXPECT_FALSE(IsStoppedOrAbsent(manager, service.Name()));
+}
+
 TEST_F(ServiceControlOnTheRealManager, ControlsAServiceWithAChineseName) {
     RegisteredTestService service({}, L"\u6D4B\u8BD5\u670D\u52A1");  // 测试服务
     ASSERT_EQ(service.Name().rfind("测试服务-", 0), 0u);

@@ -3,6 +3,7 @@
 #include "platform/win32/process_table_win.h"
 #include "platform/win32/shell_win.h"
 #include "platform/win32/wide_text.h"
+#include "support/lib/links.h"
 #include "support/lib/processes.h"
 #include "support/lib/wait.h"
 #include "tomcat/tomcat_page.h"
@@ -61,13 +62,30 @@ TEST_F(ShellTest, ReportsAMissingTree) {
     EXPECT_TRUE(shell.Exists(scratch.Text()));
 }
 
+TEST_F(ShellTest, TellsALinkFromADirectoryAndNeverRemovesItsTarget) {
+    const fs::path target = scratch.Path() / L"elsewhere";
+    const fs::path link = scratch.Path() / L"link";
+    fs::create_directories(target);
+    ASSERT_TRUE(test::MakeDirectoryLink(link, target));
+    EXPECT_TRUE(shell.IsLink(scratch.Text(L"link")));
+    EXPECT_FALSE(shell.IsLink(scratch.Text(L"elsewhere")));
+    EXPECT_FALSE(shell.IsLink(scratch.Text(L"missing")));
+
+    // An empty target is the one Wine would take in the link's place.
+    const bool removed = shell.RemoveLink(scratch.Text(L"link"));
+    EXPECT_TRUE(fs::is_directory(target));
+    EXPECT_EQ(removed, !test::IsReparsePoint(link));
+    if (!removed) test::RemoveDirectoryLink(link);
+}
+
 TEST_F(ShellTest, ClearButtonDeletesTheWorkDirectoryOfTheInstallation) {
     MakeWorkTree(home);
     MapEnvironment environment;
     environment.variables["CATALINA_HOME"] = scratch.Text(L"tomcat") + "\\";
     NoService service;
     win32::ToolhelpProcessTable table;
-    EXPECT_EQ(tomcat::ClearWorkDirectory({service, table, environment, shell}), "已删除临时文件!");
+    test::ThreadWaiting waiting;
+    EXPECT_EQ(tomcat::ClearWorkDirectory({service, table, environment, shell, waiting}), "已删除临时文件!");
     EXPECT_FALSE(fs::exists(home / L"work" / L"Catalina"));
     EXPECT_TRUE(fs::exists(home / L"work" / L"keep.txt"));
 }

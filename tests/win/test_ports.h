@@ -2,11 +2,14 @@
 
 // Stand-ins for the ports that a Windows test does not exercise itself.
 
+#include <windows.h>
+
 #include <map>
 #include <string>
 #include <string_view>
 
 #include "platform/process_environment.h"
+#include "platform/waiting.h"
 #include "tomcat/process_shutdown.h"
 
 namespace qm::test {
@@ -20,6 +23,16 @@ public:
         return found == variables.end() ? std::string() : found->second;
     }
     void Set(std::string_view name, std::string_view value) override { variables[std::string(name)] = value; }
+};
+
+// Really sleeps, and pumps this thread's messages as the program's waits do.
+class ThreadWaiting : public Waiting {
+public:
+    void Sleep(unsigned milliseconds) override { ::Sleep(milliseconds); }
+    void PumpPendingMessages() override {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+    }
 };
 
 // No Tomcat service on this machine.

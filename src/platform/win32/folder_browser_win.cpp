@@ -1,10 +1,9 @@
 #include "platform/win32/folder_browser_win.h"
 
+#include "platform/win32/modal_scope_win.h"
 #include "platform/win32/wide_text.h"
 
 #include <shlobj.h>
-
-#include <vector>
 
 namespace qm::win32 {
 namespace {
@@ -40,31 +39,6 @@ public:
 private:
     IMalloc* malloc_;
     void* memory_;
-};
-
-// The browser runs its own modal loop; our windows must not take clicks
-// meanwhile, as with any modal box. Those already disabled stay so after.
-class ThreadWindowsDisabled {
-public:
-    ThreadWindowsDisabled() {
-        EnumThreadWindows(GetCurrentThreadId(), &DisableOne, reinterpret_cast<LPARAM>(&disabled_));
-    }
-    ~ThreadWindowsDisabled() {
-        for (HWND window : disabled_)
-            if (IsWindow(window)) EnableWindow(window, TRUE);
-    }
-    ThreadWindowsDisabled(const ThreadWindowsDisabled&) = delete;
-    ThreadWindowsDisabled& operator=(const ThreadWindowsDisabled&) = delete;
-
-private:
-    static BOOL CALLBACK DisableOne(HWND window, LPARAM list) {
-        if (IsWindowVisible(window) && IsWindowEnabled(window)) {
-            EnableWindow(window, FALSE);
-            reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
-        }
-        return TRUE;
-    }
-    std::vector<HWND> disabled_;
 };
 
 // Browsing an empty removable drive must not bring up the system's
@@ -103,7 +77,7 @@ std::optional<std::string> ShellFolderBrowser::PickFolder(std::string_view title
     {
         // Declared in this order so that the error mode is restored before
         // the windows come back.
-        const ThreadWindowsDisabled disabled;
+        const ModalScope modal;
         const CriticalErrorsFailQuietly quiet;
         chosen = SHBrowseForFolderW(&info);
     }

@@ -7,7 +7,8 @@
 namespace qm::win32 {
 
 // SHBrowseForFolder, owned by the given window, file-system directories only,
-// nothing preselected. The calling thread's windows are disabled while it is up.
+// nothing preselected. Modal for the whole program: the calling thread's
+// windows are disabled while it is up.
 class ShellFolderBrowser : public FolderBrowser {
 public:
     explicit ShellFolderBrowser(HWND owner) : owner_(owner) {}

@@ -9,6 +9,7 @@ class ToolhelpProcessTable : public ProcessTable {
 public:
     std::vector<ProcessEntry> Snapshot() override;
     std::unique_ptr<OpenedProcess> Open(std::uint32_t id) override;
+    std::optional<std::string> ImagePath(std::uint32_t id) override;
     bool Terminate(std::uint32_t id) override;
     std::uint32_t OwnProcessId() const override;
 };

@@ -10,7 +10,7 @@ namespace qm::win32 {
 class Win32ServiceManager final : public ServiceManager {
 public:
     ServiceHandle OpenManager(std::optional<std::string_view> database, std::uint32_t access) override;
-    ServiceHandle OpenServiceByName(ServiceHandle manager, std::string_view name, std::uint32_t access) override;
+    ServiceOpening OpenServiceByName(ServiceHandle manager, std::string_view name, std::uint32_t access) override;
     bool Control(ServiceHandle service, std::uint32_t control) override;
     bool Start(ServiceHandle service) override;
     std::optional<std::uint32_t> QueryState(ServiceHandle service) override;

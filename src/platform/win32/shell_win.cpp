@@ -1,5 +1,6 @@
 #include "platform/win32/shell_win.h"
 
+#include "platform/win32/unique_handle.h"
 #include "platform/win32/wide_text.h"
 
 #include <windows.h>
@@ -33,6 +34,24 @@ bool DesktopShell::Exists(std::string_view path) const {
     if (GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES) return true;
     const DWORD error = GetLastError();
     return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+}
+
+bool DesktopShell::IsLink(std::string_view path) const {
+    const DWORD attributes = GetFileAttributesW(Widen(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+// On a junction or a directory symbolic link, RemoveDirectoryW removes the
+// link alone. Wine 8 follows the link instead: it removes an empty target and
+// leaves the link. While we hold the target open and refuse to share it for
+// deletion, such a removal fails (sharing violation) and the target stays; on
+// Windows the link is a file of its own, which the hold does not touch. A
+// link to nothing needs no hold.
+bool DesktopShell::RemoveLink(std::string_view path) {
+    const auto link = Widen(path);
+    const UniqueFileHandle target(CreateFileW(link.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return RemoveDirectoryW(link.c_str()) != FALSE;
 }
 
 bool DesktopShell::StartIn(std::string_view file, std::string_view directory) {

@@ -23,6 +23,21 @@ bool ClickButton(HWND parent, const std::wstring& caption) {
     return button && PostClick(button);
 }
 
+bool MouseClick(HWND window) {
+    RECT rect{};
+    if (!GetWindowRect(window, &rect)) return false;
+    // Absolute positions are in 65536ths of the primary screen.
+    const auto normalised = [](LONG pixel, int screen) { return static_cast<LONG>((pixel * 65536LL + 32768) / screen); };
+    INPUT inputs[3]{};
+    for (INPUT& input : inputs) input.type = INPUT_MOUSE;
+    inputs[0].mi.dx = normalised((rect.left + rect.right) / 2, GetSystemMetrics(SM_CXSCREEN));
+    inputs[0].mi.dy = normalised((rect.top + rect.bottom) / 2, GetSystemMetrics(SM_CYSCREEN));
+    inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    return SendInput(3, inputs, sizeof(INPUT)) == 3;
+}
+
 int TabCount(HWND tab) { return static_cast<int>(SendWithTimeout(tab, TCM_GETITEMCOUNT).value_or(0)); }
 
 std::vector<std::wstring> TabCaptions(HWND tab) {

@@ -19,6 +19,13 @@ bool PostClick(HWND button);
 // false when there is none.
 bool ClickButton(HWND parent, const std::wstring& caption);
 
+// Clicks the middle of the window with the mouse itself (SendInput: move,
+// left button down, up). Unlike a posted BM_CLICK this goes through the
+// system's input handling, so whatever a user's click would hit gets it: a
+// disabled window, or one covered by another, takes nothing. Whether the
+// system took the input.
+bool MouseClick(HWND window);
+
 // Tab control (SysTabControl32).
 int TabCount(HWND tab);
 std::vector<std::wstring> TabCaptions(HWND tab);

@@ -138,4 +138,10 @@ bool WaitForWindowGone(HWND window, std::chrono::milliseconds bound) {
     return WaitUntil([&] { return !IsWindow(window); }, bound);
 }
 
+HWND FocusOf(HWND window) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
+}
+
 }  // namespace qm::test

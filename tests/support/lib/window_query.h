@@ -58,6 +58,10 @@ std::vector<WindowInfo> DescribeChildWindows(HWND parent);
 HWND FindChildWindow(HWND parent, const WindowMatch& match);
 HWND FindChildById(HWND parent, int controlId);  // anywhere below parent, unlike GetDlgItem
 
+// The window that has the keyboard focus in the thread of window (of any
+// process), or null.
+HWND FocusOf(HWND window);
+
 // Waits within the bound until the window is gone (destroyed).
 bool WaitForWindowGone(HWND window, std::chrono::milliseconds bound = std::chrono::seconds(10));
 

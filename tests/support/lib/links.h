@@ -1,0 +1,19 @@
+#pragma once
+
+#include <filesystem>
+
+namespace qm::test {
+
+// Makes link a symbolic link to the directory target. Under Wine this is a
+// Linux symbolic link, made as a user of the Linux side would (Wine 8's
+// CreateSymbolicLinkW returns TRUE and makes nothing); on Windows a
+// directory symbolic link. Whether it was made.
+bool MakeDirectoryLink(const std::filesystem::path& link, const std::filesystem::path& target);
+
+// Removes such a link itself, without touching its target.
+bool RemoveDirectoryLink(const std::filesystem::path& link);
+
+// Whether path is a reparse point (a link) as the program sees it.
+bool IsReparsePoint(const std::filesystem::path& path);
+
+}  // namespace qm::test
