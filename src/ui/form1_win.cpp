@@ -23,6 +23,9 @@ constexpr UINT_PTR kContainerSubclassId = 1;
 constexpr int kPictureSize = 32;
 constexpr int kDropDownVisibleItems = 8;
 constexpr UINT kFinishPagesMessage = WM_APP + 1;
+// Tabs with a short caption are this wide, not the control's default minimum:
+// with it, the six tabs needed scroll arrows.
+constexpr int kMinTabWidth = 40;
 
 // Whether a row is the page control, a page, or lies on the first page.
 bool IsOnFirstPage(std::span<const ControlSpec> controls, size_t index) {
@@ -203,6 +206,7 @@ bool TForm1::HandleContainerMessage(UINT message, WPARAM wParam, LPARAM lParam, 
     }
     case WM_NOTIFY: {
         const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+        if (header->hwndFrom == Control("DiagnosisList")) return HandleReportNotification(lParam, result);
         if (header->hwndFrom != Control("PageControl1") || header->code != TCN_SELCHANGE) return false;
         ShowPage(TabCtrl_GetCurSel(header->hwndFrom));
         result = 0;
@@ -284,6 +288,7 @@ void TForm1::ApplyDpi(int dpi) {
 
     // The pages fill the page control's display area, known once its font is set.
     const HWND pageControl = Control("PageControl1");
+    TabCtrl_SetMinTabWidth(pageControl, Scale(kMinTabWidth));
     RECT area;
     GetClientRect(pageControl, &area);
     TabCtrl_AdjustRect(pageControl, FALSE, &area);
@@ -311,6 +316,7 @@ void TForm1::LayOut(const ControlSpec& row, HWND control) {
         height = Scale(row.height) + Scale(17) * kDropDownVisibleItems;
     }
     SetWindowPos(control, nullptr, Scale(row.left), Scale(row.top), width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (row.kind == ControlKind::ReportList) LayOutReportColumns(control);
     if (row.kind == ControlKind::DropDownList) {
         // The closed box is its selection field plus borders whose size the
         // theme decides: grow or shrink the field until the box has its height.
@@ -372,6 +378,11 @@ HWND TForm1::CreateControl(const ControlSpec& row, HWND parent) {
         windowClass = WC_STATICW;
         style |= SS_OWNERDRAW;
         break;
+    case ControlKind::ReportList:
+        windowClass = WC_LISTVIEWW;
+        style |= LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER | WS_TABSTOP;
+        exStyle = WS_EX_CLIENTEDGE;
+        break;
     }
 
     // Placed and given its font by LayOut, for the window's dpi.
@@ -379,12 +390,14 @@ HWND TForm1::CreateControl(const ControlSpec& row, HWND parent) {
                                          nullptr);
     if (!control) throw std::runtime_error("无法创建控件 " + std::string(row.name));
     if (!row.enabled) EnableWindow(control, FALSE);
+    if (row.kind == ControlKind::ReportList)
+        ListView_SetExtendedListViewStyle(control, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_INFOTIP);
     if (row.kind == ControlKind::Page || row.kind == ControlKind::GroupBox || row.kind == ControlKind::PageControl)
         SetWindowSubclass(control, ContainerProc, kContainerSubclassId, reinterpret_cast<DWORD_PTR>(this));
     return control;
 }
 
-// Controls that ask for the same font share one: seven fonts serve the 34 controls.
+// Controls that ask for the same font share one: seven fonts serve them all.
 HFONT TForm1::FontFor(const FontSpec& font) {
     if (font.face.empty()) return nullptr;
     for (const SharedFont& shared : fonts_)
@@ -407,6 +420,7 @@ void TForm1::ShowPage(int index) {
     for (size_t i = 0; i < controls.size(); ++i) {
         if (controls[i].kind != ControlKind::Page) continue;
         ShowWindow(controls_[i], page == index ? SW_SHOW : SW_HIDE);
+        if (page == index && controls[i].name == "DiagnosisTabSheet") DiagnosisPageShown();
         ++page;
     }
 }
@@ -458,6 +472,8 @@ void TForm1::Raise(ControlEvent event) {
         case ControlEvent::ServiceComboBoxChange: ServiceComboBoxChange(); break;
         case ControlEvent::cxButton13Click: cxButton13Click(); break;
         case ControlEvent::cxButton14Click: cxButton14Click(); break;
+        case ControlEvent::DiagnoseButtonClick: DiagnoseButtonClick(); break;
+        case ControlEvent::CopyReportButtonClick: CopyReportButtonClick(); break;
         }
     });
 }

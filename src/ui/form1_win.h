@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "diagnosis/report.h"
 #include "platform/win32/unique_handle.h"
 #include "sqlserver/instance_page.h"
 #include "tomcat/environment_settings.h"
@@ -13,7 +14,7 @@
 
 namespace qm::ui {
 
-// The program's one window: a page control of five pages, built from the
+// The program's one window: a page control of six pages, built from the
 // control table. Its members are the handlers of its controls and the
 // routines they share; each handler reads its controls, calls the program's
 // logic and applies the outcome back to the controls.
@@ -55,6 +56,9 @@ public:
     void ServiceComboBoxChange();
     void cxButton13Click();
     void cxButton14Click();
+    // Diagnosis page.
+    void DiagnoseButtonClick();
+    void CopyReportButtonClick();
 
     // Routines shared by the handlers.
     void writeXML(const std::string& path, const std::string& newPort);
@@ -77,6 +81,10 @@ private:
     void DrawPicture(const DRAWITEMSTRUCT& item);
     void ChangeInstallationDirectory(const tomcat::DirectoryButton& button, std::string_view edit);
     void RunInstancePage(sqlserver::PageOutcome (sqlserver::InstancePage::*action)(std::string_view));
+    void DiagnosisPageShown();
+    void RunDiagnosis();
+    void LayOutReportColumns(HWND list);
+    bool HandleReportNotification(LPARAM notification, LRESULT& result);
 
     // Control access by the table's names.
     HWND Control(std::string_view name) const;
@@ -100,6 +108,8 @@ private:
     HBRUSH background_ = GetSysColorBrush(COLOR_BTNFACE);
     SIZE frameSize_{};  // the window's one size, at its dpi
     bool shown_ = false;
+    std::vector<diagnosis::Row> report_;  // what the diagnosis list shows
+    bool diagnosed_ = false;
     bool pagesFinished_ = false;
 };
 

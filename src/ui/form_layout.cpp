@@ -13,14 +13,15 @@ constexpr FontSpec kNoFont{};
 constexpr FontSpec Font(int height) { return FontSpec{kFace, height, false}; }
 constexpr FontSpec kGroupCaption{"Consolas", 20, true};
 
-constexpr std::array<ControlSpec, 34> kControls{{
+constexpr std::array<ControlSpec, 38> kControls{{
     // name               kind              parent            caption                   left top  w    h    font            tab enabled event
     {"PageControl1",      K::PageControl,   "",               "",                       0,   0,   377, 369, Font(12),       0,  true,  E::None},
     {"TomcatTabSheet",    K::Page,          "PageControl1",   "Apache Tomcat",          0,   0,   0,   0,   kNoFont,        0,  true,  E::None},
     {"IETabSheet",        K::Page,          "PageControl1",   "IE浏览器",               0,   0,   0,   0,   kNoFont,        1,  true,  E::None},
     {"EnvTabSheet",       K::Page,          "PageControl1",   "运行环境",               0,   0,   0,   0,   kNoFont,        2,  true,  E::None},
     {"SQLTabSheet",       K::Page,          "PageControl1",   "SQL Server",             0,   0,   0,   0,   kNoFont,        3,  true,  E::None},
-    {"TabSheet1",         K::Page,          "PageControl1",   "关于",                   0,   0,   0,   0,   kNoFont,        4,  true,  E::None},
+    {"DiagnosisTabSheet", K::Page,          "PageControl1",   "诊断",                   0,   0,   0,   0,   kNoFont,        4,  true,  E::None},
+    {"TabSheet1",         K::Page,          "PageControl1",   "关于",                   0,   0,   0,   0,   kNoFont,        5,  true,  E::None},
 
     {"cxButton7",         K::Button,        "TomcatTabSheet", "清除临时文件",           96,  62,  185, 35,  Font(13),       0,  true,  E::cxButton7Click},
     {"cxButton8",         K::Button,        "TomcatTabSheet", "启动服务",               96,  126, 185, 35,  Font(13),       1,  true,  E::cxButton8Click},
@@ -50,6 +51,10 @@ constexpr std::array<ControlSpec, 34> kControls{{
     {"cxButton13",        K::Button,        "SQLTabSheet",    "启动",                   88,  166, 73,  27,  Font(13),       1,  false, E::cxButton13Click},
     {"cxButton14",        K::Button,        "SQLTabSheet",    "停止",                   200, 166, 73,  27,  Font(13),       2,  false, E::cxButton14Click},
     {"Label5",            K::Label,         "SQLTabSheet",    "数据库实例",             36,  98,  0,   0,   Font(16),       -1, true,  E::None},
+
+    {"DiagnosisList",     K::ReportList,    "DiagnosisTabSheet", "",                    8,   8,   355, 280, Font(12),       0,  true,  E::None},
+    {"DiagnoseButton",    K::Button,        "DiagnosisTabSheet", "开始诊断",            112, 298, 121, 27,  Font(13),       1,  true,  E::DiagnoseButtonClick},
+    {"CopyReportButton",  K::Button,        "DiagnosisTabSheet", "复制结果",            242, 298, 121, 27,  Font(13),       2,  true,  E::CopyReportButtonClick},
 
     {"Image1",            K::Picture,       "TabSheet1",      "",                       32,  72,  41,  41,  kNoFont,        -1, true,  E::None},
     {"Label1",            K::Label,         "TabSheet1",      "Quillmate",              96,  80,  0,   0,   Font(20),       -1, true,  E::None},

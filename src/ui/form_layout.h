@@ -10,7 +10,7 @@ namespace qm::ui {
 // Positions and sizes are pixels of the 96 dpi design, relative to the page
 // or group box that holds the control.
 
-enum class ControlKind { PageControl, Page, GroupBox, Button, Edit, Label, DropDownList, Picture };
+enum class ControlKind { PageControl, Page, GroupBox, Button, Edit, Label, DropDownList, Picture, ReportList };
 
 // What a control raises. The window maps each to its handler member.
 enum class ControlEvent {
@@ -19,6 +19,7 @@ enum class ControlEvent {
     cxButton7Click, cxButton8Click, cxButton9Click, cxButton10Click,
     cxButton11Click, cxButton12Click, btn_portClick,
     ServiceComboBoxChange, cxButton13Click, cxButton14Click,
+    DiagnoseButtonClick, CopyReportButtonClick,
 };
 
 struct FontSpec {
@@ -46,7 +47,8 @@ inline constexpr int kClientWidth = 377;
 inline constexpr int kClientHeight = 363;
 inline constexpr int kDesignDpi = 96;
 
-// All 34 controls of the main window.
+// All controls of the main window: the 34 of its five original pages and the
+// diagnosis page's.
 std::span<const ControlSpec> MainWindowControls();
 
 // Design pixels at the window's dpi, rounded to the nearest pixel.

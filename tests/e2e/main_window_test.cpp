@@ -58,9 +58,26 @@ const std::vector<Expected> kExpected = {
     {"Label2", L"Static", "TabSheet1", L"For Tomcat6", 136, 136, 0, 0, true, -1},
     {"Label3", L"Static", "TabSheet1", L"Version : 1.2.2", 133, 208, 0, 0, true, -1},
     {"Label4", L"Static", "TabSheet1", nullptr, 16, 312, 0, 0, true, -1},
+    {"DiagnosisList", L"SysListView32", "DiagnosisTabSheet", L"", 8, 8, 355, 280, true, 0},
+    {"DiagnoseButton", L"Button", "DiagnosisTabSheet", L"开始诊断", 112, 298, 121, 27, true, 1},
+    {"CopyReportButton", L"Button", "DiagnosisTabSheet", L"复制结果", 242, 298, 121, 27, true, 2},
 };
 
-const char* const kPages[] = {"TomcatTabSheet", "IETabSheet", "EnvTabSheet", "SQLTabSheet", "TabSheet1"};
+const char* const kPages[] = {"TomcatTabSheet", "IETabSheet", "EnvTabSheet", "SQLTabSheet", "DiagnosisTabSheet",
+                              "TabSheet1"};
+constexpr int kPageCount = 6;
+
+// Every tab fits the control's width: no scroll arrows (an up-down control
+// that the tab control shows once its tabs are wider than itself).
+void ExpectEveryTabShown(HWND pages) {
+    const HWND arrows = FindChildWindow(pages, {L"msctls_updown32", std::nullopt});
+    EXPECT_TRUE(arrows == nullptr || !IsWindowVisible(arrows));
+    RECT client;
+    ASSERT_TRUE(GetClientRect(pages, &client));
+    const auto last = TabItemRect(pages, kPageCount - 1);
+    ASSERT_TRUE(last);
+    EXPECT_LE(last->right, client.right);
+}
 
 class MainWindow : public ::testing::Test {
 protected:
@@ -114,7 +131,7 @@ TEST_F(MainWindow, RefusesToBeMaximisedOrResized) {
     EXPECT_EQ(after.bottom - after.top, before.bottom - before.top);
 }
 
-TEST_F(MainWindow, HasFivePagesInOrderWithTheFirstShown) {
+TEST_F(MainWindow, HasSixPagesInOrderWithTheFirstShown) {
     const HWND pages = Session().Control("PageControl1");
     ASSERT_NE(pages, nullptr);
     EXPECT_EQ(ClassNameOf(pages), L"SysTabControl32");
@@ -124,11 +141,12 @@ TEST_F(MainWindow, HasFivePagesInOrderWithTheFirstShown) {
     EXPECT_EQ(info.rectInParent.right, 377);
     EXPECT_EQ(info.rectInParent.bottom, 369);  // 6 pixels below the client area
     EXPECT_EQ(TabCaptions(pages),
-              (std::vector<std::wstring>{L"Apache Tomcat", L"IE浏览器", L"运行环境", L"SQL Server", L"关于"}));
+              (std::vector<std::wstring>{L"Apache Tomcat", L"IE浏览器", L"运行环境", L"SQL Server", L"诊断", L"关于"}));
     EXPECT_EQ(CurrentTab(pages), 0);
     EXPECT_TRUE(IsWindowVisible(Session().Control("TomcatTabSheet")));
-    for (const char* hidden : {"IETabSheet", "EnvTabSheet", "SQLTabSheet", "TabSheet1"})
+    for (const char* hidden : {"IETabSheet", "EnvTabSheet", "SQLTabSheet", "DiagnosisTabSheet", "TabSheet1"})
         EXPECT_FALSE(IsWindowVisible(Session().Control(hidden))) << hidden;
+    ExpectEveryTabShown(pages);
 }
 
 TEST_F(MainWindow, LaysOutEveryControlAsDesigned) {
@@ -186,10 +204,10 @@ TEST_F(MainWindow, ShowsTheInstallationDirectoriesFromTheEnvironment) {
 
 TEST_F(MainWindow, ShowsEveryPageWhenItsTabIsClicked) {
     const HWND pages = Session().Control("PageControl1");
-    for (int i = 4; i >= 0; --i) {
+    for (int i = kPageCount - 1; i >= 0; --i) {
         ASSERT_TRUE(SelectTab(pages, i)) << i;
         EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(Session().Control(kPages[i])) != FALSE; })) << kPages[i];
-        for (int j = 0; j < 5; ++j)
+        for (int j = 0; j < kPageCount; ++j)
             if (j != i) {
                 EXPECT_FALSE(IsWindowVisible(Session().Control(kPages[j]))) << kPages[j];
             }
@@ -282,6 +300,7 @@ TEST(MainWindowAt144Dpi, ScalesTheWholeLayoutByOneAndAHalf) {
     EXPECT_EQ(button.rectInParent.left, 144);
     EXPECT_EQ(button.rectInParent.top, 393);
     EXPECT_EQ(button.rectInParent.bottom - button.rectInParent.top, 53);  // 35 x 1.5, rounded
+    ExpectEveryTabShown(session.Control("PageControl1"));
 }
 
 }  // namespace

@@ -113,6 +113,37 @@ bool SelectComboItem(HWND combo, int index) {
     return parent && PostMessageW(parent, WM_COMMAND, command, reinterpret_cast<LPARAM>(combo));
 }
 
+int ReportRowCount(HWND list) {
+    return static_cast<int>(SendWithTimeout(list, LVM_GETITEMCOUNT).value_or(0));
+}
+
+std::vector<std::vector<std::wstring>> ReportRows(HWND list, int columns) {
+    std::vector<std::vector<std::wstring>> rows;
+    constexpr int kCellCapacity = 1024;
+    // One remote block: the LVITEMW, then the text buffer it points to.
+    const size_t textOffset = sizeof(LVITEMW);
+    auto remote = RemoteBuffer::ForWindow(list, textOffset + kCellCapacity * sizeof(wchar_t));
+    if (!remote) return rows;
+    const int count = ReportRowCount(list);
+    for (int index = 0; index < count; ++index) {
+        std::vector<std::wstring> row;
+        for (int column = 0; column < columns; ++column) {
+            LVITEMW item{};
+            item.iSubItem = column;
+            item.pszText = static_cast<wchar_t*>(remote->AddressAt(textOffset));
+            item.cchTextMax = kCellCapacity;
+            if (!remote->WriteValue(item)) return rows;
+            const auto length = SendWithTimeout(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(index), remote->AsLParam());
+            if (!length) return rows;
+            std::wstring text(static_cast<size_t>(*length), L'\0');
+            if (!remote->Read(text.data(), text.size() * sizeof(wchar_t), textOffset)) return rows;
+            row.push_back(std::move(text));
+        }
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
 bool SetEditText(HWND edit, const std::wstring& text) {
     return SendWithTimeout(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str())).value_or(FALSE) != FALSE;
 }

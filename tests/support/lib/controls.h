@@ -47,6 +47,11 @@ int ComboSelection(HWND combo);  // CB_ERR (-1): none
 // posted, so the caller waits for its effect.
 bool SelectComboItem(HWND combo, int index);
 
+// List view in report style: the text of every cell, row by row, for the
+// first `columns` columns (LVM_GETITEMTEXTW through a buffer in the target).
+std::vector<std::vector<std::wstring>> ReportRows(HWND list, int columns);
+int ReportRowCount(HWND list);
+
 // Edit: replaces the text (WM_SETTEXT, marshalled by the system).
 bool SetEditText(HWND edit, const std::wstring& text);
 

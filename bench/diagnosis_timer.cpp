@@ -1,0 +1,250 @@
+// diagnosis_timer [PROCESSES] [RUNS]
+// Times the whole diagnosis with the real inspectors on a machine with many
+// processes: starts PROCESSES copies of itself that only wait (a few of them
+// as java.exe of a Tomcat installation, whose command lines the diagnosis
+// reads), sets up that installation in a temporary directory, runs the
+// diagnosis RUNS times and prints each time, the median and the slowest.
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "diagnosis/diagnose.h"
+#include "platform/win32/environment_win.h"
+#include "platform/win32/system_inspection_win.h"
+#include "platform/win32/unique_handle.h"
+#include "platform/win32/instance_names_win.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+constexpr wchar_t kWaitArgument[] = L"--wait";
+constexpr int kJavaProcesses = 5;
+
+struct Child {
+    qm::win32::UniqueKernelHandle process;
+};
+
+bool Start(const fs::path& program, const std::wstring& arguments, std::vector<Child>& children) {
+    std::wstring commandLine = L"\"" + program.wstring() + L"\" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    // Detached: no console, so no console host process beside each of them.
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr,
+                        nullptr, &startup, &started))
+        return false;
+    CloseHandle(started.hThread);
+    children.push_back({qm::win32::UniqueKernelHandle(started.hProcess)});
+    return true;
+}
+
+void WriteFile(const fs::path& file, const std::string& text) {
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << text;
+}
+
+fs::path OwnPath() {
+    std::wstring path(32768, L'\0');
+    path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
+    return path;
+}
+
+// A JDK and a Tomcat as a user has them, with a log of some size to search.
+void SetUpInstallation(const fs::path& root) {
+    WriteFile(root / "jdk" / "release", "JAVA_VERSION=\"1.6.0_45\"\n");
+    WriteFile(root / "jdk" / "bin" / "javac.exe", "x");
+    fs::create_directories(root / "jdk" / "jre" / "bin" / "server");
+    fs::copy_file(OwnPath(), root / "jdk" / "bin" / "java.exe", fs::copy_options::overwrite_existing);
+    fs::copy_file(OwnPath(), root / "jdk" / "jre" / "bin" / "server" / "jvm.dll", fs::copy_options::overwrite_existing);
+    fs::create_directories(root / "tomcat" / "bin");
+    fs::copy_file(OwnPath(), root / "tomcat" / "bin" / "tomcat6.exe", fs::copy_options::overwrite_existing);
+    WriteFile(root / "tomcat" / "conf" / "server.xml",
+              "<?xml version='1.0' encoding='utf-8'?>\n<Server port=\"18005\" shutdown=\"SHUTDOWN\">\n"
+              "  <Service name=\"Catalina\">\n    <Connector port=\"18080\" protocol=\"HTTP/1.1\" />\n"
+              "    <Connector port=\"18009\" protocol=\"AJP/1.3\" />\n  </Service>\n</Server>\n");
+    std::string log;
+    while (log.size() < 512 * 1024) log += "INFO: org.apache.catalina.startup.Catalina start\r\n";
+    WriteFile(root / "tomcat" / "logs" / "catalina.2026-12-08.log", log);
+}
+
+double Milliseconds(std::chrono::steady_clock::duration duration) {
+    return std::chrono::duration<double, std::milli>(duration).count();
+}
+
+// The calls to one view and the time they took together.
+struct Meter {
+    double milliseconds = 0;
+    int calls = 0;
+};
+
+template <typename Call>
+auto Timed(Meter& total, Call&& call) {
+    const auto start = std::chrono::steady_clock::now();
+    auto result = call();
+    total.milliseconds += Milliseconds(std::chrono::steady_clock::now() - start);
+    ++total.calls;
+    return result;
+}
+
+// The real views, each timed: where a slow diagnosis spends its time.
+struct Spent {
+    Meter files, registry, services, listeners, binds, processes, rights;
+};
+
+class TimedFiles final : public qm::FileInspector {
+public:
+    explicit TimedFiles(Meter& total) : total_(total) {}
+    bool IsDirectory(std::string_view p) override { return Timed(total_, [&] { return real_.IsDirectory(p); }); }
+    bool IsFile(std::string_view p) override { return Timed(total_, [&] { return real_.IsFile(p); }); }
+    std::optional<std::string> ReadHead(std::string_view p, std::size_t n) override {
+        return Timed(total_, [&] { return real_.ReadHead(p, n); });
+    }
+    std::optional<std::string> ReadTail(std::string_view p, std::size_t n) override {
+        return Timed(total_, [&] { return real_.ReadTail(p, n); });
+    }
+    std::optional<std::vector<qm::DirectoryItem>> List(std::string_view d) override {
+        return Timed(total_, [&] { return real_.List(d); });
+    }
+
+private:
+    qm::win32::Win32FileInspector real_;
+    Meter& total_;
+};
+
+class TimedRegistry final : public qm::RegistryReader {
+public:
+    explicit TimedRegistry(Meter& total) : total_(total) {}
+    std::optional<std::string> ReadString(std::string_view k, std::string_view n, qm::RegistryView v) override {
+        return Timed(total_, [&] { return real_.ReadString(k, n, v); });
+    }
+    std::optional<std::uint32_t> ReadDword(std::string_view k, std::string_view n, qm::RegistryView v) override {
+        return Timed(total_, [&] { return real_.ReadDword(k, n, v); });
+    }
+
+private:
+    qm::win32::Win32RegistryReader real_;
+    Meter& total_;
+};
+
+class TimedServices final : public qm::ServiceInspector {
+public:
+    explicit TimedServices(Meter& total) : total_(total) {}
+    qm::ServiceLookup Describe(std::string_view n) override { return Timed(total_, [&] { return real_.Describe(n); }); }
+    std::optional<std::vector<qm::ServiceDescription>> DescribeAll() override {
+        return Timed(total_, [&] { return real_.DescribeAll(); });
+    }
+
+private:
+    qm::win32::Win32ServiceInspector real_;
+    Meter& total_;
+};
+
+class TimedNetwork final : public qm::NetworkInspector {
+public:
+    TimedNetwork(Meter& listeners, Meter& binds) : listeners_(listeners), binds_(binds) {}
+    std::optional<std::vector<qm::TcpListener>> Listeners() override {
+        return Timed(listeners_, [&] { return real_.Listeners(); });
+    }
+    qm::BindOutcome TryBind(std::uint16_t port) override { return Timed(binds_, [&] { return real_.TryBind(port); }); }
+
+private:
+    qm::win32::Win32NetworkInspector real_;
+    Meter& listeners_;
+    Meter& binds_;
+};
+
+class TimedProcesses final : public qm::ProcessInspector {
+public:
+    explicit TimedProcesses(Meter& total) : total_(total) {}
+    std::vector<qm::ProcessFacts> Processes(bool (*wanted)(std::string_view)) override {
+        return Timed(total_, [&] { return real_.Processes(wanted); });
+    }
+
+private:
+    qm::win32::Win32ProcessInspector real_;
+    Meter& total_;
+};
+
+class TimedRights final : public qm::RightsInspector {
+public:
+    explicit TimedRights(Meter& total) : total_(total) {}
+    std::optional<bool> IsElevated() override { return Timed(total_, [&] { return real_.IsElevated(); }); }
+
+private:
+    qm::win32::Win32RightsInspector real_;
+    Meter& total_;
+};
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc > 1 && std::wstring(argv[argc - 1]) == kWaitArgument) {
+        Sleep(10 * 60 * 1000);  // ended by the timer; gone on its own if the timer dies
+        return 0;
+    }
+    const int processes = argc > 1 ? _wtoi(argv[1]) : 300;
+    const int runs = std::max(argc > 2 ? _wtoi(argv[2]) : 10, 1);
+
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const fs::path root = fs::path(temp) / ("qm-diagnosis-bench-" + std::to_string(GetCurrentProcessId()));
+    SetUpInstallation(root);
+    SetEnvironmentVariableW(L"JAVA_HOME", (root / "jdk").c_str());
+    SetEnvironmentVariableW(L"CATALINA_HOME", (root / "tomcat").c_str());
+
+    std::vector<Child> children;
+    const std::wstring javaArguments = L"-Dcatalina.home=\"" + (root / "tomcat").wstring() +
+                                       L"\" org.apache.catalina.startup.Bootstrap start " + kWaitArgument;
+    for (int i = 0; i < processes; ++i) {
+        const bool java = i < kJavaProcesses;
+        if (!Start(java ? root / "jdk" / "bin" / "java.exe" : OwnPath(), java ? javaArguments : kWaitArgument,
+                   children)) {
+            std::printf("could start only %d of %d processes (error %lu)\n", i, processes, GetLastError());
+            break;
+        }
+    }
+    const std::size_t running = qm::win32::Win32ProcessInspector().Processes(nullptr).size();
+    std::printf("%zu waiting processes started, %zu processes running\n", children.size(), running);
+
+    std::vector<double> times;
+    std::size_t rows = 0;
+    for (int run = 0; run < runs; ++run) {
+        Spent spent;
+        qm::win32::CurrentProcessEnvironment environment;
+        TimedRegistry registry(spent.registry);
+        TimedFiles files(spent.files);
+        TimedServices services(spent.services);
+        TimedNetwork network(spent.listeners, spent.binds);
+        TimedProcesses processTable(spent.processes);
+        TimedRights rights(spent.rights);
+        qm::win32::RegistryInstanceNames instances;
+        const qm::diagnosis::Inspectors inspectors{environment, registry, files, services,
+                                                   network,     processTable, rights, instances};
+        const auto start = std::chrono::steady_clock::now();
+        rows = qm::diagnosis::Diagnose(inspectors).size();
+        times.push_back(Milliseconds(std::chrono::steady_clock::now() - start));
+        std::printf("run %d: %.1f ms; calls and ms:", run + 1, times.back());
+        const std::pair<const char*, const Meter*> meters[] = {
+            {"files", &spent.files},         {"registry", &spent.registry}, {"services", &spent.services},
+            {"listeners", &spent.listeners}, {"binds", &spent.binds},       {"processes", &spent.processes},
+            {"rights", &spent.rights}};
+        for (const auto& [name, meter] : meters) std::printf(" %s %d %.1f,", name, meter->calls, meter->milliseconds);
+        std::printf("\n");
+    }
+
+    for (Child& child : children) TerminateProcess(child.process.get(), 0);
+    for (Child& child : children) WaitForSingleObject(child.process.get(), 5000);
+    std::error_code ignored;
+    fs::remove_all(root, ignored);
+
+    std::sort(times.begin(), times.end());
+    std::printf("diagnosis among %zu processes, %zu rows: median %.1f ms, slowest %.1f ms\n", running, rows,
+                times[times.size() / 2], times.back());
+    return 0;
+}

@@ -1,0 +1,103 @@
+#include "platform/win32/system_inspection_win.h"
+
+#include "platform/win32/unique_handle.h"
+#include "platform/win32/wide_text.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+namespace qm::win32 {
+namespace {
+
+// Others may go on reading, writing and even deleting the file while we look.
+constexpr DWORD kShareEverything = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+// One ReadFile at most this large, so a huge maxBytes never overflows a DWORD.
+constexpr std::size_t kLargestRead = 1u << 20;
+
+struct FindHandleTraits {
+    using Type = HANDLE;
+    static Type Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static void Close(Type h) noexcept { FindClose(h); }
+};
+using UniqueFindHandle = UniqueHandle<FindHandleTraits>;
+
+std::optional<DWORD> Attributes(std::string_view path) {
+    const DWORD attributes = GetFileAttributesW(Widen(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return std::nullopt;
+    return attributes;
+}
+
+UniqueFileHandle OpenForReading(std::string_view path) {
+    return UniqueFileHandle(CreateFileW(Widen(path).c_str(), GENERIC_READ, kShareEverything, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+// Up to maxBytes from the file's current position; nothing on a read error.
+std::optional<std::string> ReadUpTo(HANDLE file, std::size_t maxBytes) {
+    std::string bytes;
+    while (bytes.size() < maxBytes) {
+        const std::size_t chunk = std::min(maxBytes - bytes.size(), kLargestRead);
+        const std::size_t at = bytes.size();
+        bytes.resize(at + chunk);
+        DWORD read = 0;
+        if (!ReadFile(file, bytes.data() + at, static_cast<DWORD>(chunk), &read, nullptr)) return std::nullopt;
+        bytes.resize(at + read);
+        if (read == 0) break;
+    }
+    return bytes;
+}
+
+std::uint64_t Ticks(const FILETIME& time) {
+    return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+}  // namespace
+
+bool Win32FileInspector::IsDirectory(std::string_view path) {
+    const auto attributes = Attributes(path);
+    return attributes && (*attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool Win32FileInspector::IsFile(std::string_view path) {
+    const auto attributes = Attributes(path);
+    return attributes && !(*attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::optional<std::string> Win32FileInspector::ReadHead(std::string_view path, std::size_t maxBytes) {
+    const UniqueFileHandle file = OpenForReading(path);
+    if (!file) return std::nullopt;
+    return ReadUpTo(file.get(), maxBytes);
+}
+
+std::optional<std::string> Win32FileInspector::ReadTail(std::string_view path, std::size_t maxBytes) {
+    const UniqueFileHandle file = OpenForReading(path);
+    if (!file) return std::nullopt;
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.get(), &size)) return std::nullopt;
+    const auto length = static_cast<std::uint64_t>(size.QuadPart);
+    LARGE_INTEGER start{};
+    start.QuadPart = static_cast<LONGLONG>(length > maxBytes ? length - maxBytes : 0);
+    if (!SetFilePointerEx(file.get(), start, nullptr, FILE_BEGIN)) return std::nullopt;
+    return ReadUpTo(file.get(), maxBytes);
+}
+
+std::optional<std::vector<DirectoryItem>> Win32FileInspector::List(std::string_view directory) {
+    std::wstring pattern = Widen(directory);
+    if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/') pattern += L'\\';
+    pattern += L'*';
+    WIN32_FIND_DATAW found{};
+    const UniqueFindHandle search(FindFirstFileW(pattern.c_str(), &found));
+    std::vector<DirectoryItem> items;
+    // Only a drive's root can have no entry at all, not even ".".
+    if (!search) return GetLastError() == ERROR_FILE_NOT_FOUND ? std::optional(items) : std::nullopt;
+    do {
+        const std::wstring_view name = found.cFileName;
+        if (name == L"." || name == L"..") continue;
+        items.push_back({Narrow(name), (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
+                         Ticks(found.ftLastWriteTime)});
+    } while (FindNextFileW(search.get(), &found));
+    return items;
+}
+
+}  // namespace qm::win32
