@@ -8,7 +8,6 @@
 
 namespace {
 
-
 void FillBusyMachine(qm::test::FakeMachine& machine) {
     const char* const kNames[] = {"svchost.exe", "explorer.exe", "chrome.exe", "conhost.exe", "RuntimeBroker.exe"};
     for (std::uint32_t id = 100; id < 397; ++id)
@@ -17,8 +16,8 @@ void FillBusyMachine(qm::test::FakeMachine& machine) {
                           "\"" + machine.catalinaHome + "\\bin\\tomcat6.exe\" //RS//tomcat6");
     machine.processes.Add(5004, "javaw.exe", "C:\\jdk\\bin\\javaw.exe", "javaw -version");
     machine.processes.Add(5008, "sqlservr.exe", "C:\\Program Files\\SQL\\sqlservr.exe");
-    machine.network.listeners = std::vector<qm::TcpListener>{{135, 400}, {445, 4}, {8005, 5000}, {8080, 5000},
-                                                             {8009, 5000}, {1433, 5008}};
+    machine.network.listeners =
+        std::vector<qm::TcpListener>{{135, 400}, {445, 4}, {8005, 5000}, {8080, 5000}, {8009, 5000}, {1433, 5008}};
     machine.services.Installed("tomcat6").state = 4;
     machine.services.Installed("tomcat6").processId = 5000;
     for (int i = 0; i < 200; ++i)
@@ -33,7 +32,8 @@ void FillBusyMachine(qm::test::FakeMachine& machine) {
     const std::string logs = machine.catalinaHome + "\\logs";
     machine.files.listings[logs] = {{"catalina.2026-12-08.log", false, 2}, {"localhost.2026-12-08.log", false, 1}};
     std::string log;
-    while (log.size() < 64 * 1024) log += "2026-12-8 9:00:00 org.apache.catalina.startup.Catalina start\r\n信息: Server startup in 812 ms\r\n";
+    while (log.size() < 64 * 1024)
+        log += "2026-12-8 9:00:00 org.apache.catalina.startup.Catalina start\r\n信息: Server startup in 812 ms\r\n";
     machine.files.files[logs + "\\catalina.2026-12-08.log"] = log;
 }
 

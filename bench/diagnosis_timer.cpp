@@ -100,8 +100,12 @@ struct Spent {
 class TimedFiles final : public qm::FileInspector {
 public:
     explicit TimedFiles(Meter& total) : total_(total) {}
-    bool IsDirectory(std::string_view p) override { return Timed(total_, [&] { return real_.IsDirectory(p); }); }
-    bool IsFile(std::string_view p) override { return Timed(total_, [&] { return real_.IsFile(p); }); }
+    bool IsDirectory(std::string_view p) override {
+        return Timed(total_, [&] { return real_.IsDirectory(p); });
+    }
+    bool IsFile(std::string_view p) override {
+        return Timed(total_, [&] { return real_.IsFile(p); });
+    }
     std::optional<std::string> ReadHead(std::string_view p, std::size_t n) override {
         return Timed(total_, [&] { return real_.ReadHead(p, n); });
     }
@@ -135,7 +139,9 @@ private:
 class TimedServices final : public qm::ServiceInspector {
 public:
     explicit TimedServices(Meter& total) : total_(total) {}
-    qm::ServiceLookup Describe(std::string_view n) override { return Timed(total_, [&] { return real_.Describe(n); }); }
+    qm::ServiceLookup Describe(std::string_view n) override {
+        return Timed(total_, [&] { return real_.Describe(n); });
+    }
     std::optional<std::vector<qm::ServiceDescription>> DescribeAll() override {
         return Timed(total_, [&] { return real_.DescribeAll(); });
     }
@@ -151,7 +157,9 @@ public:
     std::optional<std::vector<qm::TcpListener>> Listeners() override {
         return Timed(listeners_, [&] { return real_.Listeners(); });
     }
-    qm::BindOutcome TryBind(std::uint16_t port) override { return Timed(binds_, [&] { return real_.TryBind(port); }); }
+    qm::BindOutcome TryBind(std::uint16_t port) override {
+        return Timed(binds_, [&] { return real_.TryBind(port); });
+    }
 
 private:
     qm::win32::Win32NetworkInspector real_;
@@ -174,7 +182,9 @@ private:
 class TimedRights final : public qm::RightsInspector {
 public:
     explicit TimedRights(Meter& total) : total_(total) {}
-    std::optional<bool> IsElevated() override { return Timed(total_, [&] { return real_.IsElevated(); }); }
+    std::optional<bool> IsElevated() override {
+        return Timed(total_, [&] { return real_.IsElevated(); });
+    }
 
 private:
     qm::win32::Win32RightsInspector real_;
@@ -224,7 +234,7 @@ int wmain(int argc, wchar_t** argv) {
         TimedProcesses processTable(spent.processes);
         TimedRights rights(spent.rights);
         qm::win32::RegistryInstanceNames instances;
-        const qm::diagnosis::Inspectors inspectors{environment, registry, files, services,
+        const qm::diagnosis::Inspectors inspectors{environment, registry,     files,  services,
                                                    network,     processTable, rights, instances};
         const auto start = std::chrono::steady_clock::now();
         rows = qm::diagnosis::Diagnose(inspectors).size();

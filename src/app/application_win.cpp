@@ -72,8 +72,7 @@ bool CreateOwnerWindow(HINSTANCE instance) {
     wc.lpszClassName = kOwnerClass;
     RegisterClassExW(&wc);
     // Never seen itself: zero size and never shown.
-    g_owner = CreateWindowExW(0, kOwnerClass, L"", WS_POPUP, 0, 0, 0, 0,
-                              nullptr, nullptr, instance, nullptr);
+    g_owner = CreateWindowExW(0, kOwnerClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr);
     return g_owner != nullptr;
 }
 
@@ -91,7 +90,6 @@ void SetMainWindow(HWND mainWindow) { g_main = mainWindow; }
 void RememberFocus(HWND focus) {
     if (focus) g_focusBeforeMinimise = focus;
 }
-
 
 void RunMessageLoop() {
     MSG msg;

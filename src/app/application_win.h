@@ -37,9 +37,9 @@ bool QuitRecorded();
 
 // The boxes. All are owned by the owner window and modal for the whole
 // program: the main window takes no input while one is up. The texts are UTF-8.
-void ShowErrorBox(std::string_view message);          // stop icon, caption the application title
-void ShowInformationBox(std::string_view text);       // information icon, caption kInformationCaption
-void ShowPlainMessage(std::string_view text);         // no icon, button "OK", caption the application title
+void ShowErrorBox(std::string_view message);     // stop icon, caption the application title
+void ShowInformationBox(std::string_view text);  // information icon, caption kInformationCaption
+void ShowPlainMessage(std::string_view text);    // no icon, button "OK", caption the application title
 
 // Runs a handler at the one dispatch point: an error that escapes it is shown
 // in the standard error box and the program goes on.

@@ -46,8 +46,8 @@ bool AlreadyRunning(HWND ownerWindow) {
     if (previous == 0) return false;
 
     DWORD_PTR ignored = 0;
-    SendMessageTimeoutW(HandleFromSlot(previous), WM_SYSCOMMAND, SC_RESTORE, 0, SMTO_ABORTIFHUNG,
-                        kRestoreTimeoutMs, &ignored);
+    SendMessageTimeoutW(HandleFromSlot(previous), WM_SYSCOMMAND, SC_RESTORE, 0, SMTO_ABORTIFHUNG, kRestoreTimeoutMs,
+                        &ignored);
 
     const HWND running = HandleFromSlot(*Slot());
     const HWND popup = GetLastActivePopup(running);

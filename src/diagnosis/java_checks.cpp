@@ -14,8 +14,8 @@ constexpr int kFirstUnsupportedJava = 9;
 constexpr std::size_t kReleaseFileBytes = 64 * 1024;
 
 // Where a JDK or a JRE keeps its JVM, in the order the service runner looks.
-constexpr std::array<std::string_view, 4> kJvmPlaces = {
-    "jre\\bin\\server\\jvm.dll", "jre\\bin\\client\\jvm.dll", "bin\\server\\jvm.dll", "bin\\client\\jvm.dll"};
+constexpr std::array<std::string_view, 4> kJvmPlaces = {"jre\\bin\\server\\jvm.dll", "jre\\bin\\client\\jvm.dll",
+                                                        "bin\\server\\jvm.dll", "bin\\client\\jvm.dll"};
 
 // JAVA_VERSION of the release file, without its quotes.
 std::optional<std::string> ReleaseVersion(std::string_view release) {
@@ -84,8 +84,9 @@ std::optional<Bitness> CheckJvm(FileInspector& files, const std::string& home, G
             rows.Add("jvm.dll", Status::Notice, jvm + "：无法读出它是 32 位还是 64 位");
         return bitness;
     }
-    rows.Add("jvm.dll", Status::Error,
-             "没有找到 jvm.dll（查找了 jre\\bin\\server、jre\\bin\\client、bin\\server、bin\\client）：服务无法启动 Java");
+    rows.Add(
+        "jvm.dll", Status::Error,
+        "没有找到 jvm.dll（查找了 jre\\bin\\server、jre\\bin\\client、bin\\server、bin\\client）：服务无法启动 Java");
     return std::nullopt;
 }
 

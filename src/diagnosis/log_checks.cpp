@@ -35,7 +35,8 @@ std::string Readable(std::string_view line) {
     std::string utf8, reason;
     if (xml::DecodeGb(line, xml::GbVariant::Gbk, utf8, reason)) return utf8;
     std::string ascii(line);
-    std::replace_if(ascii.begin(), ascii.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }, '?');
+    std::replace_if(
+        ascii.begin(), ascii.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }, '?');
     return ascii;
 }
 

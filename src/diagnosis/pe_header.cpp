@@ -23,9 +23,12 @@ std::optional<Bitness> PeBitness(std::string_view head) {
     if (peAt > head.size() || head.size() - peAt < 6) return std::nullopt;
     if (head.substr(peAt, 4) != std::string_view("PE\0\0", 4)) return std::nullopt;
     switch (LittleEndian(head, peAt + 4, 2)) {
-        case kMachineI386: return Bitness::Bits32;
-        case kMachineAmd64: return Bitness::Bits64;
-        default: return std::nullopt;
+    case kMachineI386:
+        return Bitness::Bits32;
+    case kMachineAmd64:
+        return Bitness::Bits64;
+    default:
+        return std::nullopt;
     }
 }
 

@@ -4,9 +4,12 @@ namespace qm::diagnosis {
 
 std::string_view StatusText(Status status) {
     switch (status) {
-        case Status::Ok: return "正常";
-        case Status::Notice: return "注意";
-        case Status::Error: return "错误";
+    case Status::Ok:
+        return "正常";
+    case Status::Notice:
+        return "注意";
+    case Status::Error:
+        return "错误";
     }
     return "错误";
 }

@@ -16,7 +16,7 @@ enum class Group { Java, Tomcat, Ports, ServicesAndProcesses, SqlServer, Rights 
 
 struct Row {
     Group group = Group::Java;
-    std::string item;         // column "项目"
+    std::string item;  // column "项目"
     Status status = Status::Ok;
     std::string explanation;  // column "说明"
     bool operator==(const Row&) const = default;

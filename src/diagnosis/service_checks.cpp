@@ -9,8 +9,8 @@
 namespace qm::diagnosis {
 namespace {
 
-constexpr std::uint32_t kServiceDoesNotExist = 1060;    // ERROR_SERVICE_DOES_NOT_EXIST
-constexpr std::uint32_t kServiceNeverStarted = 1077;    // ERROR_SERVICE_NEVER_STARTED
+constexpr std::uint32_t kServiceDoesNotExist = 1060;  // ERROR_SERVICE_DOES_NOT_EXIST
+constexpr std::uint32_t kServiceNeverStarted = 1077;  // ERROR_SERVICE_NEVER_STARTED
 constexpr std::string_view kServiceRunnerSwitch = "//RS//";
 
 std::string FileName(std::string_view path) {

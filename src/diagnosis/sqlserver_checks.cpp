@@ -26,8 +26,8 @@ std::optional<InstanceKey> InstanceKeyOf(RegistryReader& registry, const std::st
     return std::nullopt;
 }
 
-void ReportService(ServiceInspector& services, const std::string& name, const std::string& item,
-                   Status whenNotRunning, std::string_view whyRunning, GroupRows& rows) {
+void ReportService(ServiceInspector& services, const std::string& name, const std::string& item, Status whenNotRunning,
+                   std::string_view whyRunning, GroupRows& rows) {
     const ServiceLookup lookup = services.Describe(name);
     if (lookup.error == kServiceDoesNotExist)
         rows.Add(item, whenNotRunning, "没有安装服务 " + name + std::string(whyRunning));

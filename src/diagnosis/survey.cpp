@@ -128,8 +128,7 @@ std::string ServiceProgram(std::string_view binaryPath) {
         return std::string(binaryPath.substr(0, binaryPath.find('"')));
     }
     for (std::size_t at = 0; at + 4 <= binaryPath.size(); ++at)
-        if (EqualFolded(binaryPath.substr(at, 4), ".exe") &&
-            (at + 4 == binaryPath.size() || binaryPath[at + 4] == ' '))
+        if (EqualFolded(binaryPath.substr(at, 4), ".exe") && (at + 4 == binaryPath.size() || binaryPath[at + 4] == ' '))
             return std::string(binaryPath.substr(0, at + 4));
     return std::string(binaryPath.substr(0, binaryPath.find(' ')));
 }
@@ -137,14 +136,30 @@ std::string ServiceProgram(std::string_view binaryPath) {
 std::string ServiceStateText(std::uint32_t state) {
     std::string_view words;
     switch (state) {
-        case services::kStopped: words = "已停止"; break;
-        case services::kStartPending: words = "正在启动"; break;
-        case services::kStopPending: words = "正在停止"; break;
-        case services::kRunning: words = "正在运行"; break;
-        case 5: words = "正在继续"; break;
-        case 6: words = "正在暂停"; break;
-        case 7: words = "已暂停"; break;
-        default: words = "状态未知"; break;
+    case services::kStopped:
+        words = "已停止";
+        break;
+    case services::kStartPending:
+        words = "正在启动";
+        break;
+    case services::kStopPending:
+        words = "正在停止";
+        break;
+    case services::kRunning:
+        words = "正在运行";
+        break;
+    case 5:
+        words = "正在继续";
+        break;
+    case 6:
+        words = "正在暂停";
+        break;
+    case 7:
+        words = "已暂停";
+        break;
+    default:
+        words = "状态未知";
+        break;
     }
     return std::string(words) + "（" + std::string(services::ServiceStateWord(state)) + "）";
 }

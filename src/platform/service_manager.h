@@ -42,8 +42,7 @@ public:
 // path out of an operation closes what that operation opened.
 class OwnedServiceHandle {
 public:
-    OwnedServiceHandle(ServiceManager& manager, ServiceHandle handle) noexcept
-        : manager_(manager), handle_(handle) {}
+    OwnedServiceHandle(ServiceManager& manager, ServiceHandle handle) noexcept : manager_(manager), handle_(handle) {}
     OwnedServiceHandle(const OwnedServiceHandle&) = delete;
     OwnedServiceHandle& operator=(const OwnedServiceHandle&) = delete;
     ~OwnedServiceHandle() {

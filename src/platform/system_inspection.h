@@ -15,7 +15,7 @@ namespace qm {
 
 // Files, asked without opening anything for writing.
 struct DirectoryItem {
-    std::string name;               // file name, no directory
+    std::string name;  // file name, no directory
     bool directory = false;
     std::uint64_t lastWriteTime = 0;  // larger is newer; the unit is the platform's
 };
@@ -55,11 +55,11 @@ public:
 // A service as the service manager describes it.
 struct ServiceDescription {
     std::string name;
-    std::string binaryPath;          // the command line the manager starts, as configured
-    std::uint32_t state = 0;         // SERVICE_STOPPED (1) ... SERVICE_PAUSED (7)
+    std::string binaryPath;   // the command line the manager starts, as configured
+    std::uint32_t state = 0;  // SERVICE_STOPPED (1) ... SERVICE_PAUSED (7)
     std::uint32_t win32ExitCode = 0;
     std::uint32_t serviceExitCode = 0;
-    std::uint32_t processId = 0;     // 0 when not running
+    std::uint32_t processId = 0;  // 0 when not running
 };
 
 // What asking for one service gave: error 0 and the description, or the

@@ -11,11 +11,11 @@
 namespace qm::services {
 
 // Access rights and codes, with the platform's values.
-inline constexpr std::uint32_t kManagerAllAccess = 0xF003F;  // SC_MANAGER_ALL_ACCESS
-inline constexpr std::uint32_t kManagerConnect = 0x0001;     // SC_MANAGER_CONNECT
-inline constexpr std::uint32_t kServiceAllAccess = 0xF01FF;  // SERVICE_ALL_ACCESS
-inline constexpr std::uint32_t kServiceQueryStatus = 0x0004; // SERVICE_QUERY_STATUS
-inline constexpr std::uint32_t kControlStop = 1;             // SERVICE_CONTROL_STOP
+inline constexpr std::uint32_t kManagerAllAccess = 0xF003F;   // SC_MANAGER_ALL_ACCESS
+inline constexpr std::uint32_t kManagerConnect = 0x0001;      // SC_MANAGER_CONNECT
+inline constexpr std::uint32_t kServiceAllAccess = 0xF01FF;   // SERVICE_ALL_ACCESS
+inline constexpr std::uint32_t kServiceQueryStatus = 0x0004;  // SERVICE_QUERY_STATUS
+inline constexpr std::uint32_t kControlStop = 1;              // SERVICE_CONTROL_STOP
 inline constexpr std::string_view kActiveDatabase = "ServicesActive";
 
 // The service manager's answer to opening a service that is not installed

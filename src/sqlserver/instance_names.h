@@ -10,7 +10,8 @@
 namespace qm::sqlserver {
 
 // Below HKEY_LOCAL_MACHINE: one value per installed instance, named like it.
-inline constexpr std::string_view kInstanceNamesKeyPath = "SOFTWARE\\Microsoft\\Microsoft SQL Server\\Instance Names\\SQL";
+inline constexpr std::string_view kInstanceNamesKeyPath =
+    "SOFTWARE\\Microsoft\\Microsoft SQL Server\\Instance Names\\SQL";
 
 // Where the instance names come from: the value names of the instance key in
 // one view of the registry, in the order the registry enumerates them (a

@@ -13,12 +13,9 @@ std::string Naming(std::string_view before, std::string_view name) {
     return text;
 }
 
-bool IsStringType(std::uint32_t type) {
-    return type == kRegistryString || type == kRegistryExpandString;
-}
+bool IsStringType(std::uint32_t type) { return type == kRegistryString || type == kRegistryExpandString; }
 
-std::optional<std::string> WriteAndAnnounce(EnvironmentPorts ports, std::string_view name,
-                                            std::string_view value) {
+std::optional<std::string> WriteAndAnnounce(EnvironmentPorts ports, std::string_view name, std::string_view value) {
     auto key = ports.machine.OpenOrCreateKey();
     if (!key) return std::nullopt;
 
@@ -42,8 +39,7 @@ std::optional<std::string> WriteAndAnnounce(EnvironmentPorts ports, std::string_
 
 }  // namespace
 
-std::optional<std::string> SetEnvPath(EnvironmentPorts ports, std::string_view name,
-                                      std::string_view value) {
+std::optional<std::string> SetEnvPath(EnvironmentPorts ports, std::string_view name, std::string_view value) {
     try {
         return WriteAndAnnounce(ports, name, value);
     } catch (const std::exception& error) {

@@ -24,8 +24,7 @@ struct EnvironmentPorts {
 // the information box to show in an information box, or nothing when there
 // is nothing to say (the key could not be opened). Nothing escapes: an
 // unexpected error becomes the box's text.
-std::optional<std::string> SetEnvPath(EnvironmentPorts ports, std::string_view name,
-                                      std::string_view value);
+std::optional<std::string> SetEnvPath(EnvironmentPorts ports, std::string_view name, std::string_view value);
 
 // One of the two "更换安装目录" buttons of the environment page.
 struct DirectoryButton {
@@ -33,8 +32,7 @@ struct DirectoryButton {
     std::string_view variable;
 };
 inline constexpr DirectoryButton kJavaHomeButton{"选择 Java JDK 安装根目录", kJavaHomeVariable};
-inline constexpr DirectoryButton kTomcatHomeButton{"选择 Apache Tomcat 安装根目录",
-                                                   kCatalinaHomeVariable};
+inline constexpr DirectoryButton kTomcatHomeButton{"选择 Apache Tomcat 安装根目录", kCatalinaHomeVariable};
 
 // What the window does after a directory button: show the notice (if any)
 // first, then put editText (if any) into the button's edit.

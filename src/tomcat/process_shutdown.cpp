@@ -36,13 +36,10 @@ bool ContainsTomcat(std::string_view exeName) { return ContainsFolded(exeName, "
 
 // Which rules call for ending this process: the Java rule, then the Tomcat
 // rule, each with its variable as it is now.
-bool RulesCallForEnd(std::string_view exeName, std::string_view path,
-                     const ProcessEnvironment& environment) {
+bool RulesCallForEnd(std::string_view exeName, std::string_view path, const ProcessEnvironment& environment) {
     bool end = false;
-    if (ContainsJavaw(exeName) && MatchesInstallation(path, environment.Get(kJavaHomeVariable)))
-        end = true;
-    if (ContainsTomcat(exeName) && MatchesInstallation(path, environment.Get(kCatalinaHomeVariable)))
-        end = true;
+    if (ContainsJavaw(exeName) && MatchesInstallation(path, environment.Get(kJavaHomeVariable))) end = true;
+    if (ContainsTomcat(exeName) && MatchesInstallation(path, environment.Get(kCatalinaHomeVariable))) end = true;
     return end;
 }
 
@@ -51,16 +48,13 @@ bool RulesCallForEnd(std::string_view exeName, std::string_view path,
 bool MatchesInstallation(std::string_view path, std::string_view value) {
     while (!value.empty() && IsSeparator(value.back())) value.remove_suffix(1);
     if (value.empty() || path.size() <= value.size()) return false;
-    return std::equal(value.begin(), value.end(), path.begin(), SameFolded) &&
-           IsSeparator(path[value.size()]);
+    return std::equal(value.begin(), value.end(), path.begin(), SameFolded) && IsSeparator(path[value.size()]);
 }
 
-bool LooksLikeJavaOrTomcat(std::string_view exeName) {
-    return ContainsJavaw(exeName) || ContainsTomcat(exeName);
-}
+bool LooksLikeJavaOrTomcat(std::string_view exeName) { return ContainsJavaw(exeName) || ContainsTomcat(exeName); }
 
-bool CloseTomcatProcess(ServiceStopper& service, ProcessTable& processes,
-                        const ProcessEnvironment& environment, Waiting& waiting) {
+bool CloseTomcatProcess(ServiceStopper& service, ProcessTable& processes, const ProcessEnvironment& environment,
+                        Waiting& waiting) {
     service.Stop(kTomcatServiceName);
 
     // The ended ones stay open, so their identifiers can't be reused before

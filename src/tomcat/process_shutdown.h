@@ -42,7 +42,7 @@ bool LooksLikeJavaOrTomcat(std::string_view exeName);
 // is down and every process found to match has ended. A match that we may not
 // open is found by the path it grants to a query and counts as not ended; a
 // process that does not even tell its path counts neither way.
-bool CloseTomcatProcess(ServiceStopper& service, ProcessTable& processes,
-                        const ProcessEnvironment& environment, Waiting& waiting);
+bool CloseTomcatProcess(ServiceStopper& service, ProcessTable& processes, const ProcessEnvironment& environment,
+                        Waiting& waiting);
 
 }  // namespace qm::tomcat

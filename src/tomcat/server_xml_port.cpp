@@ -78,8 +78,8 @@ std::optional<HttpConnector> FindHttpConnector(const XmlDocument& document) {
     return HttpConnector{*connector, std::move(*port)};
 }
 
-ConnectorPortOutcome WriteConnectorPort(const std::string& path, const std::string& newPort,
-                                        const FileProbe& files, xml::FileReplacer& replacer) {
+ConnectorPortOutcome WriteConnectorPort(const std::string& path, const std::string& newPort, const FileProbe& files,
+                                        xml::FileReplacer& replacer) {
     if (!files.IsFile(path)) return {};
     // The document reports bad input as values; what still throws is a broken
     // invariant, which stays as silent as any other failure here. Running out

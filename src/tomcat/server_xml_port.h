@@ -10,7 +10,6 @@
 
 namespace qm::tomcat {
 
-
 // The protocol of the connector whose port the window shows and changes.
 inline constexpr std::string_view kHttpProtocol = "HTTP/1.1";
 
@@ -36,7 +35,7 @@ std::optional<HttpConnector> FindHttpConnector(const xml::XmlDocument& document)
 
 // What writeXML leaves for the window to do.
 struct ConnectorPortOutcome {
-    bool saved = false;                   // show kChangedNotice first
+    bool saved = false;                    // show kChangedNotice first
     std::optional<std::string> shownPort;  // then the text of TomcatPort; nothing: keep it
 };
 
@@ -45,8 +44,8 @@ struct ConnectorPortOutcome {
 // file (GB2312, declared so). An empty newPort only reads: the declaration is
 // rewritten in memory but never saved. Every failure after the file is found
 // yields nothing to do; only running out of memory escapes.
-ConnectorPortOutcome WriteConnectorPort(const std::string& path, const std::string& newPort,
-                                        const FileProbe& files, xml::FileReplacer& replacer);
+ConnectorPortOutcome WriteConnectorPort(const std::string& path, const std::string& newPort, const FileProbe& files,
+                                        xml::FileReplacer& replacer);
 
 // The port check: every character below 33 trimmed from both ends, then
 // nothing but ASCII digits. Empty text passes.

@@ -33,8 +33,10 @@ std::string ClearWorkDirectory(TomcatPorts ports) {
     if (home.empty()) return std::string(kNoInstallationNotice);
     const auto work = WorkDirectoryPath(home);
     // The shell's delete follows a link and would take its target with it.
-    if (ports.shell.IsLink(work)) ports.shell.RemoveLink(work);
-    else ports.shell.DeleteTree(work, kDeletingTitle);
+    if (ports.shell.IsLink(work))
+        ports.shell.RemoveLink(work);
+    else
+        ports.shell.DeleteTree(work, kDeletingTitle);
     return std::string(down && !ports.shell.Exists(work) ? kClearedNotice : kClearFailedNotice);
 }
 
@@ -46,8 +48,7 @@ std::optional<std::string> StartTomcatProgram(const ProcessEnvironment& environm
 }
 
 std::string ServiceStartNotice(std::string_view runServiceResult) {
-    return std::string(runServiceResult == "success" ? kServiceStartedNotice
-                                                     : kServiceStartFailedNotice);
+    return std::string(runServiceResult == "success" ? kServiceStartedNotice : kServiceStartFailedNotice);
 }
 
 std::string StopTomcat(TomcatPorts ports) {

@@ -63,8 +63,10 @@ void SetCell(HWND list, int row, int column, std::string_view text) {
     item.iItem = row;
     item.iSubItem = column;
     item.pszText = wide.data();
-    if (column == 0) ListView_InsertItem(list, &item);
-    else ListView_SetItem(list, &item);
+    if (column == 0)
+        ListView_InsertItem(list, &item);
+    else
+        ListView_SetItem(list, &item);
 }
 
 void FreeGlobalMemory(HGLOBAL memory) noexcept { GlobalFree(memory); }
@@ -104,9 +106,12 @@ void CopyToClipboard(HWND owner, std::string_view text) {
 // system draws text.
 COLORREF StatusColour(diagnosis::Status status) {
     switch (status) {
-    case diagnosis::Status::Error: return RGB(0xC0, 0x00, 0x00);
-    case diagnosis::Status::Notice: return RGB(0x99, 0x55, 0x00);
-    case diagnosis::Status::Ok: break;
+    case diagnosis::Status::Error:
+        return RGB(0xC0, 0x00, 0x00);
+    case diagnosis::Status::Notice:
+        return RGB(0x99, 0x55, 0x00);
+    case diagnosis::Status::Ok:
+        break;
     }
     return GetSysColor(COLOR_WINDOWTEXT);
 }
@@ -176,12 +181,15 @@ bool TForm1::HandleReportNotification(LPARAM notification, LRESULT& result) {
         auto* draw = reinterpret_cast<NMLVCUSTOMDRAW*>(notification);
         const DWORD stage = draw->nmcd.dwDrawStage;
         const size_t row = draw->nmcd.dwItemSpec;
-        if (stage == CDDS_PREPAINT) result = CDRF_NOTIFYITEMDRAW;
-        else if (stage == CDDS_ITEMPREPAINT) result = CDRF_NOTIFYSUBITEMDRAW;
+        if (stage == CDDS_PREPAINT)
+            result = CDRF_NOTIFYITEMDRAW;
+        else if (stage == CDDS_ITEMPREPAINT)
+            result = CDRF_NOTIFYSUBITEMDRAW;
         else if (stage == (CDDS_ITEMPREPAINT | CDDS_SUBITEM) && row < report_.size()) {
             draw->clrText = draw->iSubItem == 1 ? StatusColour(report_[row].status) : GetSysColor(COLOR_WINDOWTEXT);
             result = CDRF_DODEFAULT;
-        } else result = CDRF_DODEFAULT;
+        } else
+            result = CDRF_DODEFAULT;
         return true;
     }
     if (header->code == LVN_GETINFOTIPW) {

@@ -386,8 +386,8 @@ HWND TForm1::CreateControl(const ControlSpec& row, HWND parent) {
     }
 
     // Placed and given its font by LayOut, for the window's dpi.
-    const HWND control = CreateWindowExW(exStyle, windowClass, text, style, 0, 0, 0, 0, parent, nullptr, instance_,
-                                         nullptr);
+    const HWND control =
+        CreateWindowExW(exStyle, windowClass, text, style, 0, 0, 0, 0, parent, nullptr, instance_, nullptr);
     if (!control) throw std::runtime_error("无法创建控件 " + std::string(row.name));
     if (!row.enabled) EnableWindow(control, FALSE);
     if (row.kind == ControlKind::ReportList)
@@ -454,6 +454,7 @@ void TForm1::Show(int showCommand) {
 
 void TForm1::Raise(ControlEvent event) {
     app::RunHandler([&] {
+        // clang-format off
         switch (event) {
         case ControlEvent::None: break;
         case ControlEvent::cxButton1Click: cxButton1Click(); break;
@@ -475,6 +476,7 @@ void TForm1::Raise(ControlEvent event) {
         case ControlEvent::DiagnoseButtonClick: DiagnoseButtonClick(); break;
         case ControlEvent::CopyReportButtonClick: CopyReportButtonClick(); break;
         }
+        // clang-format on
     });
 }
 

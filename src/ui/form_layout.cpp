@@ -13,6 +13,8 @@ constexpr FontSpec kNoFont{};
 constexpr FontSpec Font(int height) { return FontSpec{kFace, height, false}; }
 constexpr FontSpec kGroupCaption{"Consolas", 20, true};
 
+// One row per control, in columns.
+// clang-format off
 constexpr std::array<ControlSpec, 38> kControls{{
     // name               kind              parent            caption                   left top  w    h    font            tab enabled event
     {"PageControl1",      K::PageControl,   "",               "",                       0,   0,   377, 369, Font(12),       0,  true,  E::None},
@@ -62,6 +64,7 @@ constexpr std::array<ControlSpec, 38> kControls{{
     {"Label3",            K::Label,         "TabSheet1",      "Version : 1.2.2",        133, 208, 0,   0,   Font(19),       -1, true,  E::None},
     {"Label4",            K::Label,         "TabSheet1",      "服务与系统环境变量的操作需要管理员权限", 16, 312, 0, 0, Font(14), -1, true, E::None},
 }};
+// clang-format on
 
 }  // namespace
 

@@ -15,11 +15,24 @@ enum class ControlKind { PageControl, Page, GroupBox, Button, Edit, Label, DropD
 // What a control raises. The window maps each to its handler member.
 enum class ControlEvent {
     None,
-    cxButton1Click, cxButton2Click, cxButton3Click, cxButton4Click, cxButton5Click, cxButton6Click,
-    cxButton7Click, cxButton8Click, cxButton9Click, cxButton10Click,
-    cxButton11Click, cxButton12Click, btn_portClick,
-    ServiceComboBoxChange, cxButton13Click, cxButton14Click,
-    DiagnoseButtonClick, CopyReportButtonClick,
+    cxButton1Click,
+    cxButton2Click,
+    cxButton3Click,
+    cxButton4Click,
+    cxButton5Click,
+    cxButton6Click,
+    cxButton7Click,
+    cxButton8Click,
+    cxButton9Click,
+    cxButton10Click,
+    cxButton11Click,
+    cxButton12Click,
+    btn_portClick,
+    ServiceComboBoxChange,
+    cxButton13Click,
+    cxButton14Click,
+    DiagnoseButtonClick,
+    CopyReportButtonClick,
 };
 
 struct FontSpec {
@@ -36,9 +49,9 @@ struct ControlSpec {
     std::string_view parent;   // empty: the window itself
     std::string_view caption;  // caption, page tab text or initial text
     int left, top;
-    int width, height;         // 0 x 0: sized by its content (labels) or its parent (pages)
+    int width, height;  // 0 x 0: sized by its content (labels) or its parent (pages)
     FontSpec font;
-    int tabOrder;              // -1: never takes the focus
+    int tabOrder;  // -1: never takes the focus
     bool enabled;
     ControlEvent event;
 };

@@ -12,13 +12,13 @@
 namespace qm::xml {
 
 class FileReplacer {
- public:
-  virtual ~FileReplacer() = default;
+public:
+    virtual ~FileReplacer() = default;
 
-  // Replaces the existing file at path (UTF-8) with bytes. Refuses a
-  // missing or read-only file. On failure the original is untouched and
-  // reason says what went wrong.
-  virtual bool Replace(const std::string& path, std::string_view bytes, std::string& reason) = 0;
+    // Replaces the existing file at path (UTF-8) with bytes. Refuses a
+    // missing or read-only file. On failure the original is untouched and
+    // reason says what went wrong.
+    virtual bool Replace(const std::string& path, std::string_view bytes, std::string& reason) = 0;
 };
 
 // The new file is named after the old one, "server.xml.qm-1a2b3c4d.tmp";
@@ -26,12 +26,12 @@ class FileReplacer {
 // file. A failed save removes its own, unless the old file has gone and the
 // new one is the last copy, which then stays and the reason says where.
 class WholeFileReplacer final : public FileReplacer {
- public:
-  explicit WholeFileReplacer(FileSystem& files) noexcept : files_(files) {}
-  bool Replace(const std::string& path, std::string_view bytes, std::string& reason) override;
+public:
+    explicit WholeFileReplacer(FileSystem& files) noexcept : files_(files) {}
+    bool Replace(const std::string& path, std::string_view bytes, std::string& reason) override;
 
- private:
-  FileSystem& files_;
+private:
+    FileSystem& files_;
 };
 
 // Whether name is one of the new files WholeFileReplacer makes for the file

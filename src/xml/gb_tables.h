@@ -14,13 +14,13 @@ inline constexpr int kGbkLeadCount = 0xFE - 0x81 + 1;
 inline constexpr int kGbkTrailCount = 0xFE - 0x40;
 
 struct CodeMapping {
-  std::uint16_t code;     // lead byte << 8 | trail byte
-  std::uint16_t unicode;
+    std::uint16_t code;  // lead byte << 8 | trail byte
+    std::uint16_t unicode;
 };
 
 struct FourByteRange {
-  std::uint32_t linear;   // index of the first four-byte sequence of the run
-  std::uint16_t unicode;  // the code point it stands for; the run counts up
+    std::uint32_t linear;   // index of the first four-byte sequence of the run
+    std::uint16_t unicode;  // the code point it stands for; the run counts up
 };
 
 // Code page 936 two-byte codes, indexed by (lead - 0x81) * 190 + trail slot;

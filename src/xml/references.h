@@ -12,8 +12,8 @@ namespace qm::xml {
 enum class CharacterDataKind { Text, AttributeValue };
 
 struct ReferenceError {
-  std::size_t offset = 0;  // within the raw text
-  std::string message;
+    std::size_t offset = 0;  // within the raw text
+    std::string message;
 };
 
 // Resolves character references and the five predefined entities in raw,

@@ -8,9 +8,9 @@
 namespace qm::xml {
 
 struct DecodedText {
-  std::string utf8;          // without the byte order mark
-  std::string encodingName;  // canonical name of what the bytes were read as
-  std::string error;         // why the bytes could not be read; empty on success
+    std::string utf8;          // without the byte order mark
+    std::string encodingName;  // canonical name of what the bytes were read as
+    std::string error;         // why the bytes could not be read; empty on success
 };
 
 DecodedText DecodeXmlBytes(std::string_view bytes);

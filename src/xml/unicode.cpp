@@ -11,95 +11,93 @@
 namespace qm::xml {
 
 void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
 }
 
 std::size_t DecodeUtf8At(std::string_view text, std::size_t pos, char32_t& cp) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-  const unsigned char lead = byte(pos);
-  if (lead < 0x80) {
-    cp = lead;
-    return 1;
-  }
-  std::size_t length = 0;
-  char32_t value = 0;
-  char32_t smallest = 0;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-    value = lead & 0x1F;
-    smallest = 0x80;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    value = lead & 0x0F;
-    smallest = 0x800;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    value = lead & 0x07;
-    smallest = 0x10000;
-  } else {
-    return 0;
-  }
-  if (text.size() - pos < length) return 0;
-  for (std::size_t i = 1; i < length; ++i) {
-    const unsigned char next = byte(pos + i);
-    if ((next & 0xC0) != 0x80) return 0;
-    value = (value << 6) | (next & 0x3F);
-  }
-  if (value < smallest || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 0;
-  cp = value;
-  return length;
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(pos);
+    if (lead < 0x80) {
+        cp = lead;
+        return 1;
+    }
+    std::size_t length = 0;
+    char32_t value = 0;
+    char32_t smallest = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        value = lead & 0x1F;
+        smallest = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        value = lead & 0x0F;
+        smallest = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        value = lead & 0x07;
+        smallest = 0x10000;
+    } else {
+        return 0;
+    }
+    if (text.size() - pos < length) return 0;
+    for (std::size_t i = 1; i < length; ++i) {
+        const unsigned char next = byte(pos + i);
+        if ((next & 0xC0) != 0x80) return 0;
+        value = (value << 6) | (next & 0x3F);
+    }
+    if (value < smallest || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 0;
+    cp = value;
+    return length;
 }
 
 bool IsXmlChar(char32_t c) {
-  if (c < 0x20) return c == 0x9 || c == 0xA || c == 0xD;
-  if (c <= 0xD7FF) return true;
-  if (c < 0xE000) return false;
-  if (c <= 0xFFFD) return true;
-  return c >= 0x10000 && c <= 0x10FFFF;
+    if (c < 0x20) return c == 0x9 || c == 0xA || c == 0xD;
+    if (c <= 0xD7FF) return true;
+    if (c < 0xE000) return false;
+    if (c <= 0xFFFD) return true;
+    return c >= 0x10000 && c <= 0x10FFFF;
 }
 
 bool IsNameStartChar(char32_t c) {
-  if (c < 0x80) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':';
-  }
-  return (c >= 0xC0 && c <= 0xD6) || (c >= 0xD8 && c <= 0xF6) || (c >= 0xF8 && c <= 0x2FF) ||
-         (c >= 0x370 && c <= 0x37D) || (c >= 0x37F && c <= 0x1FFF) ||
-         (c >= 0x200C && c <= 0x200D) || (c >= 0x2070 && c <= 0x218F) ||
-         (c >= 0x2C00 && c <= 0x2FEF) || (c >= 0x3001 && c <= 0xD7FF) ||
-         (c >= 0xF900 && c <= 0xFDCF) || (c >= 0xFDF0 && c <= 0xFFFD) ||
-         (c >= 0x10000 && c <= 0xEFFFF);
+    if (c < 0x80) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':';
+    }
+    return (c >= 0xC0 && c <= 0xD6) || (c >= 0xD8 && c <= 0xF6) || (c >= 0xF8 && c <= 0x2FF) ||
+           (c >= 0x370 && c <= 0x37D) || (c >= 0x37F && c <= 0x1FFF) || (c >= 0x200C && c <= 0x200D) ||
+           (c >= 0x2070 && c <= 0x218F) || (c >= 0x2C00 && c <= 0x2FEF) || (c >= 0x3001 && c <= 0xD7FF) ||
+           (c >= 0xF900 && c <= 0xFDCF) || (c >= 0xFDF0 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0xEFFFF);
 }
 
 bool IsNameChar(char32_t c) {
-  if (IsNameStartChar(c)) return true;
-  return c == '-' || c == '.' || (c >= '0' && c <= '9') || c == 0xB7 ||
-         (c >= 0x300 && c <= 0x36F) || (c >= 0x203F && c <= 0x2040);
+    if (IsNameStartChar(c)) return true;
+    return c == '-' || c == '.' || (c >= '0' && c <= '9') || c == 0xB7 || (c >= 0x300 && c <= 0x36F) ||
+           (c >= 0x203F && c <= 0x2040);
 }
 
 bool IsXmlName(std::string_view text) {
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    char32_t cp = 0;
-    const std::size_t length = DecodeUtf8At(text, pos, cp);
-    if (length == 0) return false;
-    if (pos == 0 ? !IsNameStartChar(cp) : !IsNameChar(cp)) return false;
-    pos += length;
-  }
-  return !text.empty();
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        char32_t cp = 0;
+        const std::size_t length = DecodeUtf8At(text, pos, cp);
+        if (length == 0) return false;
+        if (pos == 0 ? !IsNameStartChar(cp) : !IsNameChar(cp)) return false;
+        pos += length;
+    }
+    return !text.empty();
 }
 
 namespace {
@@ -108,57 +106,57 @@ namespace {
 // ends: the bulk of a server.xml, checked sixteen or eight bytes at a time.
 // It may stop short of the first other byte, never past it.
 std::size_t PlainAsciiPrefix(std::string_view text) {
-  std::size_t pos = 0;
+    std::size_t pos = 0;
 #if defined(__SSE2__) || defined(_M_X64)
-  const __m128i space = _mm_set1_epi8(0x20);
-  const __m128i tab = _mm_set1_epi8('\t');
-  const __m128i lineFeed = _mm_set1_epi8('\n');
-  const __m128i carriageReturn = _mm_set1_epi8('\r');
-  for (; pos + 16 <= text.size(); pos += 16) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + pos));
-    // Signed, so bytes from 0x80 on count as below the blank too.
-    const __m128i low = _mm_cmplt_epi8(bytes, space);
-    const __m128i allowed = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, tab), _mm_cmpeq_epi8(bytes, lineFeed)),
-                                         _mm_cmpeq_epi8(bytes, carriageReturn));
-    if (_mm_movemask_epi8(_mm_andnot_si128(allowed, low)) != 0) break;
-  }
+    const __m128i space = _mm_set1_epi8(0x20);
+    const __m128i tab = _mm_set1_epi8('\t');
+    const __m128i lineFeed = _mm_set1_epi8('\n');
+    const __m128i carriageReturn = _mm_set1_epi8('\r');
+    for (; pos + 16 <= text.size(); pos += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + pos));
+        // Signed, so bytes from 0x80 on count as below the blank too.
+        const __m128i low = _mm_cmplt_epi8(bytes, space);
+        const __m128i allowed = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, tab), _mm_cmpeq_epi8(bytes, lineFeed)),
+                                             _mm_cmpeq_epi8(bytes, carriageReturn));
+        if (_mm_movemask_epi8(_mm_andnot_si128(allowed, low)) != 0) break;
+    }
 #else
-  // A byte below 0x20 borrows into its top bit when 0x20 is taken from it,
-  // and a byte from 0x80 on has it set already; tabs and line ends leave
-  // the word to the caller.
-  for (; pos + 8 <= text.size(); pos += 8) {
-    std::uint64_t word = 0;
-    std::memcpy(&word, text.data() + pos, 8);
-    if (((word | (word - 0x2020202020202020u)) & 0x8080808080808080u) != 0) break;
-  }
+    // A byte below 0x20 borrows into its top bit when 0x20 is taken from it,
+    // and a byte from 0x80 on has it set already; tabs and line ends leave
+    // the word to the caller.
+    for (; pos + 8 <= text.size(); pos += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, text.data() + pos, 8);
+        if (((word | (word - 0x2020202020202020u)) & 0x8080808080808080u) != 0) break;
+    }
 #endif
-  return pos;
+    return pos;
 }
 
 }  // namespace
 
 bool IsXmlText(std::string_view text, std::size_t& offset) {
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    pos += PlainAsciiPrefix(text.substr(pos));
-    // The block that stopped the fast check (or the tail), one by one.
-    const std::size_t stop = std::min(pos + 16, text.size());
-    while (pos < stop) {
-      const unsigned char c = static_cast<unsigned char>(text[pos]);
-      if ((c >= 0x20 && c < 0x80) || c == '\t' || c == '\n' || c == '\r') {
-        ++pos;
-        continue;
-      }
-      char32_t cp = 0;
-      const std::size_t length = DecodeUtf8At(text, pos, cp);
-      if (length == 0 || !IsXmlChar(cp)) {
-        offset = pos;
-        return false;
-      }
-      pos += length;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        pos += PlainAsciiPrefix(text.substr(pos));
+        // The block that stopped the fast check (or the tail), one by one.
+        const std::size_t stop = std::min(pos + 16, text.size());
+        while (pos < stop) {
+            const unsigned char c = static_cast<unsigned char>(text[pos]);
+            if ((c >= 0x20 && c < 0x80) || c == '\t' || c == '\n' || c == '\r') {
+                ++pos;
+                continue;
+            }
+            char32_t cp = 0;
+            const std::size_t length = DecodeUtf8At(text, pos, cp);
+            if (length == 0 || !IsXmlChar(cp)) {
+                offset = pos;
+                return false;
+            }
+            pos += length;
+        }
     }
-  }
-  return true;
+    return true;
 }
 
 }  // namespace qm::xml

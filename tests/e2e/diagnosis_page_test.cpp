@@ -33,7 +33,8 @@ constexpr wchar_t kEnvironmentKey[] = L"System\\CurrentControlSet\\Control\\Sess
 std::map<fs::path, std::pair<std::string, fs::file_time_type>> FilesBelow(const fs::path& root) {
     std::map<fs::path, std::pair<std::string, fs::file_time_type>> files;
     for (const auto& entry : fs::recursive_directory_iterator(root))
-        if (entry.is_regular_file()) files[entry.path()] = {ReadWholeFile(entry.path()).value_or(""), entry.last_write_time()};
+        if (entry.is_regular_file())
+            files[entry.path()] = {ReadWholeFile(entry.path()).value_or(""), entry.last_write_time()};
     return files;
 }
 
@@ -109,8 +110,8 @@ protected:
         CopyProgram(L"qm_pe32.exe", Tomcat() / "bin" / "tomcat6.exe");
         CreateFileWithText(Tomcat() / "conf" / "server.xml",
                            "<?xml version='1.0' encoding='utf-8'?>\n<Server port=\"-1\" shutdown=\"SHUTDOWN\">\n"
-                           "  <Service name=\"Catalina\">\n    <Connector port=\"" + std::to_string(held_.Port()) +
-                               "\" protocol=\"HTTP/1.1\" />\n  </Service>\n</Server>\n");
+                           "  <Service name=\"Catalina\">\n    <Connector port=\"" +
+                               std::to_string(held_.Port()) + "\" protocol=\"HTTP/1.1\" />\n  </Service>\n</Server>\n");
         CreateFileWithText(Tomcat() / "logs" / "catalina.2026-12-08.log", "INFO: Server startup\n");
     }
 

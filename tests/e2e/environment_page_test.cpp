@@ -45,8 +45,10 @@ void WriteMachineVariable(const wchar_t* name, const std::optional<RegistryValue
     HKEY key = nullptr;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kEnvironmentKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
     const win32::UniqueRegistryKey owned(key);
-    if (value) RegSetValueExW(key, name, 0, value->type, value->data.data(), static_cast<DWORD>(value->data.size()));
-    else RegDeleteValueW(key, name);
+    if (value)
+        RegSetValueExW(key, name, 0, value->type, value->data.data(), static_cast<DWORD>(value->data.size()));
+    else
+        RegDeleteValueW(key, name);
 }
 
 RegistryValue ExpandString(const std::wstring& text) {
@@ -59,7 +61,8 @@ RegistryValue ExpandString(const std::wstring& text) {
 // Puts the machine's two variables back as they were, whatever the test did.
 class MachineVariablesRestored {
 public:
-    MachineVariablesRestored() : java_(ReadMachineVariable(L"JAVA_HOME")), catalina_(ReadMachineVariable(L"CATALINA_HOME")) {}
+    MachineVariablesRestored()
+        : java_(ReadMachineVariable(L"JAVA_HOME")), catalina_(ReadMachineVariable(L"CATALINA_HOME")) {}
     ~MachineVariablesRestored() {
         WriteMachineVariable(L"JAVA_HOME", java_);
         WriteMachineVariable(L"CATALINA_HOME", catalina_);
@@ -72,7 +75,8 @@ private:
 class EnvironmentPage : public ::testing::Test {
 protected:
     void SetUp() override {
-        session_.emplace(QuillmateSession::Start(WithInstallations(L"C:\\old-jdk", scratch_.Path().wstring() + L"\\old-tomcat")));
+        session_.emplace(
+            QuillmateSession::Start(WithInstallations(L"C:\\old-jdk", scratch_.Path().wstring() + L"\\old-tomcat")));
         ASSERT_TRUE(SelectTab(session_->Control("PageControl1"), 2));
     }
     HWND OpenBrowser(const char* button) {

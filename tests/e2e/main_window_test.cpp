@@ -63,8 +63,8 @@ const std::vector<Expected> kExpected = {
     {"CopyReportButton", L"Button", "DiagnosisTabSheet", L"复制结果", 242, 298, 121, 27, true, 2},
 };
 
-const char* const kPages[] = {"TomcatTabSheet", "IETabSheet", "EnvTabSheet", "SQLTabSheet", "DiagnosisTabSheet",
-                              "TabSheet1"};
+const char* const kPages[] = {"TomcatTabSheet", "IETabSheet",        "EnvTabSheet",
+                              "SQLTabSheet",    "DiagnosisTabSheet", "TabSheet1"};
 constexpr int kPageCount = 6;
 
 // Every tab fits the control's width: no scroll arrows (an up-down control
@@ -214,9 +214,7 @@ TEST_F(MainWindow, ShowsEveryPageWhenItsTabIsClicked) {
     }
 }
 
-TEST_F(MainWindow, ClosingEndsTheProgramWithExitCodeZero) {
-    EXPECT_EQ(Session().Close(), std::optional<DWORD>(0));
-}
+TEST_F(MainWindow, ClosingEndsTheProgramWithExitCodeZero) { EXPECT_EQ(Session().Close(), std::optional<DWORD>(0)); }
 
 TEST(MainWindowWithoutInstallations, OpensWithEmptyDirectoryAndPortEdits) {
     QuillmateSession session = QuillmateSession::Start(WithInstallations(L"", L""));
@@ -273,9 +271,10 @@ public:
         RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
     }
     ~DisplayScale() {
-        if (hadValue_) RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&before_),
-                                      sizeof before_);
-        else RegDeleteValueW(key_, L"LogPixels");
+        if (hadValue_)
+            RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&before_), sizeof before_);
+        else
+            RegDeleteValueW(key_, L"LogPixels");
         RegCloseKey(key_);
     }
 

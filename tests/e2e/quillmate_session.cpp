@@ -40,10 +40,14 @@ std::optional<DWORD> QuillmateSession::Close(std::chrono::milliseconds bound) {
 
 ProgramOptions WithInstallations(const std::wstring& javaHome, const std::wstring& catalinaHome) {
     ProgramOptions options;
-    if (javaHome.empty()) options.RemoveVariable(L"JAVA_HOME");
-    else options.SetVariable(L"JAVA_HOME", javaHome);
-    if (catalinaHome.empty()) options.RemoveVariable(L"CATALINA_HOME");
-    else options.SetVariable(L"CATALINA_HOME", catalinaHome);
+    if (javaHome.empty())
+        options.RemoveVariable(L"JAVA_HOME");
+    else
+        options.SetVariable(L"JAVA_HOME", javaHome);
+    if (catalinaHome.empty())
+        options.RemoveVariable(L"CATALINA_HOME");
+    else
+        options.SetVariable(L"CATALINA_HOME", catalinaHome);
     return options;
 }
 

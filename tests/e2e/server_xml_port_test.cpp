@@ -62,9 +62,9 @@ std::string InGb2312(const std::string& utf8) {
 // kServerXml after a change to port: the declaration and that value differ,
 // and the whole is in GB2312.
 std::string ChangedTo(const std::string& port) {
-    const std::string text = Replaced(Replaced(kServerXml, "<?xml version='1.0' encoding='utf-8'?>",
-                                               "<?xml version=\"1.0\" encoding=\"GB2312\"?>"),
-                                      "<Connector port=\"8080\"", "<Connector port=\"" + port + "\"");
+    const std::string text = Replaced(
+        Replaced(kServerXml, "<?xml version='1.0' encoding='utf-8'?>", "<?xml version=\"1.0\" encoding=\"GB2312\"?>"),
+        "<Connector port=\"8080\"", "<Connector port=\"" + port + "\"");
     return InGb2312(text);
 }
 

@@ -70,7 +70,8 @@ protected:
     std::vector<std::string> Leftovers() const {
         std::vector<std::string> names;
         for (const auto& entry : fs::directory_iterator(Conf()))
-            if (entry.path().filename() != L"server.xml") names.push_back(win32::Narrow(entry.path().filename().wstring()));
+            if (entry.path().filename() != L"server.xml")
+                names.push_back(win32::Narrow(entry.path().filename().wstring()));
         return names;
     }
 
@@ -207,8 +208,8 @@ TEST_F(ServerXmlReplace, KilledAtAnyMomentOfASaveTheFileIsWholeAndTheNextSaveCle
         ASSERT_TRUE(session_->Program().WaitForExit(std::chrono::seconds(5)).has_value());
 
         const std::string after = Contents();
-        ASSERT_TRUE(after == before || after == ChangedTo(port)) << "kill " << kill << ": server.xml is "
-                                                                  << (after == "<missing>" ? "missing" : "torn");
+        ASSERT_TRUE(after == before || after == ChangedTo(port))
+            << "kill " << kill << ": server.xml is " << (after == "<missing>" ? "missing" : "torn");
         ++(after == before ? oldLeft : newLeft);
         for (const std::string& name : Leftovers()) {
             EXPECT_TRUE(xml::IsReplacementOf(name, "server.xml")) << name;

@@ -81,8 +81,7 @@ protected:
 TEST_F(SqlPage, StartsAndStopsTheDefaultAndANamedInstance) {
     RegisteredInstances instances({L"MSSQLSERVER", L"SQLEXPRESS"});
     RegisteredTestService defaultService({.startDelayMs = 1500}, RegisteredTestService::ExactName{L"MSSQLSERVER"});
-    RegisteredTestService namedService({.stopDelayMs = 1500},
-                                       RegisteredTestService::ExactName{L"MSSQL$SQLEXPRESS"});
+    RegisteredTestService namedService({.stopDelayMs = 1500}, RegisteredTestService::ExactName{L"MSSQL$SQLEXPRESS"});
     StartProgram();
 
     auto items = ComboItems(Combo());

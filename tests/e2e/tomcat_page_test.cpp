@@ -29,8 +29,10 @@ protected:
     fs::path Tomcat() const { return scratch_.Path() / "tomcat"; }
 
     void StartProgram(const std::wstring& catalinaHome, ProgramOptions options = {}) {
-        if (catalinaHome.empty()) options.RemoveVariable(L"CATALINA_HOME");
-        else options.SetVariable(L"CATALINA_HOME", catalinaHome);
+        if (catalinaHome.empty())
+            options.RemoveVariable(L"CATALINA_HOME");
+        else
+            options.SetVariable(L"CATALINA_HOME", catalinaHome);
         options.SetVariable(L"JAVA_HOME", Jdk().wstring());
         session_.emplace(QuillmateSession::Start(options));
     }
@@ -52,7 +54,8 @@ protected:
 };
 
 TEST_F(TomcatPage, ClearDeletesWorkCatalinaWithEverythingBelowAndKeepsWork) {
-    CreateFileWithText(Tomcat() / "work" / "Catalina" / "localhost" / "_" / "org" / "apache" / "jsp" / "index_jsp.java");
+    CreateFileWithText(Tomcat() / "work" / "Catalina" / "localhost" / "_" / "org" / "apache" / "jsp" /
+                       "index_jsp.java");
     CreateFileWithText(Tomcat() / "work" / "keep.txt");
     StartProgram();
     EXPECT_EQ(ClickAndReadBox("cxButton7"), L"已删除临时文件!");

@@ -27,8 +27,7 @@ TEST(BrowserDataParameters, EachButtonPassesItsOwnFlag) {
 TEST(ClearBrowserData, OpensRundll32WithTheParameters) {
     FakeShell shell;
     ClearBrowserData(shell, 6);
-    EXPECT_EQ(shell.calls, (std::vector<std::string>{
-                               "open rundll32.exe inetcpl.cpl,ClearMyTracksByProcess 255"}));
+    EXPECT_EQ(shell.calls, (std::vector<std::string>{"open rundll32.exe inetcpl.cpl,ClearMyTracksByProcess 255"}));
 }
 
 }  // namespace

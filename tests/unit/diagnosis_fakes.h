@@ -54,8 +54,7 @@ public:
     std::map<Key, std::string> strings;
     std::map<Key, std::uint32_t> dwords;
 
-    std::optional<std::string> ReadString(std::string_view keyPath, std::string_view name,
-                                          RegistryView view) override {
+    std::optional<std::string> ReadString(std::string_view keyPath, std::string_view name, RegistryView view) override {
         const auto found = strings.find(Key(keyPath, name, view));
         if (found == strings.end()) return std::nullopt;
         return found->second;
@@ -211,8 +210,9 @@ struct FakeMachine {
         std::ofstream(std::filesystem::path(catalinaHome) / "conf" / "server.xml", std::ios::binary) << text;
     }
     void SetMachineValue(const std::string& name, const std::string& value) {
-        registry.strings[{"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment", name,
-                          RegistryView::Native}] = value;
+        registry
+            .strings[{"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment", name, RegistryView::Native}] =
+            value;
     }
 
     // An installed instance with its id and TCP settings in one registry view.

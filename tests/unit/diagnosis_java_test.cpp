@@ -9,8 +9,8 @@ namespace qm::diagnosis {
 namespace {
 
 using test::FakeMachine;
-using test::PeImage;
 using test::OnlyRow;
+using test::PeImage;
 using test::RowsOf;
 using ::testing::HasSubstr;
 

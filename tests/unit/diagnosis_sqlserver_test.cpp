@@ -58,10 +58,9 @@ TEST(Diagnose, RowsComeInGroupOrder) {
     machine.AddSqlInstance("SQLEXPRESS", "MSSQL10.SQLEXPRESS", kNative, 1, "1433");
     machine.processes.Add(10, "tomcat6.exe", machine.catalinaHome + "\\bin\\tomcat6.exe");
     const auto rows = machine.Diagnose();
-    EXPECT_TRUE(std::is_sorted(rows.begin(), rows.end(),
-                               [](const Row& a, const Row& b) { return a.group < b.group; }));
-    for (Group group : {Group::Java, Group::Tomcat, Group::Ports, Group::ServicesAndProcesses, Group::SqlServer,
-                        Group::Rights})
+    EXPECT_TRUE(std::is_sorted(rows.begin(), rows.end(), [](const Row& a, const Row& b) { return a.group < b.group; }));
+    for (Group group :
+         {Group::Java, Group::Tomcat, Group::Ports, Group::ServicesAndProcesses, Group::SqlServer, Group::Rights})
         EXPECT_TRUE(std::any_of(rows.begin(), rows.end(), [&](const Row& row) { return row.group == group; }));
 }
 

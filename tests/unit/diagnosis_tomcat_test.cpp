@@ -56,8 +56,8 @@ TEST(ServerXml, AFileThatDoesNotLoadIsAnError) {
 TEST(Logs, TheLastFailureLineOfTheNewestLogIsShown) {
     FakeMachine machine;
     const std::string logs = machine.catalinaHome + "\\logs";
-    machine.files.listings[logs] = {{"catalina.2026-12-07.log", false, 200}, {"old", true, 900},
-                                    {"catalina.2026-12-06.log", false, 100}};
+    machine.files.listings[logs] = {
+        {"catalina.2026-12-07.log", false, 200}, {"old", true, 900}, {"catalina.2026-12-06.log", false, 100}};
     machine.files.files[logs + "\\catalina.2026-12-07.log"] =
         "信息: Initializing Coyote HTTP/1.1 on http-8080\r\n"
         "SEVERE: Error initializing endpoint\r\n"

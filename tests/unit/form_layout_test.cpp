@@ -30,13 +30,12 @@ TEST(CentredOnScreen, HalvesTheFreeSpaceTruncatingTowardZero) {
     EXPECT_EQ(CentredOnScreen(100, 100, 301, 301).y, -100);
 }
 
-bool OnDiagnosisPage(const ControlSpec& c) {
-    return c.name == "DiagnosisTabSheet" || c.parent == "DiagnosisTabSheet";
-}
+bool OnDiagnosisPage(const ControlSpec& c) { return c.name == "DiagnosisTabSheet" || c.parent == "DiagnosisTabSheet"; }
 
 TEST(MainWindowControls, HasThirtyFourUniquelyNamedControlsWhoseParentsComeFirst) {
     const auto controls = MainWindowControls();
-    const auto original = std::count_if(controls.begin(), controls.end(), [](const ControlSpec& c) { return !OnDiagnosisPage(c); });
+    const auto original =
+        std::count_if(controls.begin(), controls.end(), [](const ControlSpec& c) { return !OnDiagnosisPage(c); });
     EXPECT_EQ(original, 34);
     std::set<std::string> seen;
     for (const auto& c : controls) {
@@ -53,8 +52,10 @@ TEST(MainWindowControls, CreatesFocusableSiblingsInTabOrder) {
         if (c.tabOrder < 0) continue;
         const auto parent = std::string(c.parent);
         const auto last = lastTabOrder.find(parent);
-        if (last != lastTabOrder.end()) EXPECT_EQ(c.tabOrder, last->second + 1) << c.name;
-        else EXPECT_EQ(c.tabOrder, 0) << c.name;
+        if (last != lastTabOrder.end())
+            EXPECT_EQ(c.tabOrder, last->second + 1) << c.name;
+        else
+            EXPECT_EQ(c.tabOrder, 0) << c.name;
         lastTabOrder[parent] = c.tabOrder;
     }
 }
@@ -83,8 +84,9 @@ TEST(MainWindowControls, PutsTheDiagnosisPageBetweenSqlServerAndAboutWithAListAn
         if (c.parent == "DiagnosisTabSheet") onPage.emplace_back(c.kind, std::string(c.caption));
     }
     EXPECT_EQ(pages, (std::vector<std::string>{"Apache Tomcat", "IE浏览器", "运行环境", "SQL Server", "诊断", "关于"}));
-    EXPECT_EQ(onPage, (std::vector<std::pair<ControlKind, std::string>>{
-                          {ControlKind::ReportList, ""}, {ControlKind::Button, "开始诊断"}, {ControlKind::Button, "复制结果"}}));
+    EXPECT_EQ(onPage, (std::vector<std::pair<ControlKind, std::string>>{{ControlKind::ReportList, ""},
+                                                                        {ControlKind::Button, "开始诊断"},
+                                                                        {ControlKind::Button, "复制结果"}}));
 }
 
 }  // namespace

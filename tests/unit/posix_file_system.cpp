@@ -11,86 +11,86 @@ namespace qm::test {
 namespace {
 
 FileStatus StatusOf(int error) {
-  if (error == 0) return {};
-  if (error == EEXIST) return {FileOutcome::NameTaken, static_cast<std::uint32_t>(error)};
-  if (error == EBUSY || error == ETXTBSY) return {FileOutcome::InUse, static_cast<std::uint32_t>(error)};
-  return {FileOutcome::Failed, static_cast<std::uint32_t>(error)};
+    if (error == 0) return {};
+    if (error == EEXIST) return {FileOutcome::NameTaken, static_cast<std::uint32_t>(error)};
+    if (error == EBUSY || error == ETXTBSY) return {FileOutcome::InUse, static_cast<std::uint32_t>(error)};
+    return {FileOutcome::Failed, static_cast<std::uint32_t>(error)};
 }
 
 FileStatus StatusOfCall(int result) { return result == 0 ? FileStatus{} : StatusOf(errno); }
 
 class PosixNewFile final : public NewFile {
- public:
-  explicit PosixNewFile(int fd) : fd_(fd) {}
-  PosixNewFile(const PosixNewFile&) = delete;
-  PosixNewFile& operator=(const PosixNewFile&) = delete;
-  ~PosixNewFile() override { ::close(fd_); }
+public:
+    explicit PosixNewFile(int fd) : fd_(fd) {}
+    PosixNewFile(const PosixNewFile&) = delete;
+    PosixNewFile& operator=(const PosixNewFile&) = delete;
+    ~PosixNewFile() override { ::close(fd_); }
 
-  FileStatus Write(std::string_view bytes) override {
-    while (!bytes.empty()) {
-      const ssize_t written = ::write(fd_, bytes.data(), bytes.size());
-      if (written < 0 && errno == EINTR) continue;
-      if (written < 0) return StatusOf(errno);
-      if (written == 0) return StatusOf(EIO);
-      bytes.remove_prefix(static_cast<std::size_t>(written));
+    FileStatus Write(std::string_view bytes) override {
+        while (!bytes.empty()) {
+            const ssize_t written = ::write(fd_, bytes.data(), bytes.size());
+            if (written < 0 && errno == EINTR) continue;
+            if (written < 0) return StatusOf(errno);
+            if (written == 0) return StatusOf(EIO);
+            bytes.remove_prefix(static_cast<std::size_t>(written));
+        }
+        return {};
     }
-    return {};
-  }
-  FileStatus TakeAttributesOf(const std::string&) override { return {}; }
-  FileStatus TakeAccessRulesOf(const std::string& original) override {
-    struct stat info {};
-    if (::stat(original.c_str(), &info) != 0) return StatusOf(errno);
-    return StatusOfCall(::fchmod(fd_, info.st_mode & 07777));
-  }
-  FileStatus TakeOwnerOf(const std::string& original) override {
-    struct stat info {};
-    if (::stat(original.c_str(), &info) != 0) return StatusOf(errno);
-    return StatusOfCall(::fchown(fd_, info.st_uid, info.st_gid));
-  }
-  FileStatus Flush() override { return StatusOfCall(::fsync(fd_)); }
+    FileStatus TakeAttributesOf(const std::string&) override { return {}; }
+    FileStatus TakeAccessRulesOf(const std::string& original) override {
+        struct stat info {};
+        if (::stat(original.c_str(), &info) != 0) return StatusOf(errno);
+        return StatusOfCall(::fchmod(fd_, info.st_mode & 07777));
+    }
+    FileStatus TakeOwnerOf(const std::string& original) override {
+        struct stat info {};
+        if (::stat(original.c_str(), &info) != 0) return StatusOf(errno);
+        return StatusOfCall(::fchown(fd_, info.st_uid, info.st_gid));
+    }
+    FileStatus Flush() override { return StatusOfCall(::fsync(fd_)); }
 
- private:
-  int fd_;
+private:
+    int fd_;
 };
 
 }  // namespace
 
 FileStatus PosixFileSystem::Inspect(const std::string& path, FileFacts& facts) {
-  facts = {};
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) return errno == ENOENT ? FileStatus{} : StatusOf(errno);
-  facts.exists = true;
-  facts.directory = S_ISDIR(info.st_mode);
-  facts.readOnly = (info.st_mode & S_IWUSR) == 0;
-  return {};
+    facts = {};
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return errno == ENOENT ? FileStatus{} : StatusOf(errno);
+    facts.exists = true;
+    facts.directory = S_ISDIR(info.st_mode);
+    facts.readOnly = (info.st_mode & S_IWUSR) == 0;
+    return {};
 }
 
 std::vector<std::string> PosixFileSystem::NamesIn(const std::string& directory) {
-  std::vector<std::string> names;
-  DIR* listing = ::opendir(directory.empty() ? "." : directory.c_str());
-  if (listing == nullptr) return names;
-  while (const dirent* entry = ::readdir(listing)) {
-    const std::string name = entry->d_name;
-    if (name != "." && name != "..") names.push_back(name);
-  }
-  ::closedir(listing);
-  return names;
+    std::vector<std::string> names;
+    DIR* listing = ::opendir(directory.empty() ? "." : directory.c_str());
+    if (listing == nullptr) return names;
+    while (const dirent* entry = ::readdir(listing)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..") names.push_back(name);
+    }
+    ::closedir(listing);
+    return names;
 }
 
 FileStatus PosixFileSystem::Remove(const std::string& path) { return StatusOfCall(::unlink(path.c_str())); }
 
 std::unique_ptr<NewFile> PosixFileSystem::CreateNew(const std::string& path, FileStatus& status) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (fd < 0) {
-    status = StatusOf(errno);
-    return nullptr;
-  }
-  status = {};
-  return std::make_unique<PosixNewFile>(fd);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        status = StatusOf(errno);
+        return nullptr;
+    }
+    status = {};
+    return std::make_unique<PosixNewFile>(fd);
 }
 
 FileStatus PosixFileSystem::MoveOver(const std::string& from, const std::string& to) {
-  return StatusOfCall(::rename(from.c_str(), to.c_str()));
+    return StatusOfCall(::rename(from.c_str(), to.c_str()));
 }
 
 }  // namespace qm::test

@@ -32,7 +32,8 @@ ServiceHandle FakeServiceManager::Hand(std::string what) {
 }
 
 ServiceHandle FakeServiceManager::OpenManager(std::optional<std::string_view> database, std::uint32_t access) {
-    std::string call = "OpenManager(" + (database ? std::string(*database) : std::string("default")) + ", " + Hex(access) + ")";
+    std::string call =
+        "OpenManager(" + (database ? std::string(*database) : std::string("default")) + ", " + Hex(access) + ")";
     const bool knownDatabase = !database || *database == "ServicesActive";
     if (!knownDatabase || (access & ~grantedManagerAccess) != 0) {
         log_.push_back(call + " -> none");
@@ -41,7 +42,8 @@ ServiceHandle FakeServiceManager::OpenManager(std::optional<std::string_view> da
     return Hand(std::move(call));
 }
 
-ServiceOpening FakeServiceManager::OpenServiceByName(ServiceHandle manager, std::string_view name, std::uint32_t access) {
+ServiceOpening FakeServiceManager::OpenServiceByName(ServiceHandle manager, std::string_view name,
+                                                     std::uint32_t access) {
     std::string call = "OpenService(" + Token(manager) + ", " + std::string(name) + ", " + Hex(access) + ")";
     if (open_.count(static_cast<std::uintptr_t>(manager)) == 0) ADD_FAILURE() << call << " on a handle not open";
     const auto found = services_.find(name);
@@ -67,7 +69,8 @@ ScriptedService* FakeServiceManager::ServiceOf(ServiceHandle handle, const char*
 bool FakeServiceManager::Control(ServiceHandle service, std::uint32_t control) {
     const ScriptedService* scripted = ServiceOf(service, "Control");
     const bool accepted = scripted && scripted->acceptsStop;
-    log_.push_back("Control(" + Token(service) + ", " + std::to_string(control) + ") -> " + (accepted ? "ok" : "refused"));
+    log_.push_back("Control(" + Token(service) + ", " + std::to_string(control) + ") -> " +
+                   (accepted ? "ok" : "refused"));
     return accepted;
 }
 

@@ -39,13 +39,14 @@ TEST_F(RunService_, SucceedsWhenTheFirstQueryAlreadyShowsRunning) {
     manager.Add("tomcat6").states = {4};
     EXPECT_EQ(Run(), "success");
     // Half a second before the pump, and the decision after it: no second half.
-    EXPECT_EQ(log, Then(kOpened, {"Start(#2) -> ok", "Query(#2) -> 4", "Sleep(500)", "Pump", "Close(#2)", "Close(#1)"}));
+    EXPECT_EQ(log,
+              Then(kOpened, {"Start(#2) -> ok", "Query(#2) -> 4", "Sleep(500)", "Pump", "Close(#2)", "Close(#1)"}));
 }
 
 TEST_F(RunService_, WaitsHalfASecondEitherSideOfThePumpWhileStartPending) {
     manager.Add("tomcat6").states = {2, 2, 4};
     EXPECT_EQ(Run(), "success");
-    EXPECT_EQ(log, Then(kOpened, {"Start(#2) -> ok",                                      //
+    EXPECT_EQ(log, Then(kOpened, {"Start(#2) -> ok",                                     //
                                   "Query(#2) -> 2", "Sleep(500)", "Pump", "Sleep(500)",  //
                                   "Query(#2) -> 2", "Sleep(500)", "Pump", "Sleep(500)",  //
                                   "Query(#2) -> 4", "Sleep(500)", "Pump",                //

@@ -24,9 +24,9 @@ TEST(OutcomeOfPick, EnablesTheButtonThatFitsAStoppedOrRunningService) {
 }
 
 TEST(OutcomeOfPick, ShowsAnyOtherResultVerbatimAndLeavesTheButtons) {
-    for (const char* word : {"starting", "stopping", "continuePending", "pausePending", "paused", "unknown", "notQuery",
-                             "Can not open the service control manager", "Can not open the service(MSSQL$X)",
-                             "Running", "running ", ""}) {
+    for (const char* word :
+         {"starting", "stopping", "continuePending", "pausePending", "paused", "unknown", "notQuery",
+          "Can not open the service control manager", "Can not open the service(MSSQL$X)", "Running", "running ", ""}) {
         EXPECT_EQ(OutcomeOfPick(word), (PageOutcome{word, std::nullopt})) << word;
     }
 }

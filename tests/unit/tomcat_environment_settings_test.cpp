@@ -38,8 +38,8 @@ TEST_F(SetEnvPathTest, CreatesAnAbsentValueAsExpandableTextThenSetsAndAnnounces)
     EXPECT_EQ(machine.values["JAVA_HOME"].type, kRegistryExpandString);
     EXPECT_EQ(machine.texts["JAVA_HOME"], "C:\\jdk");
     // The key is closed before the environment changes and the broadcast goes out.
-    EXPECT_EQ(journal, (Journal{"open key", "write JAVA_HOME=C:\\jdk", "close key",
-                                "environment JAVA_HOME=C:\\jdk", "broadcast"}));
+    EXPECT_EQ(journal, (Journal{"open key", "write JAVA_HOME=C:\\jdk", "close key", "environment JAVA_HOME=C:\\jdk",
+                                "broadcast"}));
 }
 
 TEST_F(SetEnvPathTest, ReplacesAPlainStringValueByAnExpandableOne) {
@@ -83,8 +83,8 @@ TEST_F(SetEnvPathTest, RefusesValuesOfOtherTypesWithDataNamingTheVariable) {
     for (const auto type : {kRegistryDword, kRegistryBinary, kRegistryMultiString}) {
         journal.clear();
         machine.values["CATALINA_HOME"] = {type, 4};
-        EXPECT_EQ(SetEnvPath(ports, "CATALINA_HOME", "C:\\tomcat"),
-                  "Invalid data type for 'CATALINA_HOME'") << "type " << type;
+        EXPECT_EQ(SetEnvPath(ports, "CATALINA_HOME", "C:\\tomcat"), "Invalid data type for 'CATALINA_HOME'")
+            << "type " << type;
         EXPECT_EQ(machine.values["CATALINA_HOME"].type, type);
         ExpectNothingChangedAfterKey();
     }
@@ -105,8 +105,7 @@ TEST_F(SetEnvPathTest, DoesNotReadAnAbsentValue) {
 
 TEST_F(SetEnvPathTest, ReportsAFailingWrite) {
     machine.writeFails = true;
-    EXPECT_EQ(SetEnvPath(ports, "CATALINA_HOME", "C:\\tomcat"),
-              "Failed to set data for 'CATALINA_HOME'");
+    EXPECT_EQ(SetEnvPath(ports, "CATALINA_HOME", "C:\\tomcat"), "Failed to set data for 'CATALINA_HOME'");
     EXPECT_EQ(machine.values.count("CATALINA_HOME"), 0u);
     ExpectNothingChangedAfterKey();
 }
@@ -120,9 +119,7 @@ TEST_F(SetEnvPathTest, SaysNothingAndChangesNothingWhenTheKeyCannotBeOpened) {
 
 class ThrowingMachine : public MachineEnvironment {
 public:
-    std::unique_ptr<MachineEnvironmentKey> OpenOrCreateKey() override {
-        throw std::runtime_error("out of handles");
-    }
+    std::unique_ptr<MachineEnvironmentKey> OpenOrCreateKey() override { throw std::runtime_error("out of handles"); }
 };
 
 TEST_F(SetEnvPathTest, TurnsAnUnexpectedErrorIntoTheNotice) {
@@ -156,8 +153,7 @@ TEST_F(DirectoryButtonTest, EachButtonAsksWithItsTitleAndSetsItsVariable) {
     change = ChangeInstallationDirectory(kTomcatHomeButton, browser, ports);
     EXPECT_EQ(change.editText, "D:\\tomcat");
     EXPECT_EQ(process.variables["CATALINA_HOME"], "D:\\tomcat");
-    EXPECT_EQ(browser.titles, (std::vector<std::string>{"选择 Java JDK 安装根目录",
-                                                        "选择 Apache Tomcat 安装根目录"}));
+    EXPECT_EQ(browser.titles, (std::vector<std::string>{"选择 Java JDK 安装根目录", "选择 Apache Tomcat 安装根目录"}));
 }
 
 TEST_F(DirectoryButtonTest, TheEditShowsTheChoiceEvenWhenTheChangeIsRefused) {

@@ -20,8 +20,7 @@ public:
     }
     std::optional<RegistryValueInfo> Read(std::string_view name, std::uint32_t size) override {
         const auto found = owner_.values.find(name);
-        if (owner_.readFails || found == owner_.values.end() || size < found->second.size)
-            return std::nullopt;
+        if (owner_.readFails || found == owner_.values.end() || size < found->second.size) return std::nullopt;
         return RegistryValueInfo{found->second.type, found->second.size};
     }
     bool WriteExpandString(std::string_view name, std::string_view text) override {

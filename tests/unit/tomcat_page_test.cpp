@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-
 namespace qm::tomcat {
 namespace {
 
@@ -50,8 +49,8 @@ protected:
 
 TEST_F(TomcatPageTest, ClearStopsTomcatThenDeletesCatalinaAndKeepsWork) {
     EXPECT_EQ(ClearWorkDirectory(ports), "已删除临时文件!");
-    EXPECT_EQ(journal, (Journal{"stop service tomcat6", "snapshot",
-                                "delete C:\\tomcat\\work\\Catalina titled 正在删除文件夹"}));
+    EXPECT_EQ(journal,
+              (Journal{"stop service tomcat6", "snapshot", "delete C:\\tomcat\\work\\Catalina titled 正在删除文件夹"}));
     EXPECT_EQ(shell.paths, (std::set<std::string>{"C:\\tomcat", "C:\\tomcat\\work"}));
 }
 

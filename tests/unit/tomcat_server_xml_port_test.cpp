@@ -151,61 +151,70 @@ TEST_F(ServerXmlPort, ReadingSavesNothingAlthoughTheDeclarationChangedInMemory) 
 }
 
 TEST_F(ServerXmlPort, AjpFirstThenHttpShowsTheSecondConnector) {
-    Write(InService("    <Connector port=\"8009\" protocol=\"AJP/1.3\" redirectPort=\"8443\" />\n"
-                    "    <Connector port=\"8081\" protocol=\"HTTP/1.1\" redirectPort=\"8443\" />\n" +
-                    kEngine));
+    Write(
+        InService("    <Connector port=\"8009\" protocol=\"AJP/1.3\" redirectPort=\"8443\" />\n"
+                  "    <Connector port=\"8081\" protocol=\"HTTP/1.1\" redirectPort=\"8443\" />\n" +
+                  kEngine));
     EXPECT_EQ(Run("").shownPort, "8081");
 }
 
 TEST_F(ServerXmlPort, FindsServerAfterCommentsAndProcessingInstructions) {
-    Write("<?xml version=\"1.0\"?>\n<!-- one -->\n<?xml-stylesheet href=\"a.xsl\"?>\n<!-- two -->\n"
-          "<Server><Service><Connector port=\"80\" protocol=\"HTTP/1.1\"/></Service></Server>");
+    Write(
+        "<?xml version=\"1.0\"?>\n<!-- one -->\n<?xml-stylesheet href=\"a.xsl\"?>\n<!-- two -->\n"
+        "<Server><Service><Connector port=\"80\" protocol=\"HTTP/1.1\"/></Service></Server>");
     EXPECT_EQ(Run("").shownPort, "80");
 }
 
 TEST_F(ServerXmlPort, TakesTheFirstServiceAndTheFirstConnectorInIt) {
-    Write("<Server><Service><Engine/><Connector port=\"1\" protocol=\"HTTP/1.1\"/></Service>"
-          "<Service><Connector port=\"2\" protocol=\"HTTP/1.1\"/></Service></Server>");
+    Write(
+        "<Server><Service><Engine/><Connector port=\"1\" protocol=\"HTTP/1.1\"/></Service>"
+        "<Service><Connector port=\"2\" protocol=\"HTTP/1.1\"/></Service></Server>");
     EXPECT_EQ(Run("").shownPort, "1");
 }
 
 TEST_F(ServerXmlPort, PastTheFirstConnectorAnyNodeWithBothAttributesIsTaken) {
-    Write(InService("    <Connector port=\"8009\" protocol=\"AJP/1.3\"/>\n"
-                    "    <Listener port=\"7\" protocol=\"HTTP/1.1\"/>\n"));
+    Write(
+        InService("    <Connector port=\"8009\" protocol=\"AJP/1.3\"/>\n"
+                  "    <Listener port=\"7\" protocol=\"HTTP/1.1\"/>\n"));
     EXPECT_EQ(Run("").shownPort, "7");
 }
 
 TEST_F(ServerXmlPort, MatchesPrefixedNamesByTheirLocalName) {
-    Write("<t:Server xmlns:t=\"urn:tomcat\"><t:Service><t:Connector port=\"8181\" protocol=\"HTTP/1.1\"/>"
-          "</t:Service></t:Server>");
+    Write(
+        "<t:Server xmlns:t=\"urn:tomcat\"><t:Service><t:Connector port=\"8181\" protocol=\"HTTP/1.1\"/>"
+        "</t:Service></t:Server>");
     EXPECT_EQ(Run("").shownPort, "8181");
 }
 
 TEST_F(ServerXmlPort, ComparesNamespacesOfChildrenWithoutRegardToCase) {
-    Write("<Server xmlns=\"urn:Tomcat\"><Service xmlns=\"URN:TOMCAT\">"
-          "<Connector port=\"8282\" protocol=\"HTTP/1.1\"/></Service></Server>");
+    Write(
+        "<Server xmlns=\"urn:Tomcat\"><Service xmlns=\"URN:TOMCAT\">"
+        "<Connector port=\"8282\" protocol=\"HTTP/1.1\"/></Service></Server>");
     EXPECT_EQ(Run("").shownPort, "8282");
 }
 
 TEST_F(ServerXmlPort, SkipsAChildInAnotherNamespaceThanItsParent) {
-    Write("<Server xmlns=\"urn:tomcat\"><Service xmlns=\"urn:other\"><Connector port=\"1\" protocol=\"HTTP/1.1\"/>"
-          "</Service><Service><Connector port=\"2\" protocol=\"HTTP/1.1\"/></Service></Server>");
+    Write(
+        "<Server xmlns=\"urn:tomcat\"><Service xmlns=\"urn:other\"><Connector port=\"1\" protocol=\"HTTP/1.1\"/>"
+        "</Service><Service><Connector port=\"2\" protocol=\"HTTP/1.1\"/></Service></Server>");
     EXPECT_EQ(Run("").shownPort, "2");
 }
 
 // --- Layouts that show and write nothing -----------------------------------
 
 TEST_F(ServerXmlPort, CommentAfterANonHttpConnectorEndsTheWalk) {
-    Write(InService("    <Connector port=\"8009\" protocol=\"AJP/1.3\"/>\n"
-                    "    <!-- the HTTP connector -->\n"
-                    "    <Connector port=\"8080\" protocol=\"HTTP/1.1\"/>\n"));
+    Write(
+        InService("    <Connector port=\"8009\" protocol=\"AJP/1.3\"/>\n"
+                  "    <!-- the HTTP connector -->\n"
+                  "    <Connector port=\"8080\" protocol=\"HTTP/1.1\"/>\n"));
     ExpectNothingShownOrWritten("9090");
     EXPECT_NE(Read().find("port=\"8080\""), std::string::npos);
 }
 
 TEST_F(ServerXmlPort, OnlyOtherProtocolsWithNothingAfterThem) {
-    Write(InService("    <Connector port=\"8009\" protocol=\"AJP/1.3\"/>\n"
-                    "    <Connector port=\"8443\" protocol=\"org.apache.coyote.http11.Http11NioProtocol\"/>\n"));
+    Write(
+        InService("    <Connector port=\"8009\" protocol=\"AJP/1.3\"/>\n"
+                  "    <Connector port=\"8443\" protocol=\"org.apache.coyote.http11.Http11NioProtocol\"/>\n"));
     ExpectNothingShownOrWritten("9090");
 }
 
@@ -215,8 +224,9 @@ TEST_F(ServerXmlPort, NoConnectorInService) {
 }
 
 TEST_F(ServerXmlPort, FirstConnectorWithoutProtocol) {
-    Write(InService("    <Connector port=\"8080\" redirectPort=\"8443\"/>\n"
-                    "    <Connector port=\"8081\" protocol=\"HTTP/1.1\"/>\n"));
+    Write(
+        InService("    <Connector port=\"8080\" redirectPort=\"8443\"/>\n"
+                  "    <Connector port=\"8081\" protocol=\"HTTP/1.1\"/>\n"));
     ExpectNothingShownOrWritten("9090");
 }
 
@@ -280,26 +290,28 @@ TEST_F(ServerXmlPort, ChangeRewritesOnlyThePortAndTheDeclaration) {
     EXPECT_EQ(outcome.shownPort, "9090");
     ASSERT_EQ(replacer_.writes.size(), 1u);
     EXPECT_EQ(replacer_.writes[0].path, path_);
-    std::string expected = Replaced(kStockLayout, "<?xml version='1.0' encoding='utf-8'?>",
-                                    "<?xml version=\"1.0\" encoding=\"GB2312\"?>");
+    std::string expected =
+        Replaced(kStockLayout, "<?xml version='1.0' encoding='utf-8'?>", "<?xml version=\"1.0\" encoding=\"GB2312\"?>");
     expected = Replaced(expected, "<Connector port=\"8080\"", "<Connector port=\"9090\"");
     EXPECT_EQ(Written(), expected);
 }
 
 TEST_F(ServerXmlPort, ChangeAfterAnAjpConnectorTouchesOnlyTheHttpOne) {
-    const std::string original = InService("    <Connector port=\"8009\" protocol=\"AJP/1.3\"/>\n"
-                                           "    <Connector port='8081' protocol='HTTP/1.1'/>\n");
+    const std::string original = InService(
+        "    <Connector port=\"8009\" protocol=\"AJP/1.3\"/>\n"
+        "    <Connector port='8081' protocol='HTTP/1.1'/>\n");
     Write(original);
     EXPECT_EQ(Run("80").shownPort, "80");
-    std::string expected = Replaced(original, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>",
-                                    "<?xml version=\"1.0\" encoding=\"GB2312\"?>");
+    std::string expected =
+        Replaced(original, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>", "<?xml version=\"1.0\" encoding=\"GB2312\"?>");
     EXPECT_EQ(Written(), Replaced(expected, "port='8081'", "port='80'"));
 }
 
 TEST_F(ServerXmlPort, Utf8FileIsSavedInGb2312AndDeclaredSo) {
-    Write("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
-          "<!-- \xE7\xAB\xAF\xE5\x8F\xA3 -->\n"  // 端口 in UTF-8
-          "<Server><Service><Connector port=\"8080\" protocol=\"HTTP/1.1\"/></Service></Server>\n");
+    Write(
+        "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+        "<!-- \xE7\xAB\xAF\xE5\x8F\xA3 -->\n"  // 端口 in UTF-8
+        "<Server><Service><Connector port=\"8080\" protocol=\"HTTP/1.1\"/></Service></Server>\n");
     ASSERT_TRUE(Run("8090").saved);
     EXPECT_EQ(Written(),
               "<?xml version=\"1.0\" encoding=\"GB2312\" standalone=\"yes\"?>\n"
@@ -374,10 +386,24 @@ TEST(IsNumber, DigitsAfterTrimmingControlCharactersAndBlanks) {
         const char* text;
         bool number;
     } cases[] = {
-        {"", true},          {"0", true},          {"00080", true},       {"99999", true},
-        {"8080", true},      {" 8080 ", true},     {"\t8080\r\n", true},  {"\x01" "80\x1f", true},
-        {"   ", true},       {"80a", false},       {"-1", false},         {"+1", false},
-        {"8 0", false},      {"1.0", false},       {"0x50", false},       {"\x7f", false},
+        {"", true},
+        {"0", true},
+        {"00080", true},
+        {"99999", true},
+        {"8080", true},
+        {" 8080 ", true},
+        {"\t8080\r\n", true},
+        {"\x01"
+         "80\x1f",
+         true},
+        {"   ", true},
+        {"80a", false},
+        {"-1", false},
+        {"+1", false},
+        {"8 0", false},
+        {"1.0", false},
+        {"0x50", false},
+        {"\x7f", false},
         {"\xEF\xBC\x98\xEF\xBC\x90", false},  // full-width 80
         {"80\xC2\xA0", false},                // no-break space is not trimmed
     };

@@ -21,116 +21,116 @@ namespace {
 namespace fs = std::filesystem;
 
 class XmlFileReplace : public ::testing::Test {
- protected:
-  void SetUp() override {
-    directory_ = fs::temp_directory_path() /
-                 ("qm-xml-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(directory_);
-    fs::create_directories(directory_);
-    path_ = (directory_ / "server.xml").string();
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::permissions(directory_, fs::perms::owner_all, fs::perm_options::add, ignored);
-    fs::remove_all(directory_, ignored);
-  }
+protected:
+    void SetUp() override {
+        directory_ = fs::temp_directory_path() /
+                     ("qm-xml-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(directory_);
+        fs::create_directories(directory_);
+        path_ = (directory_ / "server.xml").string();
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::permissions(directory_, fs::perms::owner_all, fs::perm_options::add, ignored);
+        fs::remove_all(directory_, ignored);
+    }
 
-  void Write(const std::string& bytes) { std::ofstream(path_, std::ios::binary) << bytes; }
-  std::string Read() const {
-    std::ifstream in(path_, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
-  std::size_t FilesInDirectory() const {
-    return static_cast<std::size_t>(std::distance(fs::directory_iterator(directory_), fs::directory_iterator()));
-  }
+    void Write(const std::string& bytes) { std::ofstream(path_, std::ios::binary) << bytes; }
+    std::string Read() const {
+        std::ifstream in(path_, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    std::size_t FilesInDirectory() const {
+        return static_cast<std::size_t>(std::distance(fs::directory_iterator(directory_), fs::directory_iterator()));
+    }
 
-  fs::path directory_;
-  std::string path_;
-  test::PosixFileSystem files_;
-  WholeFileReplacer replacer_{files_};
+    fs::path directory_;
+    std::string path_;
+    test::PosixFileSystem files_;
+    WholeFileReplacer replacer_{files_};
 };
 
 TEST_F(XmlFileReplace, ReplacesTheContentsAndKeepsThePermissions) {
-  Write("old");
-  ::chmod(path_.c_str(), 0640);
-  std::string reason;
-  ASSERT_TRUE(replacer_.Replace(path_, "new contents", reason)) << reason;
-  EXPECT_EQ(Read(), "new contents");
-  struct stat info {};
-  ASSERT_EQ(::stat(path_.c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 07777, 0640u);
-  EXPECT_EQ(FilesInDirectory(), 1u);
+    Write("old");
+    ::chmod(path_.c_str(), 0640);
+    std::string reason;
+    ASSERT_TRUE(replacer_.Replace(path_, "new contents", reason)) << reason;
+    EXPECT_EQ(Read(), "new contents");
+    struct stat info {};
+    ASSERT_EQ(::stat(path_.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    EXPECT_EQ(FilesInDirectory(), 1u);
 }
 
 TEST_F(XmlFileReplace, AReadOnlyFileIsLeftUntouched) {
-  Write("original");
-  ::chmod(path_.c_str(), 0444);
-  std::string reason;
-  EXPECT_FALSE(replacer_.Replace(path_, "new", reason));
-  EXPECT_NE(reason.find("read-only"), std::string::npos) << reason;
-  EXPECT_EQ(Read(), "original");
-  EXPECT_EQ(FilesInDirectory(), 1u);
+    Write("original");
+    ::chmod(path_.c_str(), 0444);
+    std::string reason;
+    EXPECT_FALSE(replacer_.Replace(path_, "new", reason));
+    EXPECT_NE(reason.find("read-only"), std::string::npos) << reason;
+    EXPECT_EQ(Read(), "original");
+    EXPECT_EQ(FilesInDirectory(), 1u);
 }
 
 TEST_F(XmlFileReplace, WhenWritingFailsTheOriginalIsIntactAndNoTemporaryFileRemains) {
-  Write("original");
-  // A file size limit makes the write itself fail, also for root, to whom
-  // permission bits mean nothing.
-  struct rlimit saved {};
-  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-  const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-  struct rlimit small = saved;
-  small.rlim_cur = 16;
-  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-  std::string reason;
-  const bool replaced = replacer_.Replace(path_, std::string(4096, 'x'), reason);
-  ::setrlimit(RLIMIT_FSIZE, &saved);
-  std::signal(SIGXFSZ, previousHandler);
-  EXPECT_FALSE(replaced);
-  EXPECT_FALSE(reason.empty());
-  EXPECT_EQ(Read(), "original");
-  EXPECT_EQ(FilesInDirectory(), 1u);
+    Write("original");
+    // A file size limit makes the write itself fail, also for root, to whom
+    // permission bits mean nothing.
+    struct rlimit saved {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 16;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    std::string reason;
+    const bool replaced = replacer_.Replace(path_, std::string(4096, 'x'), reason);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_FALSE(replaced);
+    EXPECT_FALSE(reason.empty());
+    EXPECT_EQ(Read(), "original");
+    EXPECT_EQ(FilesInDirectory(), 1u);
 }
 
 TEST_F(XmlFileReplace, AMissingFileIsNotCreated) {
-  std::string reason;
-  EXPECT_FALSE(replacer_.Replace(path_, "new", reason));
-  EXPECT_FALSE(fs::exists(path_));
+    std::string reason;
+    EXPECT_FALSE(replacer_.Replace(path_, "new", reason));
+    EXPECT_FALSE(fs::exists(path_));
 }
 
 TEST_F(XmlFileReplace, LoadChangeAndSaveByPath) {
-  Write("<?xml version='1.0' encoding='utf-8'?>\r\n<Server><Connector port='8080'/></Server>\r\n");
-  LoadResult loaded = LoadXmlFile(path_);
-  ASSERT_TRUE(loaded.ok()) << loaded.error;
-  XmlDocument& document = *loaded.document;
-  document.SetGb2312Declaration();
-  const XmlNodeId connector = *document.FirstChild(document.ChildNodes(document.DocumentNode())[1]);
-  std::string reason;
-  ASSERT_TRUE(document.SetAttribute(connector, "port", "80", reason));
-  ASSERT_TRUE(SaveXmlFile(document, path_, replacer_, reason)) << reason;
-  EXPECT_EQ(Read(), "<?xml version=\"1.0\" encoding=\"GB2312\"?>\r\n<Server><Connector port='80'/></Server>\r\n");
+    Write("<?xml version='1.0' encoding='utf-8'?>\r\n<Server><Connector port='8080'/></Server>\r\n");
+    LoadResult loaded = LoadXmlFile(path_);
+    ASSERT_TRUE(loaded.ok()) << loaded.error;
+    XmlDocument& document = *loaded.document;
+    document.SetGb2312Declaration();
+    const XmlNodeId connector = *document.FirstChild(document.ChildNodes(document.DocumentNode())[1]);
+    std::string reason;
+    ASSERT_TRUE(document.SetAttribute(connector, "port", "80", reason));
+    ASSERT_TRUE(SaveXmlFile(document, path_, replacer_, reason)) << reason;
+    EXPECT_EQ(Read(), "<?xml version=\"1.0\" encoding=\"GB2312\"?>\r\n<Server><Connector port='80'/></Server>\r\n");
 }
 
 TEST_F(XmlFileReplace, ADocumentThatCannotBeEncodedWritesNothing) {
-  const std::string original = "<r><!-- 镕 --></r>";
-  Write(original);
-  LoadResult loaded = LoadXmlFile(path_);
-  ASSERT_TRUE(loaded.ok()) << loaded.error;
-  loaded.document->SetGb2312Declaration();
-  std::string reason;
-  EXPECT_FALSE(SaveXmlFile(*loaded.document, path_, replacer_, reason));
-  EXPECT_NE(reason.find("GB2312"), std::string::npos) << reason;
-  EXPECT_EQ(Read(), original);
+    const std::string original = "<r><!-- 镕 --></r>";
+    Write(original);
+    LoadResult loaded = LoadXmlFile(path_);
+    ASSERT_TRUE(loaded.ok()) << loaded.error;
+    loaded.document->SetGb2312Declaration();
+    std::string reason;
+    EXPECT_FALSE(SaveXmlFile(*loaded.document, path_, replacer_, reason));
+    EXPECT_NE(reason.find("GB2312"), std::string::npos) << reason;
+    EXPECT_EQ(Read(), original);
 }
 
 TEST_F(XmlFileReplace, LoadingAMissingOrMalformedFileFailsWithThePath) {
-  const LoadResult missing = LoadXmlFile(path_);
-  EXPECT_FALSE(missing.ok());
-  EXPECT_NE(missing.error.find(path_), std::string::npos);
-  Write("<Server>");
-  const LoadResult malformed = LoadXmlFile(path_);
-  EXPECT_FALSE(malformed.ok());
-  EXPECT_NE(malformed.error.find("not closed"), std::string::npos) << malformed.error;
+    const LoadResult missing = LoadXmlFile(path_);
+    EXPECT_FALSE(missing.ok());
+    EXPECT_NE(missing.error.find(path_), std::string::npos);
+    Write("<Server>");
+    const LoadResult malformed = LoadXmlFile(path_);
+    EXPECT_FALSE(malformed.ok());
+    EXPECT_NE(malformed.error.find("not closed"), std::string::npos) << malformed.error;
 }
 
 }  // namespace

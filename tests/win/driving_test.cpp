@@ -86,8 +86,8 @@ TEST(DrivingProgramTest, PassesASetVariable) {
 TEST(DrivingProgramTest, RemovesAVariableWeHave) {
     // Removed under another spelling: environment names ignore case.
     SetEnvironmentVariableW(L"JAVA_HOME", L"C:\\ours");
-    auto program = StartedProgram::Start(
-        FixturePath(), ProgramOptions().Argument(L"--show-java-home").RemoveVariable(L"java_home"));
+    auto program = StartedProgram::Start(FixturePath(),
+                                         ProgramOptions().Argument(L"--show-java-home").RemoveVariable(L"java_home"));
     SetEnvironmentVariableW(L"JAVA_HOME", nullptr);
     ASSERT_TRUE(program);
     HWND window = WaitForTopLevelWindow(program.ProcessId(), {kFixtureClass, std::nullopt});
@@ -113,7 +113,8 @@ TEST(DrivingProgramTest, QuotesArgumentsAsTheRuntimeSplitsThem) {
 
 TEST(DrivingProgramTest, EnvironmentChangesReplaceWhateverSpellingWeInherited) {
     SetEnvironmentVariableW(L"Qm_Driving_Probe", L"old");
-    const std::wstring block = BuildEnvironmentBlock({{L"QM_DRIVING_PROBE", L"new"}, {L"QM_DRIVING_GONE", std::nullopt}});
+    const std::wstring block =
+        BuildEnvironmentBlock({{L"QM_DRIVING_PROBE", L"new"}, {L"QM_DRIVING_GONE", std::nullopt}});
     SetEnvironmentVariableW(L"Qm_Driving_Probe", nullptr);
     EXPECT_THAT(block, HasSubstr(std::wstring(L"\0QM_DRIVING_PROBE=new\0", 22)));
     EXPECT_EQ(block.find(L"=old"), std::wstring::npos);
@@ -182,8 +183,8 @@ TEST_F(DrivingWindowTest, TellsDisabledAndHiddenControls) {
 TEST_F(DrivingWindowTest, EnumeratesEveryControlBelowTheWindow) {
     std::vector<std::wstring> classes;
     for (const auto& child : DescribeChildWindows(window_)) classes.push_back(child.className);
-    EXPECT_THAT(classes, ::testing::IsSupersetOf({L"SysTabControl32", L"QmFixturePage", L"Button", L"Edit",
-                                                  L"ComboBox", L"Static"}));
+    EXPECT_THAT(classes, ::testing::IsSupersetOf(
+                             {L"SysTabControl32", L"QmFixturePage", L"Button", L"Edit", L"ComboBox", L"Static"}));
     EXPECT_GE(classes.size(), 9u);
 }
 
@@ -319,7 +320,8 @@ TEST_F(DrivingComboTest, SelectingAnItemNotifiesTheProgram) {
     EXPECT_EQ(ReadWindowText(label), L"未选择");
     ASSERT_TRUE(SelectComboItem(combo, 1));
     EXPECT_EQ(ComboSelection(combo), 1);
-    EXPECT_TRUE(WaitUntil([&] { return ReadWindowText(label) == L"上海"; }, 5s)) << "label: " << ReadWindowText(label).size();
+    EXPECT_TRUE(WaitUntil([&] { return ReadWindowText(label) == L"上海"; }, 5s))
+        << "label: " << ReadWindowText(label).size();
     EXPECT_FALSE(SelectComboItem(combo, 9));
 }
 

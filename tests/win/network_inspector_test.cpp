@@ -15,8 +15,8 @@ TEST(NetworkInspector, ListsAHeldPortAmongTheListeners) {
     win32::Win32NetworkInspector network;
     const auto listeners = network.Listeners();
     ASSERT_TRUE(listeners);
-    EXPECT_TRUE(std::any_of(listeners->begin(), listeners->end(),
-                            [&](const TcpListener& l) { return l.port == held.Port(); }));
+    EXPECT_TRUE(
+        std::any_of(listeners->begin(), listeners->end(), [&](const TcpListener& l) { return l.port == held.Port(); }));
 }
 
 TEST(NetworkInspector, FindsAHeldPortTakenAndAReleasedOneFree) {

@@ -24,7 +24,9 @@ TEST(ProcessInspector, ReadsPathAndCommandLineOfTheWantedProcessesOnly) {
     const auto java = test::CopyProgram(L"qm_sleeper.exe", scratch.Path() / L"jdk" / L"bin" / L"java.exe");
     const std::wstring catalinaHome = (scratch.Path() / L"汤姆猫 6").wstring();
     test::ProgramOptions options;
-    options.Argument(L"-Dcatalina.home=" + catalinaHome).Argument(L"org.apache.catalina.startup.Bootstrap").Argument(L"start");
+    options.Argument(L"-Dcatalina.home=" + catalinaHome)
+        .Argument(L"org.apache.catalina.startup.Bootstrap")
+        .Argument(L"start");
     test::StartedProgram program = test::StartedProgram::Start(java.wstring(), options);
     ASSERT_TRUE(program);
 

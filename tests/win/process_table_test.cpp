@@ -28,7 +28,6 @@ std::wstring Folded(std::wstring text) {
     return text;
 }
 
-
 TEST(ToolhelpProcessTable, ListsOurOwnProcessUnderItsName) {
     win32::ToolhelpProcessTable table;
     EXPECT_EQ(table.OwnProcessId(), GetCurrentProcessId());
@@ -84,14 +83,10 @@ TEST(CloseTomcatProcess, EndsExactlyTheProcessesInsideTheInstallations) {
         bool ended;
     };
     const std::vector<Case> cases = {
-        {root / L"jdk" / L"bin" / L"javaw.exe", true},
-        {root / L"jdk" / L"jre" / L"bin" / L"JAVAW.EXE", true},
-        {root / L"jdk2" / L"bin" / L"javaw.exe", false},
-        {root / L"jdk" / L"bin" / L"java.exe", false},
-        {root / L"tomcat" / L"bin" / L"tomcat6.exe", true},
-        {root / L"tomcat2" / L"bin" / L"tomcat6.exe", false},
-        {root / L"tomcat" / L"bin" / L"javaw.exe", false},
-        {root / L"tomcat" / L"bin" / L"javaw-tomcat.exe", true},
+        {root / L"jdk" / L"bin" / L"javaw.exe", true},      {root / L"jdk" / L"jre" / L"bin" / L"JAVAW.EXE", true},
+        {root / L"jdk2" / L"bin" / L"javaw.exe", false},    {root / L"jdk" / L"bin" / L"java.exe", false},
+        {root / L"tomcat" / L"bin" / L"tomcat6.exe", true}, {root / L"tomcat2" / L"bin" / L"tomcat6.exe", false},
+        {root / L"tomcat" / L"bin" / L"javaw.exe", false},  {root / L"tomcat" / L"bin" / L"javaw-tomcat.exe", true},
         {root / L"other" / L"tomcat6.exe", false},
     };
     std::vector<test::StartedProgram> sleepers;

@@ -29,12 +29,12 @@ struct RawValue {
 std::optional<RawValue> ReadRaw(const std::wstring& name) {
     DWORD type = 0;
     DWORD size = 0;
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, kKeyPath, name.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &type, nullptr,
-                     &size) != ERROR_SUCCESS)
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, kKeyPath, name.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &type, nullptr, &size) !=
+        ERROR_SUCCESS)
         return std::nullopt;
     RawValue value{type, std::vector<BYTE>(size)};
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, kKeyPath, name.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &type,
-                     value.data.data(), &size) != ERROR_SUCCESS)
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, kKeyPath, name.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &type, value.data.data(),
+                     &size) != ERROR_SUCCESS)
         return std::nullopt;
     value.data.resize(size);
     return value;
@@ -47,8 +47,7 @@ std::vector<BYTE> BytesOf(const std::wstring& text) {
 
 class MachineEnvironmentKeyTest : public ::testing::Test {
 protected:
-    std::wstring name = L"QM_TEST_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
-                        std::to_wstring(GetTickCount64());
+    std::wstring name = L"QM_TEST_" + std::to_wstring(GetCurrentProcessId()) + L"_" + std::to_wstring(GetTickCount64());
     std::string nameText = win32::Narrow(name);
     win32::MachineEnvironmentRegistry machine;
 
@@ -136,8 +135,8 @@ class HungWindow {
 public:
     HungWindow() {
         thread_ = std::thread([this] {
-            const HWND window = CreateWindowExW(0, L"STATIC", L"hung", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
-                                                nullptr, nullptr, nullptr, nullptr);
+            const HWND window = CreateWindowExW(0, L"STATIC", L"hung", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
+                                                nullptr, nullptr, nullptr);
             created_ = window != nullptr;
             up_ = true;
             WaitForSingleObject(release_, 30000);

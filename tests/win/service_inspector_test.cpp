@@ -41,7 +41,8 @@ private:
 };
 
 const ServiceDescription* Find(const std::vector<ServiceDescription>& all, const std::string& name) {
-    const auto found = std::find_if(all.begin(), all.end(), [&](const ServiceDescription& s) { return s.name == name; });
+    const auto found =
+        std::find_if(all.begin(), all.end(), [&](const ServiceDescription& s) { return s.name == name; });
     return found == all.end() ? nullptr : &*found;
 }
 

@@ -23,8 +23,8 @@ std::wstring Folded(std::wstring text) {
 }
 
 win32::UniqueWindow TopLevelWindow(DWORD style) {
-    return win32::UniqueWindow(CreateWindowExW(0, L"STATIC", L"ours", WS_OVERLAPPEDWINDOW | style, 0, 0, 200,
-                                               100, nullptr, nullptr, nullptr, nullptr));
+    return win32::UniqueWindow(CreateWindowExW(0, L"STATIC", L"ours", WS_OVERLAPPEDWINDOW | style, 0, 0, 200, 100,
+                                               nullptr, nullptr, nullptr, nullptr));
 }
 
 class ShellFolderBrowserTest : public ::testing::Test {

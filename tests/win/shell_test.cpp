@@ -24,7 +24,6 @@ using test::NoService;
 
 namespace fs = std::filesystem;
 
-
 // Tomcat's work tree: work\Catalina\localhost\<app> with compiled pages, and
 // a file beside Catalina that must survive.
 void MakeWorkTree(const fs::path& home) {
@@ -123,8 +122,7 @@ TEST_F(StartTest, OpenPassesTheParametersAsGiven) {
     const auto program = test::CopyProgram(L"qm_record_start.exe", scratch.Path() / L"panel.exe");
     EXPECT_TRUE(shell.Open(win32::Narrow(program.wstring()), browser::BrowserDataParameters(6)));
     const auto text = AwaitRecord();
-    EXPECT_NE(text.find("argument=inetcpl.cpl,ClearMyTracksByProcess\nargument=255\n"), std::string::npos)
-        << text;
+    EXPECT_NE(text.find("argument=inetcpl.cpl,ClearMyTracksByProcess\nargument=255\n"), std::string::npos) << text;
 }
 
 }  // namespace

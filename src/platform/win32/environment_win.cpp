@@ -12,8 +12,7 @@ std::string CurrentProcessEnvironment::Get(std::string_view name) const {
     // Another thread may lengthen the value between the two calls: ask again
     // until it fits.
     for (;;) {
-        const DWORD n = GetEnvironmentVariableW(wideName.c_str(), value.data(),
-                                                static_cast<DWORD>(value.size()));
+        const DWORD n = GetEnvironmentVariableW(wideName.c_str(), value.data(), static_cast<DWORD>(value.size()));
         if (n == 0) return {};
         if (n < value.size()) {
             value.resize(n);

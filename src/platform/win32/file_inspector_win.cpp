@@ -94,8 +94,8 @@ std::optional<std::vector<DirectoryItem>> Win32FileInspector::List(std::string_v
     do {
         const std::wstring_view name = found.cFileName;
         if (name == L"." || name == L"..") continue;
-        items.push_back({Narrow(name), (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
-                         Ticks(found.ftLastWriteTime)});
+        items.push_back(
+            {Narrow(name), (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0, Ticks(found.ftLastWriteTime)});
     } while (FindNextFileW(search.get(), &found));
     return items;
 }

@@ -136,9 +136,7 @@ std::vector<std::string> WindowsFileSystem::NamesIn(const std::string& directory
     return names;
 }
 
-FileStatus WindowsFileSystem::Remove(const std::string& path) {
-    return StatusOfCall(DeleteFileW(Widen(path).c_str()));
-}
+FileStatus WindowsFileSystem::Remove(const std::string& path) { return StatusOfCall(DeleteFileW(Widen(path).c_str())); }
 
 std::unique_ptr<NewFile> WindowsFileSystem::CreateNew(const std::string& path, FileStatus& status) {
     // WRITE_DAC and WRITE_OWNER: the security is set through this handle.
@@ -153,8 +151,8 @@ std::unique_ptr<NewFile> WindowsFileSystem::CreateNew(const std::string& path, F
 }
 
 FileStatus WindowsFileSystem::MoveOver(const std::string& from, const std::string& to) {
-    return StatusOfCall(MoveFileExW(Widen(from).c_str(), Widen(to).c_str(),
-                                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+    return StatusOfCall(
+        MoveFileExW(Widen(from).c_str(), Widen(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
 }
 
 void WindowsFileSystem::Pause(unsigned milliseconds) { ::Sleep(milliseconds); }

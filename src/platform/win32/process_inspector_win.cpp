@@ -116,8 +116,8 @@ std::vector<ProcessFacts> Win32ProcessInspector::Processes(bool (*wanted)(std::s
         const auto& entry = *reinterpret_cast<const SYSTEM_PROCESS_INFORMATION*>(bytes + at);
         const std::wstring_view name(entry.ImageName.Buffer ? entry.ImageName.Buffer : L"",
                                      entry.ImageName.Length / sizeof(wchar_t));
-        ProcessFacts facts{static_cast<std::uint32_t>(reinterpret_cast<ULONG_PTR>(entry.UniqueProcessId)),
-                           Narrow(name), std::nullopt, std::nullopt};
+        ProcessFacts facts{static_cast<std::uint32_t>(reinterpret_cast<ULONG_PTR>(entry.UniqueProcessId)), Narrow(name),
+                           std::nullopt, std::nullopt};
         if (wanted && wanted(facts.exeName)) ReadDetails(facts);
         processes.push_back(std::move(facts));
         if (entry.NextEntryOffset == 0) break;

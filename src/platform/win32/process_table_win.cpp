@@ -48,8 +48,7 @@ std::vector<ProcessEntry> ToolhelpProcessTable::Snapshot() {
     if (!snapshot) return entries;
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
-         more = Process32NextW(snapshot.get(), &entry))
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry))
         entries.push_back({entry.th32ProcessID, Narrow(entry.szExeFile)});
     return entries;
 }

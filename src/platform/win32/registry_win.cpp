@@ -19,8 +19,7 @@ public:
     std::optional<RegistryValueInfo> Query(std::string_view name) override {
         DWORD type = 0;
         DWORD size = 0;
-        if (RegQueryValueExW(key_.get(), Widen(name).c_str(), nullptr, &type, nullptr, &size) !=
-            ERROR_SUCCESS)
+        if (RegQueryValueExW(key_.get(), Widen(name).c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
             return std::nullopt;
         return RegistryValueInfo{type, size};
     }
@@ -29,8 +28,7 @@ public:
         std::vector<BYTE> data(size);
         DWORD type = 0;
         DWORD read = size;
-        if (RegQueryValueExW(key_.get(), Widen(name).c_str(), nullptr, &type, data.data(), &read) !=
-            ERROR_SUCCESS)
+        if (RegQueryValueExW(key_.get(), Widen(name).c_str(), nullptr, &type, data.data(), &read) != ERROR_SUCCESS)
             return std::nullopt;
         return RegistryValueInfo{type, read};
     }
@@ -50,8 +48,8 @@ private:
 
 std::unique_ptr<MachineEnvironmentKey> MachineEnvironmentRegistry::OpenOrCreateKey() {
     HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kEnvironmentKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kEnvironmentKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                        nullptr, &key, nullptr) != ERROR_SUCCESS)
         return nullptr;
     return std::make_unique<EnvironmentKey>(UniqueRegistryKey(key));
 }

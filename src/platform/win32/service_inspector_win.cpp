@@ -25,8 +25,8 @@ std::optional<std::string> BinaryPath(SC_HANDLE service) {
     // QUERY_SERVICE_CONFIGW holds pointers, so the buffer is aligned for them.
     std::vector<QUERY_SERVICE_CONFIGW> buffer(kLargestConfig / sizeof(QUERY_SERVICE_CONFIGW) + 1);
     DWORD needed = 0;
-    while (!QueryServiceConfigW(service, buffer.data(), static_cast<DWORD>(buffer.size() * sizeof buffer[0]),
-                                &needed)) {
+    while (
+        !QueryServiceConfigW(service, buffer.data(), static_cast<DWORD>(buffer.size() * sizeof buffer[0]), &needed)) {
         if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return std::nullopt;
         buffer.resize(needed / sizeof(QUERY_SERVICE_CONFIGW) + 1);
     }
@@ -71,16 +71,19 @@ std::optional<std::vector<ServiceDescription>> Win32ServiceInspector::DescribeAl
     for (;;) {
         DWORD needed = 0;
         DWORD returned = 0;
-        const BOOL done = EnumServicesStatusExW(
-            manager.get(), SC_ENUM_PROCESS_INFO, SERVICE_WIN32, SERVICE_STATE_ALL, reinterpret_cast<BYTE*>(buffer.data()),
-            static_cast<DWORD>(buffer.size() * sizeof(ENUM_SERVICE_STATUS_PROCESSW)), &needed, &returned, &resume, nullptr);
+        const BOOL done =
+            EnumServicesStatusExW(manager.get(), SC_ENUM_PROCESS_INFO, SERVICE_WIN32, SERVICE_STATE_ALL,
+                                  reinterpret_cast<BYTE*>(buffer.data()),
+                                  static_cast<DWORD>(buffer.size() * sizeof(ENUM_SERVICE_STATUS_PROCESSW)), &needed,
+                                  &returned, &resume, nullptr);
         if (!done && GetLastError() != ERROR_MORE_DATA) return std::nullopt;
         for (DWORD i = 0; i < returned; ++i) {
             ServiceDescription service;
             service.name = Narrow(buffer[i].lpServiceName);
             CopyStatus(buffer[i].ServiceStatusProcess, service);
             // A service we may list but not query keeps an empty path.
-            const UniqueServiceHandle opened(OpenServiceW(manager.get(), buffer[i].lpServiceName, SERVICE_QUERY_CONFIG));
+            const UniqueServiceHandle opened(
+                OpenServiceW(manager.get(), buffer[i].lpServiceName, SERVICE_QUERY_CONFIG));
             if (opened) service.binaryPath = BinaryPath(opened.get()).value_or(std::string());
             services.push_back(std::move(service));
         }

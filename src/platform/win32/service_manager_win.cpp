@@ -22,7 +22,8 @@ ServiceHandle Win32ServiceManager::OpenManager(std::optional<std::string_view> d
     return Token(OpenSCManagerW(nullptr, database ? databaseName.c_str() : nullptr, access));
 }
 
-ServiceOpening Win32ServiceManager::OpenServiceByName(ServiceHandle manager, std::string_view name, std::uint32_t access) {
+ServiceOpening Win32ServiceManager::OpenServiceByName(ServiceHandle manager, std::string_view name,
+                                                      std::uint32_t access) {
     const SC_HANDLE service = OpenServiceW(Native(manager), Widen(name).c_str(), access);
     return {Token(service), service ? 0 : static_cast<std::uint32_t>(GetLastError())};
 }

@@ -55,13 +55,13 @@ bool DesktopShell::RemoveLink(std::string_view path) {
 }
 
 bool DesktopShell::StartIn(std::string_view file, std::string_view directory) {
-    return Started(ShellExecuteW(nullptr, nullptr, Widen(file).c_str(), nullptr,
-                                 Widen(directory).c_str(), SW_SHOWNORMAL));
+    return Started(
+        ShellExecuteW(nullptr, nullptr, Widen(file).c_str(), nullptr, Widen(directory).c_str(), SW_SHOWNORMAL));
 }
 
 bool DesktopShell::Open(std::string_view file, std::string_view parameters) {
-    return Started(ShellExecuteW(nullptr, L"open", Widen(file).c_str(), Widen(parameters).c_str(),
-                                 nullptr, SW_SHOWNORMAL));
+    return Started(
+        ShellExecuteW(nullptr, L"open", Widen(file).c_str(), Widen(parameters).c_str(), nullptr, SW_SHOWNORMAL));
 }
 
 }  // namespace qm::win32

@@ -21,10 +21,8 @@ public:
 // Keys below HKEY_LOCAL_MACHINE opened with KEY_READ in the asked view.
 class Win32RegistryReader final : public RegistryReader {
 public:
-    std::optional<std::string> ReadString(std::string_view keyPath, std::string_view name,
-                                          RegistryView view) override;
-    std::optional<std::uint32_t> ReadDword(std::string_view keyPath, std::string_view name,
-                                           RegistryView view) override;
+    std::optional<std::string> ReadString(std::string_view keyPath, std::string_view name, RegistryView view) override;
+    std::optional<std::uint32_t> ReadDword(std::string_view keyPath, std::string_view name, RegistryView view) override;
 };
 
 // The service manager, connected with the rights to query and enumerate only.

@@ -27,7 +27,9 @@ bool MouseClick(HWND window) {
     RECT rect{};
     if (!GetWindowRect(window, &rect)) return false;
     // Absolute positions are in 65536ths of the primary screen.
-    const auto normalised = [](LONG pixel, int screen) { return static_cast<LONG>((pixel * 65536LL + 32768) / screen); };
+    const auto normalised = [](LONG pixel, int screen) {
+        return static_cast<LONG>((pixel * 65536LL + 32768) / screen);
+    };
     INPUT inputs[3]{};
     for (INPUT& input : inputs) input.type = INPUT_MOUSE;
     inputs[0].mi.dx = normalised((rect.left + rect.right) / 2, GetSystemMetrics(SM_CXSCREEN));
@@ -96,7 +98,8 @@ std::vector<std::wstring> ComboItems(HWND combo) {
         if (length == CB_ERR) break;
         std::wstring text(static_cast<size_t>(length) + 1, L'\0');
         const LRESULT copied =
-            SendWithTimeout(combo, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data())).value_or(CB_ERR);
+            SendWithTimeout(combo, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()))
+                .value_or(CB_ERR);
         if (copied == CB_ERR) break;
         text.resize(static_cast<size_t>(copied));
         items.push_back(std::move(text));
@@ -113,9 +116,7 @@ bool SelectComboItem(HWND combo, int index) {
     return parent && PostMessageW(parent, WM_COMMAND, command, reinterpret_cast<LPARAM>(combo));
 }
 
-int ReportRowCount(HWND list) {
-    return static_cast<int>(SendWithTimeout(list, LVM_GETITEMCOUNT).value_or(0));
-}
+int ReportRowCount(HWND list) { return static_cast<int>(SendWithTimeout(list, LVM_GETITEMCOUNT).value_or(0)); }
 
 std::vector<std::vector<std::wstring>> ReportRows(HWND list, int columns) {
     std::vector<std::vector<std::wstring>> rows;

@@ -29,7 +29,7 @@ bool MouseClick(HWND window);
 // Tab control (SysTabControl32).
 int TabCount(HWND tab);
 std::vector<std::wstring> TabCaptions(HWND tab);
-int CurrentTab(HWND tab);  // -1: none
+int CurrentTab(HWND tab);                              // -1: none
 std::optional<RECT> TabItemRect(HWND tab, int index);  // in the tab control's client coordinates
 // Clicks the page's tab with the mouse (posted button down and up at the
 // centre of its rectangle) and waits within the bound until it is the current

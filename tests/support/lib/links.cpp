@@ -18,10 +18,7 @@ UnixFileName WineUnixFileName() {
 // process, and the kernel answers it like any other.
 long LinuxCall(long number, const char* first, const char* second) {
     long result = 0;
-    __asm__ volatile("syscall"
-                     : "=a"(result)
-                     : "a"(number), "D"(first), "S"(second)
-                     : "rcx", "r11", "memory");
+    __asm__ volatile("syscall" : "=a"(result) : "a"(number), "D"(first), "S"(second) : "rcx", "r11", "memory");
     return result;
 }
 

@@ -86,12 +86,18 @@ bool IsDialogWithTextStatic(HWND window) {
 
 const wchar_t* NameOf(MessageBoxIcon icon) {
     switch (icon) {
-        case MessageBoxIcon::None: return L"none";
-        case MessageBoxIcon::Information: return L"information";
-        case MessageBoxIcon::Warning: return L"warning";
-        case MessageBoxIcon::Error: return L"error";
-        case MessageBoxIcon::Question: return L"question";
-        case MessageBoxIcon::Unrecognised: return L"unrecognised";
+    case MessageBoxIcon::None:
+        return L"none";
+    case MessageBoxIcon::Information:
+        return L"information";
+    case MessageBoxIcon::Warning:
+        return L"warning";
+    case MessageBoxIcon::Error:
+        return L"error";
+    case MessageBoxIcon::Question:
+        return L"question";
+    case MessageBoxIcon::Unrecognised:
+        return L"unrecognised";
     }
     return L"?";
 }

@@ -35,8 +35,7 @@ std::string ScratchDirectory::Text(const std::filesystem::path& relative) const 
     return win32::Narrow(full.wstring());
 }
 
-std::filesystem::path CopyProgram(const std::wstring& programFileName,
-                                  const std::filesystem::path& destination) {
+std::filesystem::path CopyProgram(const std::wstring& programFileName, const std::filesystem::path& destination) {
     std::filesystem::create_directories(destination.parent_path());
     std::filesystem::copy_file(SiblingProgramPath(programFileName), destination,
                                std::filesystem::copy_options::overwrite_existing);

@@ -26,8 +26,7 @@ private:
 
 // Copies one of the build's programs (named by its file name beside the test
 // executable) to destination, creating the directories on the way.
-std::filesystem::path CopyProgram(const std::wstring& programFileName,
-                                  const std::filesystem::path& destination);
+std::filesystem::path CopyProgram(const std::wstring& programFileName, const std::filesystem::path& destination);
 
 // Starts a copy of the sleeper at destination; the copy ends when the
 // returned object goes, unless it was ended before.

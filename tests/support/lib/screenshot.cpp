@@ -62,8 +62,8 @@ CaptureResult Paint(int width, int height, Capture& capture, Draw draw) {
     capture.header.biSizeImage = static_cast<DWORD>(stride * static_cast<size_t>(height));
 
     void* bits = nullptr;
-    UniqueBitmap section(CreateDIBSection(memory.dc, reinterpret_cast<BITMAPINFO*>(&capture.header), DIB_RGB_COLORS,
-                                          &bits, nullptr, 0));
+    UniqueBitmap section(
+        CreateDIBSection(memory.dc, reinterpret_cast<BITMAPINFO*>(&capture.header), DIB_RGB_COLORS, &bits, nullptr, 0));
     if (!section || !bits) return Failed("no DIB section of " + std::to_string(width) + "x" + std::to_string(height));
     {
         SelectedObject selected(memory.dc, section.get());
@@ -143,7 +143,8 @@ std::optional<ScreenPixels> RenderIcon(HICON icon, int width, int height, COLORR
         const RECT all{0, 0, width, height};
         SetBkColor(memory, background);
         ExtTextOutW(memory, 0, 0, ETO_OPAQUE, &all, nullptr, 0, nullptr);  // the cheapest solid fill
-        if (!DrawIconEx(memory, 0, 0, icon, width, height, 0, nullptr, DI_NORMAL)) return Failed("cannot draw the icon");
+        if (!DrawIconEx(memory, 0, 0, icon, width, height, 0, nullptr, DI_NORMAL))
+            return Failed("cannot draw the icon");
         return CaptureResult{true, {}};
     });
     if (!drawn) return std::nullopt;

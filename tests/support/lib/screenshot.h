@@ -18,7 +18,7 @@ struct CaptureResult {
 // Copies what the screen shows into a 24-bit .bmp file (ImageMagick turns it
 // into a .png on the Linux side). Wine's null display driver has no pixels to
 // copy: the capture then fails with a reason, it never crashes.
-CaptureResult CaptureScreen(const std::wstring& bmpPath);  // the whole virtual screen
+CaptureResult CaptureScreen(const std::wstring& bmpPath);               // the whole virtual screen
 CaptureResult CaptureWindow(HWND window, const std::wstring& bmpPath);  // its rectangle, as on screen
 
 // The colours of one screen rectangle, row by row from the top.
@@ -26,7 +26,9 @@ struct ScreenPixels {
     int width = 0;
     int height = 0;
     std::vector<COLORREF> colours;
-    COLORREF At(int x, int y) const { return colours[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)]; }
+    COLORREF At(int x, int y) const {
+        return colours[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)];
+    }
 };
 std::optional<ScreenPixels> CapturePixels(const RECT& screenRect);
 // The colours of one of our own icons drawn at that size over that background,

@@ -12,9 +12,8 @@ namespace {
 // are one variable, so a change must replace whichever spelling we inherited.
 struct NameLess {
     bool operator()(const std::wstring& a, const std::wstring& b) const {
-        return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](wchar_t x, wchar_t y) {
-            return std::towupper(x) < std::towupper(y);
-        });
+        return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                            [](wchar_t x, wchar_t y) { return std::towupper(x) < std::towupper(y); });
     }
 };
 
@@ -66,8 +65,7 @@ std::wstring QuoteArgument(const std::wstring& argument) {
     return quoted;
 }
 
-std::wstring BuildEnvironmentBlock(
-    const std::vector<std::pair<std::wstring, std::optional<std::wstring>>>& changes) {
+std::wstring BuildEnvironmentBlock(const std::vector<std::pair<std::wstring, std::optional<std::wstring>>>& changes) {
     std::map<std::wstring, std::wstring, NameLess> variables;
     EnvironmentStrings ours;
     for (const wchar_t* entry = ours.block; entry && *entry; entry += wcslen(entry) + 1) {
@@ -105,10 +103,10 @@ StartedProgram StartedProgram::Start(const std::wstring& programPath, const Prog
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = options.showCommand;
     PROCESS_INFORMATION started{};
-    if (!CreateProcessW(programPath.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                        CREATE_UNICODE_ENVIRONMENT, environment.data(),
-                        options.workingDirectory.empty() ? nullptr : options.workingDirectory.c_str(),
-                        &startup, &started)) {
+    if (!CreateProcessW(programPath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                        environment.data(),
+                        options.workingDirectory.empty() ? nullptr : options.workingDirectory.c_str(), &startup,
+                        &started)) {
         program.startError_ = GetLastError();
         return program;
     }
@@ -132,9 +130,7 @@ StartedProgram& StartedProgram::operator=(StartedProgram&& other) noexcept {
 
 StartedProgram::~StartedProgram() { Terminate(); }
 
-bool StartedProgram::IsRunning() const {
-    return process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
-}
+bool StartedProgram::IsRunning() const { return process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT; }
 
 std::optional<DWORD> StartedProgram::WaitForExit(std::chrono::milliseconds bound) const {
     if (!process_) return std::nullopt;

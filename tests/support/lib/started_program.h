@@ -67,7 +67,6 @@ std::wstring QuoteArgument(const std::wstring& argument);
 
 // Our environment with the changes applied, as a CreateProcessW block
 // (NAME=value\0...\0\0, sorted by name ignoring case).
-std::wstring BuildEnvironmentBlock(
-    const std::vector<std::pair<std::wstring, std::optional<std::wstring>>>& changes);
+std::wstring BuildEnvironmentBlock(const std::vector<std::pair<std::wstring, std::optional<std::wstring>>>& changes);
 
 }  // namespace qm::test

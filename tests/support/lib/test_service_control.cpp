@@ -13,8 +13,8 @@ namespace {
 
 std::wstring UniqueServiceName(const std::wstring& prefix) {
     static std::atomic<unsigned> counter{0};
-    return prefix + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount64()) +
-           L"-" + std::to_wstring(++counter);
+    return prefix + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount64()) + L"-" +
+           std::to_wstring(++counter);
 }
 
 std::wstring CommandLine(const TestServiceBehaviour& behaviour) {

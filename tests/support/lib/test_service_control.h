@@ -21,7 +21,6 @@ struct TestServiceBehaviour {
 // The user control that ends the test service whatever it was told.
 inline constexpr DWORD kTestServiceQuitControl = 128;
 
-
 // The test service registered for one test under a name of its own (no two
 // tests, runs or processes share one, since a deleted service keeps its name
 // taken while any handle to it is open). The destructor ends the service if

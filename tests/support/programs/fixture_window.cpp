@@ -48,12 +48,11 @@ struct Fixture {
 
 Fixture g_fixture;
 
-HWND AddControl(HWND parent, const wchar_t* kind, const wchar_t* text, DWORD style, int x, int y, int width,
-                int height, int id) {
-    HWND control = CreateWindowExW(kind == std::wstring(L"Edit") ? WS_EX_CLIENTEDGE : 0, kind, text,
-                                   WS_CHILD | WS_VISIBLE | style, x, y, width, height, parent,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr),
-                                   nullptr);
+HWND AddControl(HWND parent, const wchar_t* kind, const wchar_t* text, DWORD style, int x, int y, int width, int height,
+                int id) {
+    HWND control = CreateWindowExW(
+        kind == std::wstring(L"Edit") ? WS_EX_CLIENTEDGE : 0, kind, text, WS_CHILD | WS_VISIBLE | style, x, y, width,
+        height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
     return control;
 }
@@ -86,8 +85,8 @@ void OnCityChosen() {
     const LRESULT index = SendMessageW(g_fixture.combo, CB_GETCURSEL, 0, 0);
     if (index == CB_ERR) return;
     std::wstring text(static_cast<size_t>(SendMessageW(g_fixture.combo, CB_GETLBTEXTLEN, index, 0)) + 1, L'\0');
-    text.resize(static_cast<size_t>(
-        SendMessageW(g_fixture.combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data()))));
+    text.resize(
+        static_cast<size_t>(SendMessageW(g_fixture.combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data()))));
     SetWindowTextW(g_fixture.cityLabel, text.c_str());
 }
 
@@ -143,13 +142,14 @@ void CreateControls(HWND window) {
     SendMessageW(g_fixture.tab, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&pageArea));
     for (int index = 0; index < 2; ++index)
         g_fixture.pages[index] = CreateWindowExW(
-            WS_EX_CONTROLPARENT, kPageClass, L"", WS_CHILD, pageArea.left, pageArea.top,
-            pageArea.right - pageArea.left, pageArea.bottom - pageArea.top, g_fixture.tab,
+            WS_EX_CONTROLPARENT, kPageClass, L"", WS_CHILD, pageArea.left, pageArea.top, pageArea.right - pageArea.left,
+            pageArea.bottom - pageArea.top, g_fixture.tab,
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstPageId + index)), GetModuleHandleW(nullptr), nullptr);
 
     HWND first = g_fixture.pages[0];
     AddControl(first, L"Button", L"完成", WS_TABSTOP | BS_PUSHBUTTON, 16, 16, 90, 26, kDoneButtonId);
-    HWND disabled = AddControl(first, L"Button", L"禁用", WS_TABSTOP | BS_PUSHBUTTON, 120, 16, 90, 26, kDisabledButtonId);
+    HWND disabled =
+        AddControl(first, L"Button", L"禁用", WS_TABSTOP | BS_PUSHBUTTON, 120, 16, 90, 26, kDisabledButtonId);
     EnableWindow(disabled, FALSE);
     g_fixture.edit = AddControl(first, L"Edit", g_fixture.showJavaHome ? JavaHomeText().c_str() : L"",
                                 WS_TABSTOP | ES_AUTOHSCROLL, 16, 56, 300, 22, kEditId);
@@ -157,8 +157,8 @@ void CreateControls(HWND window) {
     AddControl(first, L"Button", L"询问", WS_TABSTOP | BS_PUSHBUTTON, 120, 96, 90, 26, kQuestionButtonId);
 
     HWND second = g_fixture.pages[1];
-    g_fixture.combo = AddControl(second, L"ComboBox", L"", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 16, 16, 150,
-                                 200, kCityComboId);
+    g_fixture.combo = AddControl(second, L"ComboBox", L"", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 16, 16, 150, 200,
+                                 kCityComboId);
     for (const wchar_t* city : {L"北京", L"上海", L"广州", L"深圳"})
         SendMessageW(g_fixture.combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(city));
     g_fixture.cityLabel = AddControl(second, L"Static", L"未选择", SS_LEFT, 180, 20, 120, 20, kCityLabelId);
@@ -168,22 +168,22 @@ void CreateControls(HWND window) {
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-        case WM_CREATE:
-            g_fixture.window = window;
-            CreateControls(window);
-            return 0;
-        case WM_COMMAND:
-            OnCommand(LOWORD(wParam), HIWORD(wParam));
-            return 0;
-        case WM_NOTIFY: {
-            const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-            if (header->hwndFrom == g_fixture.tab && header->code == TCN_SELCHANGE)
-                ShowPage(static_cast<int>(SendMessageW(g_fixture.tab, TCM_GETCURSEL, 0, 0)));
-            return 0;
-        }
-        case WM_DESTROY:
-            PostQuitMessage(0);
-            return 0;
+    case WM_CREATE:
+        g_fixture.window = window;
+        CreateControls(window);
+        return 0;
+    case WM_COMMAND:
+        OnCommand(LOWORD(wParam), HIWORD(wParam));
+        return 0;
+    case WM_NOTIFY: {
+        const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+        if (header->hwndFrom == g_fixture.tab && header->code == TCN_SELCHANGE)
+            ShowPage(static_cast<int>(SendMessageW(g_fixture.tab, TCM_GETCURSEL, 0, 0)));
+        return 0;
+    }
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
 }
