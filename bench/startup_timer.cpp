@@ -5,6 +5,7 @@
 // so "visible" means "shown and filled". Prints one line per run in
 // milliseconds, then the median.
 #include <windows.h>
+#include <psapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -38,8 +39,12 @@ double Seconds(LARGE_INTEGER from, LARGE_INTEGER to) {
     return static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-// One start; -1 when the window did not appear within 30 s.
-double TimeOneStart(const std::wstring& program, const wchar_t* caption) {
+struct Start {
+    double ms = -1;           // -1: the window did not appear within 30 s
+    double workingSetKb = 0;  // the process's working set once its window is there
+};
+
+Start TimeOneStart(const std::wstring& program, const wchar_t* caption) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
@@ -48,14 +53,20 @@ double TimeOneStart(const std::wstring& program, const wchar_t* caption) {
     QueryPerformanceCounter(&start);
     if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                         &process))
-        return -1;
-    double elapsed = -1;
+        return {};
+    Start result;
     for (;;) {
         Search search{process.dwProcessId, caption, false};
         EnumWindows(Visit, reinterpret_cast<LPARAM>(&search));
         QueryPerformanceCounter(&now);
         if (search.found) {
-            elapsed = Seconds(start, now) * 1000.0;
+            result.ms = Seconds(start, now) * 1000.0;
+            // What the started program holds once it is up: read after the
+            // timing, so the reading costs the program nothing.
+            PROCESS_MEMORY_COUNTERS memory{};
+            memory.cb = sizeof memory;
+            if (GetProcessMemoryInfo(process.hProcess, &memory, sizeof memory))
+                result.workingSetKb = static_cast<double>(memory.WorkingSetSize) / 1024.0;
             break;
         }
         if (Seconds(start, now) > 30.0 || WaitForSingleObject(process.hProcess, 1) == WAIT_OBJECT_0) break;
@@ -64,7 +75,13 @@ double TimeOneStart(const std::wstring& program, const wchar_t* caption) {
     WaitForSingleObject(process.hProcess, 5000);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    return elapsed;
+    return result;
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 }  // namespace
@@ -75,19 +92,18 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     }
     const int runs = _wtoi(argv[3]);
-    std::vector<double> times;
+    std::vector<double> times, workingSets;
     for (int i = 0; i < runs; ++i) {
-        const double ms = TimeOneStart(argv[1], argv[2]);
-        if (ms < 0) {
+        const Start one = TimeOneStart(argv[1], argv[2]);
+        if (one.ms < 0) {
             std::fwprintf(stderr, L"run %d: the window did not appear\n", i + 1);
             return 1;
         }
-        times.push_back(ms);
-        std::wprintf(L"run %d: %.1f ms\n", i + 1, ms);
+        times.push_back(one.ms);
+        workingSets.push_back(one.workingSetKb);
+        std::wprintf(L"run %d: %.1f ms, working set %.0f KB\n", i + 1, one.ms, one.workingSetKb);
     }
-    std::sort(times.begin(), times.end());
-    const size_t n = times.size();
-    const double median = n % 2 ? times[n / 2] : (times[n / 2 - 1] + times[n / 2]) / 2;
-    std::wprintf(L"median: %.1f ms\n", median);
+    std::wprintf(L"median: %.1f ms\n", Median(times));
+    std::wprintf(L"median working set: %.0f KB\n", Median(workingSets));
     return 0;
 }
