@@ -1,6 +1,7 @@
 #include "platform/win32/folder_browser_win.h"
 
 #include "platform/win32/modal_scope_win.h"
+#include "platform/win32/system_library.h"
 #include "platform/win32/wide_text.h"
 
 #include <shlobj.h>
@@ -8,11 +9,20 @@
 namespace qm::win32 {
 namespace {
 
+// The shell's three calls of a pick; any of them null when the shell is not there.
+struct ShellCalls {
+    decltype(SHGetMalloc)* getMalloc = SystemFunction<decltype(SHGetMalloc)>(L"shell32.dll", "SHGetMalloc");
+    decltype(SHBrowseForFolderW)* browse =
+        SystemFunction<decltype(SHBrowseForFolderW)>(L"shell32.dll", "SHBrowseForFolderW");
+    decltype(SHGetPathFromIDListW)* pathOf =
+        SystemFunction<decltype(SHGetPathFromIDListW)>(L"shell32.dll", "SHGetPathFromIDListW");
+};
+
 // The shell's allocator, released when done.
 class ShellAllocator {
 public:
-    ShellAllocator() {
-        if (FAILED(SHGetMalloc(&malloc_))) malloc_ = nullptr;
+    explicit ShellAllocator(const ShellCalls& shell) {
+        if (!shell.getMalloc || FAILED(shell.getMalloc(&malloc_))) malloc_ = nullptr;
     }
     ~ShellAllocator() {
         if (malloc_) malloc_->Release();
@@ -57,7 +67,9 @@ private:
 }  // namespace
 
 std::optional<std::string> ShellFolderBrowser::PickFolder(std::string_view title) {
-    const ShellAllocator allocator;
+    const ShellCalls shell;
+    if (!shell.browse || !shell.pathOf) return std::nullopt;
+    const ShellAllocator allocator(shell);
     if (!allocator.get()) return std::nullopt;
     const ShellMemory buffer(allocator.get(), allocator.get()->Alloc(MAX_PATH * sizeof(wchar_t)));
     if (!buffer.get()) return std::nullopt;
@@ -79,13 +91,13 @@ std::optional<std::string> ShellFolderBrowser::PickFolder(std::string_view title
         // the windows come back.
         const ModalScope modal;
         const CriticalErrorsFailQuietly quiet;
-        chosen = SHBrowseForFolderW(&info);
+        chosen = shell.browse(&info);
     }
     if (!chosen) return std::nullopt;
     const ShellMemory item(allocator.get(), chosen);
     // Without a path the buffer holds only the display name, which is no
     // directory.
-    if (!SHGetPathFromIDListW(chosen, path)) return std::nullopt;
+    if (!shell.pathOf(chosen, path)) return std::nullopt;
     return Narrow(path);
 }
 

@@ -7,6 +7,8 @@
 
 #include <vector>
 
+#include "platform/win32/system_library.h"
+
 namespace qm::win32 {
 namespace {
 
@@ -20,7 +22,9 @@ std::optional<std::vector<BYTE>> ListenerTable(ULONG family) {
     std::vector<BYTE> table(kTableBytes);
     DWORD size = static_cast<DWORD>(table.size());
     DWORD status = 0;
-    while ((status = GetExtendedTcpTable(table.data(), &size, FALSE, family, TCP_TABLE_OWNER_PID_LISTENER, 0)) ==
+    static const auto tcpTable = SystemFunction<decltype(GetExtendedTcpTable)>(L"iphlpapi.dll", "GetExtendedTcpTable");
+    if (!tcpTable) return std::nullopt;
+    while ((status = tcpTable(table.data(), &size, FALSE, family, TCP_TABLE_OWNER_PID_LISTENER, 0)) ==
            ERROR_INSUFFICIENT_BUFFER)
         table.resize(size);
     if (status != NO_ERROR) return std::nullopt;
@@ -28,7 +32,29 @@ std::optional<std::vector<BYTE>> ListenerTable(ULONG family) {
 }
 
 // The table holds the port in network byte order in the low 16 bits.
-std::uint16_t PortOf(DWORD localPort) { return ntohs(static_cast<u_short>(localPort)); }
+std::uint16_t PortOf(DWORD localPort) {
+    return static_cast<std::uint16_t>(((localPort & 0xFF) << 8) | ((localPort >> 8) & 0xFF));
+}
+
+// The port as a socket address holds it: in network byte order.
+u_short NetworkOrder(std::uint16_t port) { return static_cast<u_short>(((port & 0xFF) << 8) | (port >> 8)); }
+
+// The socket calls of the bind test, from ws2_32.dll on first use.
+struct Winsock {
+    decltype(WSAStartup)* startup = SystemFunction<decltype(WSAStartup)>(L"ws2_32.dll", "WSAStartup");
+    decltype(WSACleanup)* cleanup = SystemFunction<decltype(WSACleanup)>(L"ws2_32.dll", "WSACleanup");
+    decltype(socket)* open = SystemFunction<decltype(socket)>(L"ws2_32.dll", "socket");
+    decltype(setsockopt)* setOption = SystemFunction<decltype(setsockopt)>(L"ws2_32.dll", "setsockopt");
+    decltype(bind)* bindTo = SystemFunction<decltype(bind)>(L"ws2_32.dll", "bind");
+    decltype(closesocket)* close = SystemFunction<decltype(closesocket)>(L"ws2_32.dll", "closesocket");
+    decltype(WSAGetLastError)* lastError = SystemFunction<decltype(WSAGetLastError)>(L"ws2_32.dll", "WSAGetLastError");
+    bool complete() const { return startup && cleanup && open && setOption && bindTo && close && lastError; }
+};
+
+const Winsock& Sockets() {
+    static const Winsock calls;
+    return calls;
+}
 
 template <typename Table>
 void AddListeners(const std::vector<BYTE>& bytes, std::vector<TcpListener>& listeners) {
@@ -39,9 +65,9 @@ void AddListeners(const std::vector<BYTE>& bytes, std::vector<TcpListener>& list
 
 class WinsockSession {
 public:
-    WinsockSession() { started_ = WSAStartup(MAKEWORD(2, 2), &data_) == 0; }
+    WinsockSession() { started_ = Sockets().complete() && Sockets().startup(MAKEWORD(2, 2), &data_) == 0; }
     ~WinsockSession() {
-        if (started_) WSACleanup();
+        if (started_) Sockets().cleanup();
     }
     WinsockSession(const WinsockSession&) = delete;
     WinsockSession& operator=(const WinsockSession&) = delete;
@@ -56,7 +82,7 @@ class UniqueSocket {
 public:
     explicit UniqueSocket(SOCKET s) : socket_(s) {}
     ~UniqueSocket() {
-        if (socket_ != INVALID_SOCKET) closesocket(socket_);
+        if (socket_ != INVALID_SOCKET) Sockets().close(socket_);
     }
     UniqueSocket(const UniqueSocket&) = delete;
     UniqueSocket& operator=(const UniqueSocket&) = delete;
@@ -71,28 +97,29 @@ private:
 // no sharing of the port, and lets it go. Nothing when no such socket can be
 // made (a system without IPv6).
 std::optional<BindOutcome> BindOnce(int family, std::uint16_t port) {
-    const UniqueSocket probe(socket(family, SOCK_STREAM, IPPROTO_TCP));
+    const UniqueSocket probe(Sockets().open(family, SOCK_STREAM, IPPROTO_TCP));
     if (!probe) return std::nullopt;
     const BOOL exclusive = TRUE;
-    setsockopt(probe.get(), SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&exclusive),
-               sizeof exclusive);
+    Sockets().setOption(probe.get(), SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&exclusive),
+                        sizeof exclusive);
     sockaddr_storage address{};
     int length = 0;
     if (family == AF_INET) {
         auto& v4 = reinterpret_cast<sockaddr_in&>(address);
         v4.sin_family = AF_INET;
-        v4.sin_addr.s_addr = htonl(INADDR_ANY);
-        v4.sin_port = htons(port);
+        v4.sin_addr.s_addr = INADDR_ANY;  // zero: the same in either byte order
+        v4.sin_port = NetworkOrder(port);
         length = sizeof v4;
     } else {
         auto& v6 = reinterpret_cast<sockaddr_in6&>(address);
         v6.sin6_family = AF_INET6;
-        v6.sin6_addr = in6addr_any;
-        v6.sin6_port = htons(port);
+        // The address stays all zeros: the unspecified address.
+        v6.sin6_port = NetworkOrder(port);
         length = sizeof v6;
     }
-    if (bind(probe.get(), reinterpret_cast<const sockaddr*>(&address), length) == 0) return BindOutcome::Free;
-    return WSAGetLastError() == WSAEADDRINUSE ? BindOutcome::Taken : BindOutcome::Unknown;
+    if (Sockets().bindTo(probe.get(), reinterpret_cast<const sockaddr*>(&address), length) == 0)
+        return BindOutcome::Free;
+    return Sockets().lastError() == WSAEADDRINUSE ? BindOutcome::Taken : BindOutcome::Unknown;
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "platform/win32/shell_win.h"
 
+#include "platform/win32/system_library.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide_text.h"
 
@@ -11,6 +12,13 @@ namespace {
 
 // ShellExecute's old-style result: above 32 means started.
 bool Started(HINSTANCE result) { return reinterpret_cast<INT_PTR>(result) > 32; }
+
+// ShellExecuteW, or nothing started when the shell is not there.
+HINSTANCE Execute(const wchar_t* verb, const std::wstring& file, const wchar_t* parameters, const wchar_t* directory) {
+    static const auto execute = SystemFunction<decltype(ShellExecuteW)>(L"shell32.dll", "ShellExecuteW");
+    if (!execute) return nullptr;
+    return execute(nullptr, verb, file.c_str(), parameters, directory, SW_SHOWNORMAL);
+}
 
 }  // namespace
 
@@ -27,7 +35,8 @@ bool DesktopShell::DeleteTree(std::string_view path, std::string_view progressTi
     operation.pTo = nullptr;
     operation.fFlags = FOF_NOCONFIRMATION | FOF_ALLOWUNDO | FOF_NOERRORUI;
     operation.lpszProgressTitle = title.c_str();
-    return SHFileOperationW(&operation) == 0 && !operation.fAnyOperationsAborted;
+    static const auto fileOperation = SystemFunction<decltype(SHFileOperationW)>(L"shell32.dll", "SHFileOperationW");
+    return fileOperation && fileOperation(&operation) == 0 && !operation.fAnyOperationsAborted;
 }
 
 bool DesktopShell::Exists(std::string_view path) const {
@@ -55,13 +64,11 @@ bool DesktopShell::RemoveLink(std::string_view path) {
 }
 
 bool DesktopShell::StartIn(std::string_view file, std::string_view directory) {
-    return Started(
-        ShellExecuteW(nullptr, nullptr, Widen(file).c_str(), nullptr, Widen(directory).c_str(), SW_SHOWNORMAL));
+    return Started(Execute(nullptr, Widen(file), nullptr, Widen(directory).c_str()));
 }
 
 bool DesktopShell::Open(std::string_view file, std::string_view parameters) {
-    return Started(
-        ShellExecuteW(nullptr, L"open", Widen(file).c_str(), Widen(parameters).c_str(), nullptr, SW_SHOWNORMAL));
+    return Started(Execute(L"open", Widen(file), Widen(parameters).c_str(), nullptr));
 }
 
 }  // namespace qm::win32

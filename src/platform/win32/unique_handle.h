@@ -58,6 +58,7 @@ inline void UnmapView(void* view) noexcept { UnmapViewOfFile(view); }
 inline void DestroyWindowHandle(HWND h) noexcept { DestroyWindow(h); }
 inline void DeleteFont(HFONT h) noexcept { DeleteObject(h); }
 inline void DestroyIconHandle(HICON h) noexcept { DestroyIcon(h); }
+inline void ReleaseLibrary(HMODULE h) noexcept { FreeLibrary(h); }
 
 struct FileHandleTraits {
     using Type = HANDLE;
@@ -74,5 +75,6 @@ using UniqueMappedView = UniqueHandle<NullIsInvalid<void*, UnmapView>>;
 using UniqueWindow = UniqueHandle<NullIsInvalid<HWND, DestroyWindowHandle>>;
 using UniqueFont = UniqueHandle<NullIsInvalid<HFONT, DeleteFont>>;
 using UniqueIcon = UniqueHandle<NullIsInvalid<HICON, DestroyIconHandle>>;
+using UniqueModule = UniqueHandle<NullIsInvalid<HMODULE, ReleaseLibrary>>;
 
 }  // namespace qm::win32
