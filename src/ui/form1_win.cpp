@@ -33,7 +33,7 @@ bool IsOnFirstPage(std::span<const ControlSpec> controls, size_t index) {
     if (controls[index].kind == ControlKind::PageControl || controls[index].kind == ControlKind::Page) return true;
     while (!parent.empty()) {
         const auto row = std::find_if(controls.begin(), controls.end(),
-                                      [&](const ControlSpec& spec) { return spec.name == parent; });
+                                      [&](const ControlSpec& other) { return other.name == parent; });
         if (row == controls.end()) return false;
         if (row->kind == ControlKind::Page) return row->tabOrder == 0;
         parent = row->parent;

@@ -1,5 +1,7 @@
 #include "platform/win32/system_inspection_win.h"
 
+#include "platform/win32/process_table_win.h"
+
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide_text.h"
 
@@ -13,7 +15,6 @@
 namespace qm::win32 {
 namespace {
 
-constexpr DWORD kLongestPath = 32768;
 constexpr NTSTATUS kInfoLengthMismatch = static_cast<NTSTATUS>(0xC0000004L);
 // Room for the process list of a busy machine in the first call.
 constexpr std::size_t kProcessListBytes = 512 * 1024;
@@ -55,14 +56,6 @@ std::vector<ULONG_PTR> SystemProcessList() {
     }
 }
 
-std::optional<std::string> ImagePath(HANDLE process) {
-    std::wstring path(kLongestPath, L'\0');
-    DWORD size = kLongestPath;
-    if (!QueryFullProcessImageNameW(process, 0, path.data(), &size)) return std::nullopt;
-    path.resize(size);
-    return Narrow(path);
-}
-
 template <typename T>
 bool ReadRemote(HANDLE process, const void* address, T& value) {
     SIZE_T read = 0;
@@ -101,7 +94,7 @@ void ReadDetails(ProcessFacts& facts) {
     // A process whose memory is closed to us may still tell its path.
     if (!process) process.reset(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, facts.id));
     if (!process) return;
-    facts.imagePath = ImagePath(process.get());
+    facts.imagePath = ImagePathOf(process.get());
     facts.commandLine = CommandLine(process.get());
 }
 

@@ -59,14 +59,18 @@ std::unique_ptr<OpenedProcess> ToolhelpProcessTable::Open(std::uint32_t id) {
     return std::make_unique<ToolhelpProcess>(std::move(handle));
 }
 
+std::optional<std::string> ImagePathOf(HANDLE process) {
+    std::wstring path(kLongestPath, L'\0');
+    DWORD length = kLongestPath;
+    if (!QueryFullProcessImageNameW(process, 0, path.data(), &length)) return std::nullopt;
+    path.resize(length);
+    return Narrow(path);
+}
+
 std::optional<std::string> ToolhelpProcessTable::ImagePath(std::uint32_t id) {
     const UniqueKernelHandle handle(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
     if (!handle) return std::nullopt;
-    std::wstring path(kLongestPath, L'\0');
-    DWORD length = kLongestPath;
-    if (!QueryFullProcessImageNameW(handle.get(), 0, path.data(), &length)) return std::nullopt;
-    path.resize(length);
-    return Narrow(path);
+    return ImagePathOf(handle.get());
 }
 
 bool ToolhelpProcessTable::Terminate(std::uint32_t id) {

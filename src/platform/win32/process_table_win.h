@@ -2,7 +2,13 @@
 
 #include "platform/process_table.h"
 
+#include <windows.h>
+
 namespace qm::win32 {
+
+// The full path of a process's executable, from a handle with at least
+// PROCESS_QUERY_LIMITED_INFORMATION; nothing when the system won't say.
+std::optional<std::string> ImagePathOf(HANDLE process);
 
 // The toolhelp snapshot, with module paths read through the process status API.
 class ToolhelpProcessTable : public ProcessTable {
