@@ -1,9 +1,11 @@
-// startup_timer PROGRAM.exe CAPTION RUNS
-// Starts PROGRAM RUNS times and measures, for each start, the time from
+// startup_timer RUNS PROGRAM.exe CAPTION [PROGRAM.exe CAPTION ...]
+// Starts each PROGRAM RUNS times and measures, for each start, the time from
 // CreateProcess to the moment a visible top-level window of that process with
 // the caption CAPTION exists. The program fills its window before showing it,
-// so "visible" means "shown and filled". Prints one line per run in
-// milliseconds, then the median.
+// so "visible" means "shown and filled". The programs take turns, one start
+// each per round, so that a slow spell of the machine falls on all of them
+// alike, after one start each that is not counted. Prints one line per start
+// in milliseconds, then each program's median.
 #include <windows.h>
 #include <psapi.h>
 
@@ -87,23 +89,33 @@ double Median(std::vector<double> values) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 4) {
-        std::fwprintf(stderr, L"usage: startup_timer PROGRAM.exe CAPTION RUNS\n");
+    if (argc < 4 || argc % 2 != 0) {
+        std::fwprintf(stderr, L"usage: startup_timer RUNS PROGRAM.exe CAPTION [PROGRAM.exe CAPTION ...]\n");
         return 2;
     }
-    const int runs = _wtoi(argv[3]);
-    std::vector<double> times, workingSets;
+    const int runs = _wtoi(argv[1]);
+    const int programs = (argc - 2) / 2;
+    std::vector<std::vector<double>> times(programs), workingSets(programs);
+    // One start of each that is not counted: the first start of a session may
+    // also start Wine's desktop process, and would fall on the first program.
+    for (int p = 0; p < programs; ++p) TimeOneStart(argv[2 + 2 * p], argv[3 + 2 * p]);
     for (int i = 0; i < runs; ++i) {
-        const Start one = TimeOneStart(argv[1], argv[2]);
-        if (one.ms < 0) {
-            std::fwprintf(stderr, L"run %d: the window did not appear\n", i + 1);
-            return 1;
+        for (int p = 0; p < programs; ++p) {
+            const wchar_t* program = argv[2 + 2 * p];
+            const Start one = TimeOneStart(program, argv[3 + 2 * p]);
+            if (one.ms < 0) {
+                std::fwprintf(stderr, L"%ls, run %d: the window did not appear\n", program, i + 1);
+                return 1;
+            }
+            times[p].push_back(one.ms);
+            workingSets[p].push_back(one.workingSetKb);
+            std::wprintf(L"%ls run %d: %.1f ms, working set %.0f KB\n", argv[3 + 2 * p], i + 1, one.ms,
+                         one.workingSetKb);
         }
-        times.push_back(one.ms);
-        workingSets.push_back(one.workingSetKb);
-        std::wprintf(L"run %d: %.1f ms, working set %.0f KB\n", i + 1, one.ms, one.workingSetKb);
     }
-    std::wprintf(L"median: %.1f ms\n", Median(times));
-    std::wprintf(L"median working set: %.0f KB\n", Median(workingSets));
+    for (int p = 0; p < programs; ++p) {
+        std::wprintf(L"%ls median: %.1f ms\n", argv[3 + 2 * p], Median(times[p]));
+        std::wprintf(L"%ls median working set: %.0f KB\n", argv[3 + 2 * p], Median(workingSets[p]));
+    }
     return 0;
 }

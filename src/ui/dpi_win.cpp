@@ -18,6 +18,15 @@ int WindowDpi(HWND window) {
     if (getDpiForWindow) {
         if (const UINT dpi = getDpiForWindow(window)) return static_cast<int>(dpi);
     }
+    return SystemDpi();
+}
+
+int SystemDpi() {
+    using GetDpiForSystemFn = UINT(WINAPI*)();
+    static const auto getDpiForSystem = User32Function<GetDpiForSystemFn>("GetDpiForSystem");
+    if (getDpiForSystem) {
+        if (const UINT dpi = getDpiForSystem()) return static_cast<int>(dpi);
+    }
     const HDC dc = GetDC(nullptr);
     const int dpi = GetDeviceCaps(dc, LOGPIXELSX);
     ReleaseDC(nullptr, dc);

@@ -27,10 +27,11 @@ constexpr UINT kFinishPagesMessage = WM_APP + 1;
 // with it, the six tabs needed scroll arrows.
 constexpr int kMinTabWidth = 40;
 
-// Whether a row is the page control, a page, or lies on the first page.
+// Whether a row is the page control, the first page, or lies on the first page.
 bool IsOnFirstPage(std::span<const ControlSpec> controls, size_t index) {
     std::string_view parent = controls[index].parent;
-    if (controls[index].kind == ControlKind::PageControl || controls[index].kind == ControlKind::Page) return true;
+    if (controls[index].kind == ControlKind::PageControl) return true;
+    if (controls[index].kind == ControlKind::Page) return controls[index].tabOrder == 0;
     while (!parent.empty()) {
         const auto row = std::find_if(controls.begin(), controls.end(),
                                       [&](const ControlSpec& other) { return other.name == parent; });
@@ -39,6 +40,17 @@ bool IsOnFirstPage(std::span<const ControlSpec> controls, size_t index) {
         parent = row->parent;
     }
     return false;
+}
+
+// The window's frame for a dpi.
+SIZE FrameSize(int dpi, DWORD style, DWORD exStyle) {
+    RECT frame{0, 0, ScaleToDpi(kClientWidth, dpi), ScaleToDpi(kClientHeight, dpi)};
+    AdjustFrameForDpi(frame, style, exStyle, dpi);
+    return {frame.right - frame.left, frame.bottom - frame.top};
+}
+
+HICON LoadMainIcon(HINSTANCE instance, int size, UINT flags) {
+    return static_cast<HICON>(LoadImageW(instance, L"MAINICON", IMAGE_ICON, size, size, flags));
 }
 
 void RegisterClasses(HINSTANCE instance, WNDPROC formProc) {
@@ -51,7 +63,9 @@ void RegisterClasses(HINSTANCE instance, WNDPROC formProc) {
     wc.lpszClassName = kPageClass;
     RegisterClassExW(&wc);
     wc.lpfnWndProc = formProc;
-    wc.hIcon = LoadIconW(instance, L"MAINICON");
+    // Sized for the system dpi, which is the window's unless its monitor has a scale of its own.
+    wc.hIcon = LoadMainIcon(instance, ScaleToDpi(32, SystemDpi()), LR_SHARED);
+    wc.hIconSm = LoadMainIcon(instance, ScaleToDpi(16, SystemDpi()), LR_SHARED);
     wc.lpszClassName = kFormClass;
     RegisterClassExW(&wc);
 }
@@ -72,11 +86,16 @@ SIZE TextExtent(std::string_view text, HFONT font) {
 
 TForm1::TForm1(HINSTANCE instance, HWND owner) : instance_(instance) {
     RegisterClasses(instance, WindowProc);
-    hwnd_ = CreateWindowExW(kFormExStyle, kFormClass, win32::Widen(app::kApplicationTitle).c_str(), kFormStyle,
-                            CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, owner, nullptr, instance, this);
+    // Created where it will be shown and at its size for the system dpi; moving
+    // it later costs about as much as creating a control.
+    const SIZE frame = FrameSize(SystemDpi(), kFormStyle, kFormExStyle);
+    const Point at =
+        CentredOnScreen(GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN), frame.cx, frame.cy);
+    hwnd_ = CreateWindowExW(kFormExStyle, kFormClass, win32::Widen(app::kApplicationTitle).c_str(), kFormStyle, at.x,
+                            at.y, frame.cx, frame.cy, owner, nullptr, instance, this);
     if (!hwnd_) throw std::runtime_error("无法创建主窗口");
-    CreateControls(true);
     ApplyDpi(WindowDpi(hwnd_));
+    CreateControls(true);
     ShowPage(0);
 }
 
@@ -236,10 +255,11 @@ bool TForm1::HandleContainerMessage(UINT message, WPARAM wParam, LPARAM lParam, 
     }
 }
 
-// Creating a control costs about as much as the whole bare window does, so the
-// window appears with only what it shows first: the page control, its pages
-// and the first page's controls. The other pages follow at once after the
-// first paint (FinishPages), before any input can reach the window.
+// Every control costs start-up time, so the window appears with only what it
+// shows first: the page control with all its tabs, the first page and its
+// controls. The other pages follow at once after the first paint
+// (FinishPages), before any input can reach the window. Each control is
+// created in its place for the window's dpi.
 void TForm1::CreateControls(bool firstPageOnly) {
     const auto controls = MainWindowControls();
     controls_.resize(controls.size(), nullptr);
@@ -250,6 +270,21 @@ void TForm1::CreateControls(bool firstPageOnly) {
         const HWND parent = row.parent.empty() ? hwnd_ : Control(row.parent);
         controls_[i] = CreateControl(row, parent);
         SetWindowLongPtrW(controls_[i], GWLP_ID, kFirstControlId + static_cast<LONG_PTR>(i));
+        LayOut(row, controls_[i]);
+        // The tabs are measured as they are inserted: once, with the page control's own font.
+        if (row.kind == ControlKind::PageControl) InsertTabs(row.name, controls_[i]);
+    }
+}
+
+// Every page has its tab from the start, whether or not its window exists yet.
+void TForm1::InsertTabs(std::string_view pageControlName, HWND pageControl) {
+    for (const ControlSpec& row : MainWindowControls()) {
+        if (row.kind != ControlKind::Page || row.parent != pageControlName) continue;
+        std::wstring caption = win32::Widen(row.caption);
+        TCITEMW item{};
+        item.mask = TCIF_TEXT;
+        item.pszText = caption.data();
+        TabCtrl_InsertItem(pageControl, TabCtrl_GetItemCount(pageControl), &item);
     }
 }
 
@@ -257,9 +292,6 @@ void TForm1::FinishPages() {
     if (pagesFinished_) return;
     pagesFinished_ = true;
     CreateControls(false);
-    const auto controls = MainWindowControls();
-    for (size_t i = 0; i < controls.size(); ++i)
-        if (controls[i].kind != ControlKind::Page) LayOut(controls[i], controls_[i]);
     // An error in FormCreate is reported and ends FormCreate; the window
     // stays all the same.
     app::RunHandler([this] { FormCreate(); });
@@ -269,53 +301,78 @@ void TForm1::FinishPages() {
 // whenever the window moves to a monitor of another scale.
 void TForm1::ApplyDpi(int dpi) {
     dpi_ = dpi;
-    RECT frame{0, 0, Scale(kClientWidth), Scale(kClientHeight)};
-    AdjustFrameForDpi(frame, kFormStyle, kFormExStyle, dpi_);
-    frameSize_ = {frame.right - frame.left, frame.bottom - frame.top};
-    SetWindowPos(hwnd_, nullptr, 0, 0, frameSize_.cx, frameSize_.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    frameSize_ = FrameSize(dpi_, kFormStyle, kFormExStyle);
+    RECT frame;
+    GetWindowRect(hwnd_, &frame);
+    if (frame.right - frame.left != frameSize_.cx || frame.bottom - frame.top != frameSize_.cy)
+        SetWindowPos(hwnd_, nullptr, 0, 0, frameSize_.cx, frameSize_.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
-    icon_.reset(static_cast<HICON>(LoadImageW(instance_, L"MAINICON", IMAGE_ICON, Scale(32), Scale(32), 0)));
-    smallIcon_.reset(static_cast<HICON>(LoadImageW(instance_, L"MAINICON", IMAGE_ICON, Scale(16), Scale(16), 0)));
-    SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.get()));
-    SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
+    // The class's icons serve the system dpi; a window of another dpi gets its
+    // own, and coming back to the system dpi it returns to the class's (null).
+    win32::UniqueIcon bigIcon, smallIcon;
+    if (dpi_ != SystemDpi()) {
+        bigIcon.reset(LoadMainIcon(instance_, Scale(32), 0));
+        smallIcon.reset(LoadMainIcon(instance_, Scale(16), 0));
+    }
+    if (bigIcon || windowIcon_) {
+        SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon.get()));
+        SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon.get()));
+    }
+    windowIcon_ = std::move(bigIcon);
+    windowSmallIcon_ = std::move(smallIcon);
+    pictureIcon_.reset();  // loaded at its new size when next drawn
 
     // The old fonts go only once every control has its new one.
     std::vector<SharedFont> oldFonts = std::move(fonts_);
     fonts_.clear();
     const auto controls = MainWindowControls();
-    for (size_t i = 0; i < controls.size(); ++i)
+    for (size_t i = 0; i < controls_.size(); ++i)
         if (controls_[i]) LayOut(controls[i], controls_[i]);
 
-    // The pages fill the page control's display area, known once its font is set.
-    const HWND pageControl = Control("PageControl1");
-    TabCtrl_SetMinTabWidth(pageControl, Scale(kMinTabWidth));
-    RECT area;
-    GetClientRect(pageControl, &area);
-    TabCtrl_AdjustRect(pageControl, FALSE, &area);
-    for (size_t i = 0; i < controls.size(); ++i)
-        if (controls[i].kind == ControlKind::Page)
-            SetWindowPos(controls_[i], nullptr, area.left, area.top, area.right - area.left, area.bottom - area.top,
-                         SWP_NOZORDER | SWP_NOACTIVATE);
     InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
-void TForm1::LayOut(const ControlSpec& row, HWND control) {
-    if (row.kind == ControlKind::Page) return;
-    const HFONT font = FontFor(row.font);
-    if (font) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+// Where a control goes in its parent, for the window's dpi: a page fills the
+// page control's display area, a label is as large as its text, and a combo
+// box's height includes its drop-down list.
+RECT TForm1::Placement(const ControlSpec& row) {
+    if (row.kind == ControlKind::Page) {
+        const HWND pageControl = Control(row.parent);
+        RECT area;
+        GetClientRect(pageControl, &area);
+        TabCtrl_AdjustRect(pageControl, FALSE, &area);
+        return area;
+    }
     int width = Scale(row.width);
     int height = Scale(row.height);
     if (row.kind == ControlKind::Label) {
-        const SIZE size = TextExtent(row.caption, font);
+        const SIZE size = TextExtent(row.caption, FontFor(row.font));
         width = size.cx;
         height = size.cy;
     } else if (row.kind == ControlKind::DropDownList) {
-        SendMessageW(control, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), Scale(17));
-        SendMessageW(control, CB_SETITEMHEIGHT, 0, Scale(17));
-        // A combo box's height includes its drop-down list.
         height = Scale(row.height) + Scale(17) * kDropDownVisibleItems;
     }
-    SetWindowPos(control, nullptr, Scale(row.left), Scale(row.top), width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    return {Scale(row.left), Scale(row.top), Scale(row.left) + width, Scale(row.top) + height};
+}
+
+// Fonts and places for the window's dpi. A control is created in its place,
+// and placing one costs a round of messages, so one already there stays.
+void TForm1::LayOut(const ControlSpec& row, HWND control) {
+    const HFONT font = FontFor(row.font);
+    if (font) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    if (row.kind == ControlKind::DropDownList) {
+        SendMessageW(control, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), Scale(17));
+        SendMessageW(control, CB_SETITEMHEIGHT, 0, Scale(17));
+    }
+    const RECT wanted = Placement(row);
+    RECT now;
+    GetWindowRect(control, &now);
+    MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&now), 2);
+    // A combo box takes the height of its drop-down list only from being placed.
+    if (row.kind == ControlKind::DropDownList || !EqualRect(&wanted, &now))
+        SetWindowPos(control, nullptr, wanted.left, wanted.top, wanted.right - wanted.left, wanted.bottom - wanted.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    if (row.kind == ControlKind::PageControl) TabCtrl_SetMinTabWidth(control, Scale(kMinTabWidth));
     if (row.kind == ControlKind::ReportList) LayOutReportColumns(control);
     if (row.kind == ControlKind::DropDownList) {
         // The closed box is its selection field plus borders whose size the
@@ -340,18 +397,12 @@ HWND TForm1::CreateControl(const ControlSpec& row, HWND parent) {
         style |= WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
         exStyle = WS_EX_CONTROLPARENT;
         break;
-    case ControlKind::Page: {
-        TCITEMW item{};
-        item.mask = TCIF_TEXT;
-        item.pszText = const_cast<wchar_t*>(caption.c_str());
-        const int index = TabCtrl_GetItemCount(parent);
-        TabCtrl_InsertItem(parent, index, &item);
+    case ControlKind::Page:
         windowClass = kPageClass;
         style = WS_CHILD | WS_CLIPCHILDREN;  // shown by ShowPage
         exStyle = WS_EX_CONTROLPARENT;
         text = L"";
         break;
-    }
     case ControlKind::GroupBox:
         windowClass = WC_BUTTONW;
         style |= BS_GROUPBOX;
@@ -385,9 +436,10 @@ HWND TForm1::CreateControl(const ControlSpec& row, HWND parent) {
         break;
     }
 
-    // Placed and given its font by LayOut, for the window's dpi.
-    const HWND control =
-        CreateWindowExW(exStyle, windowClass, text, style, 0, 0, 0, 0, parent, nullptr, instance_, nullptr);
+    // Given its font by LayOut.
+    const RECT at = Placement(row);
+    const HWND control = CreateWindowExW(exStyle, windowClass, text, style, at.left, at.top, at.right - at.left,
+                                         at.bottom - at.top, parent, nullptr, instance_, nullptr);
     if (!control) throw std::runtime_error("无法创建控件 " + std::string(row.name));
     if (!row.enabled) EnableWindow(control, FALSE);
     if (row.kind == ControlKind::ReportList)
@@ -419,7 +471,7 @@ void TForm1::ShowPage(int index) {
     int page = 0;
     for (size_t i = 0; i < controls.size(); ++i) {
         if (controls[i].kind != ControlKind::Page) continue;
-        ShowWindow(controls_[i], page == index ? SW_SHOW : SW_HIDE);
+        if (controls_[i]) ShowWindow(controls_[i], page == index ? SW_SHOW : SW_HIDE);
         if (page == index && controls[i].name == "DiagnosisTabSheet") DiagnosisPageShown();
         ++page;
     }
@@ -427,8 +479,9 @@ void TForm1::ShowPage(int index) {
 
 void TForm1::DrawPicture(const DRAWITEMSTRUCT& item) {
     FillRect(item.hDC, &item.rcItem, background_);
-    DrawIconEx(item.hDC, item.rcItem.left, item.rcItem.top, icon_.get(), Scale(kPictureSize), Scale(kPictureSize), 0,
-               nullptr, DI_NORMAL);
+    if (!pictureIcon_) pictureIcon_.reset(LoadMainIcon(instance_, Scale(kPictureSize), 0));
+    DrawIconEx(item.hDC, item.rcItem.left, item.rcItem.top, pictureIcon_.get(), Scale(kPictureSize),
+               Scale(kPictureSize), 0, nullptr, DI_NORMAL);
 }
 
 void TForm1::Show(int showCommand) {
@@ -437,7 +490,8 @@ void TForm1::Show(int showCommand) {
         GetWindowRect(hwnd_, &frame);
         const Point at = CentredOnScreen(GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN),
                                          frame.right - frame.left, frame.bottom - frame.top);
-        SetWindowPos(hwnd_, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        if (at.x != frame.left || at.y != frame.top)
+            SetWindowPos(hwnd_, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         shown_ = true;
     }
     const int command = showCommand == SW_SHOWMAXIMIZED     ? SW_SHOWMAXIMIZED

@@ -20,9 +20,9 @@ namespace qm::ui {
 // logic and applies the outcome back to the controls.
 class TForm1 {
 public:
-    // Creates the window with its pages and the first page's controls. The
-    // owner window owns it. The other pages' controls and FormCreate follow
-    // right after the first show.
+    // Creates the window with its page control, all its tabs, the first page
+    // and that page's controls. The owner window owns it. The other pages and
+    // FormCreate follow right after the first show.
     TForm1(HINSTANCE instance, HWND owner);
     TForm1(const TForm1&) = delete;
     TForm1& operator=(const TForm1&) = delete;
@@ -71,9 +71,11 @@ private:
     bool HandleContainerMessage(UINT, WPARAM, LPARAM, LRESULT& result);
 
     void CreateControls(bool firstPageOnly);
+    void InsertTabs(std::string_view pageControlName, HWND pageControl);
     void FinishPages();
     HWND CreateControl(const ControlSpec& row, HWND parent);
     void ApplyDpi(int dpi);
+    RECT Placement(const ControlSpec& row);
     void LayOut(const ControlSpec& row, HWND control);
     HFONT FontFor(const FontSpec& font);
     void ShowPage(int index);
@@ -103,8 +105,9 @@ private:
         win32::UniqueFont font;
     };
     std::vector<SharedFont> fonts_;
-    win32::UniqueIcon icon_;
-    win32::UniqueIcon smallIcon_;
+    win32::UniqueIcon windowIcon_;  // null while the class's icons serve the window's dpi
+    win32::UniqueIcon windowSmallIcon_;
+    win32::UniqueIcon pictureIcon_;  // the about page's picture, at the window's dpi
     HBRUSH background_ = GetSysColorBrush(COLOR_BTNFACE);
     SIZE frameSize_{};  // the window's one size, at its dpi
     bool shown_ = false;
