@@ -268,8 +268,7 @@ void TForm1::CreateControls(bool firstPageOnly) {
         const ControlSpec& row = controls[i];
         if (firstPageOnly && !IsOnFirstPage(controls, i)) continue;
         const HWND parent = row.parent.empty() ? hwnd_ : Control(row.parent);
-        controls_[i] = CreateControl(row, parent);
-        SetWindowLongPtrW(controls_[i], GWLP_ID, kFirstControlId + static_cast<LONG_PTR>(i));
+        controls_[i] = CreateControl(row, parent, kFirstControlId + static_cast<int>(i));
         LayOut(row, controls_[i]);
         // The tabs are measured as they are inserted: once, with the page control's own font.
         if (row.kind == ControlKind::PageControl) InsertTabs(row.name, controls_[i]);
@@ -384,9 +383,9 @@ void TForm1::LayOut(const ControlSpec& row, HWND control) {
     }
 }
 
-HWND TForm1::CreateControl(const ControlSpec& row, HWND parent) {
+HWND TForm1::CreateControl(const ControlSpec& row, HWND parent, int id) {
     const std::wstring caption = win32::Widen(row.caption);
-    DWORD style = WS_CHILD | WS_VISIBLE;
+    DWORD style = WS_CHILD | WS_VISIBLE | (row.enabled ? 0 : WS_DISABLED);
     DWORD exStyle = 0;
     const wchar_t* windowClass = nullptr;
     const wchar_t* text = caption.c_str();
@@ -438,10 +437,10 @@ HWND TForm1::CreateControl(const ControlSpec& row, HWND parent) {
 
     // Given its font by LayOut.
     const RECT at = Placement(row);
-    const HWND control = CreateWindowExW(exStyle, windowClass, text, style, at.left, at.top, at.right - at.left,
-                                         at.bottom - at.top, parent, nullptr, instance_, nullptr);
+    const HWND control =
+        CreateWindowExW(exStyle, windowClass, text, style, at.left, at.top, at.right - at.left, at.bottom - at.top,
+                        parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
     if (!control) throw std::runtime_error("无法创建控件 " + std::string(row.name));
-    if (!row.enabled) EnableWindow(control, FALSE);
     if (row.kind == ControlKind::ReportList)
         ListView_SetExtendedListViewStyle(control, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_INFOTIP);
     if (row.kind == ControlKind::Page || row.kind == ControlKind::GroupBox || row.kind == ControlKind::PageControl)

@@ -73,7 +73,7 @@ private:
     void CreateControls(bool firstPageOnly);
     void InsertTabs(std::string_view pageControlName, HWND pageControl);
     void FinishPages();
-    HWND CreateControl(const ControlSpec& row, HWND parent);
+    HWND CreateControl(const ControlSpec& row, HWND parent, int id);
     void ApplyDpi(int dpi);
     RECT Placement(const ControlSpec& row);
     void LayOut(const ControlSpec& row, HWND control);
