@@ -49,6 +49,12 @@ SIZE FrameSize(int dpi, DWORD style, DWORD exStyle) {
     return {frame.right - frame.left, frame.bottom - frame.top};
 }
 
+// Where a window frame of that size stands centred on the virtual screen.
+Point CentredPosition(SIZE frame) {
+    return CentredOnScreen(GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN), frame.cx,
+                           frame.cy);
+}
+
 HICON LoadMainIcon(HINSTANCE instance, int size, UINT flags) {
     return static_cast<HICON>(LoadImageW(instance, L"MAINICON", IMAGE_ICON, size, size, flags));
 }
@@ -64,8 +70,9 @@ void RegisterClasses(HINSTANCE instance, WNDPROC formProc) {
     RegisterClassExW(&wc);
     wc.lpfnWndProc = formProc;
     // Sized for the system dpi, which is the window's unless its monitor has a scale of its own.
-    wc.hIcon = LoadMainIcon(instance, ScaleToDpi(32, SystemDpi()), LR_SHARED);
-    wc.hIconSm = LoadMainIcon(instance, ScaleToDpi(16, SystemDpi()), LR_SHARED);
+    const int dpi = SystemDpi();
+    wc.hIcon = LoadMainIcon(instance, ScaleToDpi(32, dpi), LR_SHARED);
+    wc.hIconSm = LoadMainIcon(instance, ScaleToDpi(16, dpi), LR_SHARED);
     wc.lpszClassName = kFormClass;
     RegisterClassExW(&wc);
 }
@@ -89,8 +96,7 @@ TForm1::TForm1(HINSTANCE instance, HWND owner) : instance_(instance) {
     // Created where it will be shown and at its size for the system dpi; moving
     // it later costs about as much as creating a control.
     const SIZE frame = FrameSize(SystemDpi(), kFormStyle, kFormExStyle);
-    const Point at =
-        CentredOnScreen(GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN), frame.cx, frame.cy);
+    const Point at = CentredPosition(frame);
     hwnd_ = CreateWindowExW(kFormExStyle, kFormClass, win32::Widen(app::kApplicationTitle).c_str(), kFormStyle, at.x,
                             at.y, frame.cx, frame.cy, owner, nullptr, instance, this);
     if (!hwnd_) throw std::runtime_error("无法创建主窗口");
@@ -269,7 +275,7 @@ void TForm1::CreateControls(bool firstPageOnly) {
         if (firstPageOnly && !IsOnFirstPage(controls, i)) continue;
         const HWND parent = row.parent.empty() ? hwnd_ : Control(row.parent);
         controls_[i] = CreateControl(row, parent, kFirstControlId + static_cast<int>(i));
-        LayOut(row, controls_[i]);
+        LayOut(row, controls_[i], false);
         // The tabs are measured as they are inserted: once, with the page control's own font.
         if (row.kind == ControlKind::PageControl) InsertTabs(row.name, controls_[i]);
     }
@@ -326,7 +332,7 @@ void TForm1::ApplyDpi(int dpi) {
     fonts_.clear();
     const auto controls = MainWindowControls();
     for (size_t i = 0; i < controls_.size(); ++i)
-        if (controls_[i]) LayOut(controls[i], controls_[i]);
+        if (controls_[i]) LayOut(controls[i], controls_[i], true);
 
     InvalidateRect(hwnd_, nullptr, TRUE);
 }
@@ -354,23 +360,22 @@ RECT TForm1::Placement(const ControlSpec& row) {
     return {Scale(row.left), Scale(row.top), Scale(row.left) + width, Scale(row.top) + height};
 }
 
-// Fonts and places for the window's dpi. A control is created in its place,
-// and placing one costs a round of messages, so one already there stays.
-void TForm1::LayOut(const ControlSpec& row, HWND control) {
+// Fonts and, when asked, places for the window's dpi: a control is created in
+// its place, and placing one costs a round of messages.
+void TForm1::LayOut(const ControlSpec& row, HWND control, bool place) {
     const HFONT font = FontFor(row.font);
     if (font) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     if (row.kind == ControlKind::DropDownList) {
         SendMessageW(control, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), Scale(17));
         SendMessageW(control, CB_SETITEMHEIGHT, 0, Scale(17));
     }
-    const RECT wanted = Placement(row);
-    RECT now;
-    GetWindowRect(control, &now);
-    MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&now), 2);
-    // A combo box takes the height of its drop-down list only from being placed.
-    if (row.kind == ControlKind::DropDownList || !EqualRect(&wanted, &now))
-        SetWindowPos(control, nullptr, wanted.left, wanted.top, wanted.right - wanted.left, wanted.bottom - wanted.top,
+    // A combo box takes the height of its drop-down list only from being
+    // placed after its item heights.
+    if (place || row.kind == ControlKind::DropDownList) {
+        const RECT at = Placement(row);
+        SetWindowPos(control, nullptr, at.left, at.top, at.right - at.left, at.bottom - at.top,
                      SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     if (row.kind == ControlKind::PageControl) TabCtrl_SetMinTabWidth(control, Scale(kMinTabWidth));
     if (row.kind == ControlKind::ReportList) LayOutReportColumns(control);
     if (row.kind == ControlKind::DropDownList) {
@@ -487,8 +492,7 @@ void TForm1::Show(int showCommand) {
     if (!shown_) {
         RECT frame;
         GetWindowRect(hwnd_, &frame);
-        const Point at = CentredOnScreen(GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN),
-                                         frame.right - frame.left, frame.bottom - frame.top);
+        const Point at = CentredPosition({frame.right - frame.left, frame.bottom - frame.top});
         if (at.x != frame.left || at.y != frame.top)
             SetWindowPos(hwnd_, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         shown_ = true;

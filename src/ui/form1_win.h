@@ -76,7 +76,7 @@ private:
     HWND CreateControl(const ControlSpec& row, HWND parent, int id);
     void ApplyDpi(int dpi);
     RECT Placement(const ControlSpec& row);
-    void LayOut(const ControlSpec& row, HWND control);
+    void LayOut(const ControlSpec& row, HWND control, bool place);
     HFONT FontFor(const FontSpec& font);
     void ShowPage(int index);
     void Raise(ControlEvent event);
