@@ -16,6 +16,7 @@ LoadResult LoadXmlFile(const std::string& path);
 // Writes document.SaveAsGb2312() over path through replacer. When the
 // document cannot be encoded nothing is written. Unless it is Replaced,
 // reason says why not.
-ReplaceOutcome SaveXmlFile(const XmlDocument& document, const std::string& path, FileReplacer& replacer, std::string& reason);
+ReplaceOutcome SaveXmlFile(const XmlDocument& document, const std::string& path, FileReplacer& replacer,
+                           std::string& reason);
 
 }  // namespace qm::xml

@@ -81,7 +81,7 @@ std::vector<std::string> PosixFileSystem::NamesIn(const std::string& directory) 
 FileStatus PosixFileSystem::Remove(const std::string& path) { return StatusOfCall(::unlink(path.c_str())); }
 
 std::unique_ptr<NewFile> PosixFileSystem::CreateNew(const std::string& path, const std::string& model,
-                                                   FileStatus& status) {
+                                                    FileStatus& status) {
     struct stat info {};
     if (::stat(model.c_str(), &info) != 0) {
         status = StatusOf(errno);

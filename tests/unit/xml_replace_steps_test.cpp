@@ -70,8 +70,7 @@ public:
         files.erase(path);
         return {};
     }
-    std::unique_ptr<NewFile> CreateNew(const std::string& path, const std::string& model,
-                                       FileStatus& status) override;
+    std::unique_ptr<NewFile> CreateNew(const std::string& path, const std::string& model, FileStatus& status) override;
     FileStatus MoveOver(const std::string& from, const std::string& to) override {
         if (inUseTimes > 0) {
             --inUseTimes;
@@ -124,7 +123,7 @@ private:
 };
 
 std::unique_ptr<NewFile> FakeFileSystem::CreateNew(const std::string& path, const std::string& model,
-                                                  FileStatus& status) {
+                                                   FileStatus& status) {
     if (nameTakenTimes > 0) {
         --nameTakenTimes;
         status = {FileOutcome::NameTaken, 80};

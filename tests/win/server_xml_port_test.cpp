@@ -214,10 +214,13 @@ protected:
         ASSERT_TRUE(test::MakeFileLink(ServerXml(), Real()));
         ASSERT_EQ(Contents(), kServerXml);
     }
+    // Before the scratch directory goes, which would delete the target.
+    void TearDown() override { test::RemoveFileLink(ServerXml()); }
     fs::path Real() const { return scratch.Path() / L"配置" / L"server.xml"; }
     std::string RealContents() const { return test::ReadWholeFile(Real()).value_or("<missing>"); }
     size_t FilesBesideReal() const {
-        return static_cast<size_t>(std::distance(fs::directory_iterator(Real().parent_path()), fs::directory_iterator()));
+        return static_cast<size_t>(
+            std::distance(fs::directory_iterator(Real().parent_path()), fs::directory_iterator()));
     }
 };
 
@@ -263,8 +266,7 @@ TEST_F(ServerXmlPortOnWindows, ReplacerRefusesMissingFilesAndDirectories) {
     EXPECT_EQ(replacer.Replace(win32::Narrow((Home() / L"conf" / L"absent.xml").wstring()), "x", reason),
               xml::ReplaceOutcome::Failed);
     EXPECT_FALSE(reason.empty());
-    EXPECT_EQ(replacer.Replace(win32::Narrow((Home() / L"conf").wstring()), "x", reason),
-              xml::ReplaceOutcome::Failed);
+    EXPECT_EQ(replacer.Replace(win32::Narrow((Home() / L"conf").wstring()), "x", reason), xml::ReplaceOutcome::Failed);
     EXPECT_EQ(FilesInConf(), 1u);
 }
 

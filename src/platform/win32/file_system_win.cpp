@@ -150,7 +150,7 @@ std::vector<std::string> WindowsFileSystem::NamesIn(const std::string& directory
 FileStatus WindowsFileSystem::Remove(const std::string& path) { return StatusOfCall(DeleteFileW(Widen(path).c_str())); }
 
 std::unique_ptr<NewFile> WindowsFileSystem::CreateNew(const std::string& path, const std::string& model,
-                                                     FileStatus& status) {
+                                                      FileStatus& status) {
     // The descriptor as the model has it: the new file sits in the same
     // directory, so the entries it inherited are still right.
     std::vector<std::byte> descriptor;

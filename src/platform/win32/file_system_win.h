@@ -27,8 +27,7 @@ public:
     FileStatus Inspect(const std::string& path, FileFacts& facts) override;
     std::vector<std::string> NamesIn(const std::string& directory) override;
     FileStatus Remove(const std::string& path) override;
-    std::unique_ptr<NewFile> CreateNew(const std::string& path, const std::string& model,
-                                       FileStatus& status) override;
+    std::unique_ptr<NewFile> CreateNew(const std::string& path, const std::string& model, FileStatus& status) override;
     FileStatus MoveOver(const std::string& from, const std::string& to) override;
     void Pause(unsigned milliseconds) override;
 };

@@ -77,6 +77,14 @@ bool MakeFileLink(const std::filesystem::path& link, const std::filesystem::path
     return CreateSymbolicLinkW(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) != FALSE;
 }
 
+bool RemoveFileLink(const std::filesystem::path& link) {
+    if (const UnixFileName convert = WineUnixFileName()) {
+        const UnixName unixLink(convert, link);
+        return unixLink.get() && LinuxCall(kLinuxUnlink, unixLink.get(), nullptr) == 0;
+    }
+    return DeleteFileW(link.c_str()) != FALSE;
+}
+
 bool IsSymbolicLink(const std::filesystem::path& path) {
     if (const UnixFileName convert = WineUnixFileName()) {
         const UnixName unixPath(convert, path);
