@@ -125,7 +125,8 @@ FileStatus WindowsFileSystem::Inspect(const std::string& path, FileFacts& facts)
         length = GetFinalPathNameByHandleW(file.get(), finalPath.data(), static_cast<DWORD>(finalPath.size()),
                                            FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
     }
-    if (length == 0 || length >= finalPath.size()) return StatusOf(GetLastError());
+    if (length == 0) return StatusOf(GetLastError());
+    if (length >= finalPath.size()) return {FileOutcome::Failed, ERROR_INSUFFICIENT_BUFFER};  // it grew meanwhile
     finalPath.resize(length);
     facts.exists = true;
     facts.directory = (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
