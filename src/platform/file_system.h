@@ -31,11 +31,17 @@ struct FileStatus {
     bool Done() const { return outcome == FileOutcome::Done; }
 };
 
-// What a path names, as far as replacing it is concerned.
+// What a path names, as far as replacing it is concerned: the file itself,
+// reached through any symbolic links on the way.
 struct FileFacts {
     bool exists = false;
     bool directory = false;
     bool readOnly = false;
+    // Hard links count here: each is a name of the same file.
+    std::uint32_t names = 1;
+    // Where the file really is once every link has been followed; empty when
+    // that is the path itself.
+    std::string finalPath;
 };
 
 // A file just created and open for writing; closed when it goes.
@@ -45,8 +51,6 @@ public:
     virtual FileStatus Write(std::string_view bytes) = 0;
     // The original's attributes (hidden, archive, ...) and creation time.
     virtual FileStatus TakeAttributesOf(const std::string& original) = 0;
-    // The original's access rules (its DACL).
-    virtual FileStatus TakeAccessRulesOf(const std::string& original) = 0;
     virtual FileStatus TakeOwnerOf(const std::string& original) = 0;
     // Until this is done the bytes may be only in memory.
     virtual FileStatus Flush() = 0;
@@ -63,8 +67,12 @@ public:
     // The names of the entries of directory; none when it cannot be listed.
     virtual std::vector<std::string> NamesIn(const std::string& directory) = 0;
     virtual FileStatus Remove(const std::string& path) = 0;
-    // Creates path, which must not exist yet; nothing unless it is Done.
-    virtual std::unique_ptr<NewFile> CreateNew(const std::string& path, FileStatus& status) = 0;
+    // Creates path, which must not exist yet, with the access rules (the
+    // DACL) of the file model from its first moment, where the file system
+    // keeps any: what is written into it is never open to more people than
+    // could read model. Nothing unless the status is Done.
+    virtual std::unique_ptr<NewFile> CreateNew(const std::string& path, const std::string& model,
+                                               FileStatus& status) = 0;
     // Puts the file from in to's place in one step, replacing to, and returns
     // once that is on the disk. Either to is the old file or it is from.
     virtual FileStatus MoveOver(const std::string& from, const std::string& to) = 0;

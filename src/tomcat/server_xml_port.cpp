@@ -97,7 +97,11 @@ ConnectorPortOutcome WriteConnectorPort(const std::string& path, const std::stri
         if (!newPort.empty()) {
             std::string reason;
             if (!document.SetAttribute(connector->node, "port", newPort, reason)) return {};
-            if (!xml::SaveXmlFile(document, path, replacer, reason)) return {};
+            const xml::ReplaceOutcome replaced = xml::SaveXmlFile(document, path, replacer, reason);
+            if (replaced != xml::ReplaceOutcome::Replaced) {
+                outcome.refusedHardLink = replaced == xml::ReplaceOutcome::HasOtherNames;
+                return outcome;
+            }
             connector->port = newPort;
             outcome.saved = true;
         }

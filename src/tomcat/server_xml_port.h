@@ -36,6 +36,7 @@ std::optional<HttpConnector> FindHttpConnector(const xml::XmlDocument& document)
 // What writeXML leaves for the window to do.
 struct ConnectorPortOutcome {
     bool saved = false;                    // show kChangedNotice first
+    bool refusedHardLink = false;          // show kHardLinkRefusedNotice instead
     std::optional<std::string> shownPort;  // then the text of TomcatPort; nothing: keep it
 };
 
@@ -43,7 +44,8 @@ struct ConnectorPortOutcome {
 // to show; with a newPort, writes that into the connector first and saves the
 // file (GB2312, declared so). An empty newPort only reads: the declaration is
 // rewritten in memory but never saved. Every failure after the file is found
-// yields nothing to do; only running out of memory escapes.
+// yields nothing to do, but for a server.xml with more than one name (hard
+// links), which is not saved and says so; only running out of memory escapes.
 ConnectorPortOutcome WriteConnectorPort(const std::string& path, const std::string& newPort, const FileProbe& files,
                                         xml::FileReplacer& replacer);
 

@@ -22,6 +22,7 @@ void TForm1::writeXML(const std::string& path, const std::string& newPort) {
     xml::WholeFileReplacer replacer(files);
     const tomcat::ConnectorPortOutcome outcome = tomcat::WriteConnectorPort(path, newPort, probe, replacer);
     if (outcome.saved) app::ShowPlainMessage(tomcat::kChangedNotice);
+    if (outcome.refusedHardLink) app::ShowInformationBox(tomcat::kHardLinkRefusedNotice);
     if (outcome.shownPort) SetText("TomcatPort", *outcome.shownPort);
 }
 

@@ -61,25 +61,35 @@ bool IsReplacementOf(std::string_view name, std::string_view original) {
     return true;
 }
 
-bool WholeFileReplacer::Replace(const std::string& path, std::string_view bytes, std::string& reason) {
+ReplaceOutcome WholeFileReplacer::Replace(const std::string& path, std::string_view bytes, std::string& reason) {
     FileFacts facts;
     if (const FileStatus status = files_.Inspect(path, facts); !status.Done()) {
         reason = Failure("cannot read the attributes of", path, status);
-        return false;
+        return ReplaceOutcome::Failed;
     }
     if (!facts.exists) {
         reason = path + " does not exist";
-        return false;
+        return ReplaceOutcome::Failed;
     }
     if (facts.directory) {
         reason = path + " is a directory";
-        return false;
+        return ReplaceOutcome::Failed;
     }
     if (facts.readOnly) {
         reason = path + " is read-only";
-        return false;
+        return ReplaceOutcome::Failed;
     }
+    if (facts.names > 1) {
+        reason = path + " has " + std::to_string(facts.names) + " names (hard links)";
+        return ReplaceOutcome::HasOtherNames;
+    }
+    // From here on the file where it really is: a rename onto a symbolic link
+    // would put a plain file in the link's place and leave the real one old.
+    const std::string& target = facts.finalPath.empty() ? path : facts.finalPath;
+    return ReplaceFile(target, bytes, reason) ? ReplaceOutcome::Replaced : ReplaceOutcome::Failed;
+}
 
+bool WholeFileReplacer::ReplaceFile(const std::string& path, std::string_view bytes, std::string& reason) {
     const std::string directory = DirectoryOf(path);
     const std::string name = path.substr(directory.size());
     // What a save cut short left. One that cannot go now stays for the next.
@@ -92,7 +102,7 @@ bool WholeFileReplacer::Replace(const std::string& path, std::string_view bytes,
     std::random_device numbers;
     for (int attempt = 0; attempt < kNameAttempts && !file; ++attempt) {
         temporary = directory + ReplacementName(name, numbers());
-        file = files_.CreateNew(temporary, created);
+        file = files_.CreateNew(temporary, path, created);
         if (!file && created.outcome != FileOutcome::NameTaken) break;
     }
     if (!file) {
@@ -111,8 +121,6 @@ bool WholeFileReplacer::Replace(const std::string& path, std::string_view bytes,
     // What the file system does not have, the old file did not have either.
     if (const FileStatus status = file->TakeAttributesOf(path); !KeptOrNone(status))
         return abandon("cannot keep the attributes of", status);
-    if (const FileStatus status = file->TakeAccessRulesOf(path); !KeptOrNone(status))
-        return abandon("cannot keep the access rules of", status);
     // Only a user with the right to restore files may give a file to somebody
     // else; for anyone else the new file is theirs, as a file they wrote anew
     // would be, with the old one's access rules.

@@ -1,7 +1,9 @@
 // Replacing a file's contents all at once. The new bytes go to a file of
-// our own beside the old one, which takes over the old one's attributes and
-// security and is then renamed over it in one step: at every moment the path
-// holds the old bytes or the new ones, whole, whenever the program stops.
+// our own beside the old one, created with the old one's security, which
+// takes over its attributes and is then renamed over it in one step: at every
+// moment the path holds the old bytes or the new ones, whole, whenever the
+// program stops. A symbolic link is followed to the file it names, and that
+// file is replaced where it is, so the link stays a link.
 #pragma once
 
 #include <string>
@@ -11,6 +13,15 @@
 
 namespace qm::xml {
 
+enum class ReplaceOutcome {
+    Replaced,
+    Failed,
+    // The file has more than one name (hard links). A new file renamed into
+    // one name would part it from the others, and writing into the file itself
+    // could leave it half written, so it is left as it is.
+    HasOtherNames,
+};
+
 class FileReplacer {
 public:
     virtual ~FileReplacer() = default;
@@ -18,7 +29,7 @@ public:
     // Replaces the existing file at path (UTF-8) with bytes. Refuses a
     // missing or read-only file. On failure the original is untouched and
     // reason says what went wrong.
-    virtual bool Replace(const std::string& path, std::string_view bytes, std::string& reason) = 0;
+    virtual ReplaceOutcome Replace(const std::string& path, std::string_view bytes, std::string& reason) = 0;
 };
 
 // The new file is named after the old one, "server.xml.qm-1a2b3c4d.tmp";
@@ -28,9 +39,11 @@ public:
 class WholeFileReplacer final : public FileReplacer {
 public:
     explicit WholeFileReplacer(FileSystem& files) noexcept : files_(files) {}
-    bool Replace(const std::string& path, std::string_view bytes, std::string& reason) override;
+    ReplaceOutcome Replace(const std::string& path, std::string_view bytes, std::string& reason) override;
 
 private:
+    bool ReplaceFile(const std::string& path, std::string_view bytes, std::string& reason);
+
     FileSystem& files_;
 };
 

@@ -47,7 +47,11 @@ std::optional<char32_t> Gb18030FourByte(std::uint32_t linear) {
 bool InRange(unsigned char c, unsigned low, unsigned high) { return c >= low && c <= high; }
 
 // The reverse of the GBK table limited to GB2312, built on first use: the
-// save path asks for every non-ASCII character of the file.
+// save path asks for every non-ASCII character of the file. A code is
+// written only for GBK's reading of it, since that is how the file is read
+// again: GB2312's own readings of A1A4 and A1AA (U+30FB, U+2015) would come
+// back as U+00B7 and U+2014, so they are written like any character GB2312
+// cannot hold.
 using ReverseTable = std::array<std::uint16_t, 0x10000>;
 
 std::unique_ptr<ReverseTable> BuildGb2312ReverseTable() {
@@ -64,10 +68,6 @@ std::unique_ptr<ReverseTable> BuildGb2312ReverseTable() {
             }
             if ((*table)[unicode] == 0) (*table)[unicode] = code;
         }
-    }
-    for (std::size_t i = 0; i < gb::kGb2312ExtraEncodingCount; ++i) {
-        const gb::CodeMapping& extra = gb::kGb2312ExtraEncodings[i];
-        if ((*table)[extra.unicode] == 0) (*table)[extra.unicode] = extra.code;
     }
     return table;
 }

@@ -2373,11 +2373,6 @@ const std::uint16_t kGbkCodesOutsideGb2312[] = {
 };
 const std::size_t kGbkCodesOutsideGb2312Count = 33;
 
-const CodeMapping kGb2312ExtraEncodings[] = {
-    {0xA1AA, 0x2015}, {0xA1A4, 0x30FB},
-};
-const std::size_t kGb2312ExtraEncodingCount = 2;
-
 const FourByteRange kGb18030FourByteRanges[] = {
     {0, 0x0080}, {36, 0x00A5}, {38, 0x00A9}, {45, 0x00B2}, {50, 0x00B8}, {81, 0x00D8},
     {89, 0x00E2}, {95, 0x00EB}, {96, 0x00EE}, {100, 0x00F4}, {103, 0x00F8}, {104, 0x00FB},

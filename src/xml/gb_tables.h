@@ -37,11 +37,6 @@ extern const std::size_t kGb18030TwoByteOverrideCount;
 extern const std::uint16_t kGbkCodesOutsideGb2312[];
 extern const std::size_t kGbkCodesOutsideGb2312Count;
 
-// GB2312's own reading of two codes that code page 936 reads otherwise;
-// both readings are written with the same code.
-extern const CodeMapping kGb2312ExtraEncodings[];
-extern const std::size_t kGb2312ExtraEncodingCount;
-
 // The BMP part of GB18030's four-byte area, sorted by linear index; the last
 // run ends at linear index kGb18030FourByteBmpEnd - 1.
 extern const FourByteRange kGb18030FourByteRanges[];

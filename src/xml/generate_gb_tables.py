@@ -74,7 +74,6 @@ def main():
 
     overrides = sorted((c, u) for c, u in gb18030.items() if gbk.get(c) != u)
     not_gb2312 = sorted(c for c in gbk if is_euc_cn(c) and c not in gb2312)
-    aliases = sorted((u, c) for c, u in gb2312.items() if gbk.get(c) != u)
     ranges = four_byte_ranges(set(gb18030.values()))
 
     out = sys.stdout
@@ -90,9 +89,6 @@ def main():
     out.write('const std::uint16_t kGbkCodesOutsideGb2312[] = {\n')
     out.write('\n'.join(rows(['0x%04X,' % c for c in not_gb2312], 12)) + '\n};\n')
     out.write('const std::size_t kGbkCodesOutsideGb2312Count = %d;\n\n' % len(not_gb2312))
-    out.write('const CodeMapping kGb2312ExtraEncodings[] = {\n')
-    out.write('\n'.join(rows(['{0x%04X, 0x%04X},' % (c, u) for u, c in aliases], 6)) + '\n};\n')
-    out.write('const std::size_t kGb2312ExtraEncodingCount = %d;\n\n' % len(aliases))
     out.write('const FourByteRange kGb18030FourByteRanges[] = {\n')
     out.write('\n'.join(rows(['{%d, 0x%04X},' % r for r in ranges], 6)) + '\n};\n')
     out.write('const std::size_t kGb18030FourByteRangeCount = %d;\n\n' % len(ranges))

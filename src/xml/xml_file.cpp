@@ -53,11 +53,12 @@ LoadResult LoadXmlFile(const std::string& path) {
     return result;
 }
 
-bool SaveXmlFile(const XmlDocument& document, const std::string& path, FileReplacer& replacer, std::string& reason) {
+ReplaceOutcome SaveXmlFile(const XmlDocument& document, const std::string& path, FileReplacer& replacer,
+                           std::string& reason) {
     SaveResult saved = document.SaveAsGb2312();
     if (!saved.ok()) {
         reason = std::move(saved.error);
-        return false;
+        return ReplaceOutcome::Failed;
     }
     return replacer.Replace(path, saved.bytes, reason);
 }

@@ -14,7 +14,9 @@ namespace qm::xml {
 LoadResult LoadXmlFile(const std::string& path);
 
 // Writes document.SaveAsGb2312() over path through replacer. When the
-// document cannot be encoded nothing is written. Returns false with reason.
-bool SaveXmlFile(const XmlDocument& document, const std::string& path, FileReplacer& replacer, std::string& reason);
+// document cannot be encoded nothing is written. Unless it is Replaced,
+// reason says why not.
+ReplaceOutcome SaveXmlFile(const XmlDocument& document, const std::string& path, FileReplacer& replacer,
+                           std::string& reason);
 
 }  // namespace qm::xml

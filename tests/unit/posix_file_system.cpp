@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 
 namespace qm::test {
 namespace {
@@ -37,11 +39,6 @@ public:
         return {};
     }
     FileStatus TakeAttributesOf(const std::string&) override { return {}; }
-    FileStatus TakeAccessRulesOf(const std::string& original) override {
-        struct stat info {};
-        if (::stat(original.c_str(), &info) != 0) return StatusOf(errno);
-        return StatusOfCall(::fchmod(fd_, info.st_mode & 07777));
-    }
     FileStatus TakeOwnerOf(const std::string& original) override {
         struct stat info {};
         if (::stat(original.c_str(), &info) != 0) return StatusOf(errno);
@@ -62,6 +59,10 @@ FileStatus PosixFileSystem::Inspect(const std::string& path, FileFacts& facts) {
     facts.exists = true;
     facts.directory = S_ISDIR(info.st_mode);
     facts.readOnly = (info.st_mode & S_IWUSR) == 0;
+    facts.names = static_cast<std::uint32_t>(info.st_nlink);
+    char real[PATH_MAX];
+    if (::realpath(path.c_str(), real) == nullptr) return StatusOf(errno);
+    facts.finalPath = real;
     return {};
 }
 
@@ -79,14 +80,29 @@ std::vector<std::string> PosixFileSystem::NamesIn(const std::string& directory) 
 
 FileStatus PosixFileSystem::Remove(const std::string& path) { return StatusOfCall(::unlink(path.c_str())); }
 
-std::unique_ptr<NewFile> PosixFileSystem::CreateNew(const std::string& path, FileStatus& status) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+std::unique_ptr<NewFile> PosixFileSystem::CreateNew(const std::string& path, const std::string& model,
+                                                    FileStatus& status) {
+    struct stat info {};
+    if (::stat(model.c_str(), &info) != 0) {
+        status = StatusOf(errno);
+        return nullptr;
+    }
+    // The umask would narrow the mode given to open; fchmod sets it whole
+    // before anything is written.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, info.st_mode & 0777);
     if (fd < 0) {
         status = StatusOf(errno);
         return nullptr;
     }
+    auto file = std::make_unique<PosixNewFile>(fd);
+    if (::fchmod(fd, info.st_mode & 07777) != 0) {
+        status = StatusOf(errno);
+        file.reset();
+        ::unlink(path.c_str());
+        return nullptr;
+    }
     status = {};
-    return std::make_unique<PosixNewFile>(fd);
+    return file;
 }
 
 FileStatus PosixFileSystem::MoveOver(const std::string& from, const std::string& to) {

@@ -1,7 +1,8 @@
 // The file system port on this machine's own disk, so that the replacer's
 // logic can be seen at work on real files natively. Permission bits stand in
 // for the access rules, and a file its owner may not write counts as
-// read-only, as the read-only attribute would on Windows.
+// read-only, as the read-only attribute would on Windows; symbolic and hard
+// links are the system's own.
 #pragma once
 
 #include "platform/file_system.h"
@@ -13,7 +14,7 @@ public:
     FileStatus Inspect(const std::string& path, FileFacts& facts) override;
     std::vector<std::string> NamesIn(const std::string& directory) override;
     FileStatus Remove(const std::string& path) override;
-    std::unique_ptr<NewFile> CreateNew(const std::string& path, FileStatus& status) override;
+    std::unique_ptr<NewFile> CreateNew(const std::string& path, const std::string& model, FileStatus& status) override;
     FileStatus MoveOver(const std::string& from, const std::string& to) override;
     void Pause(unsigned) override {}
 };

@@ -36,18 +36,19 @@ public:
     };
     std::vector<Write> writes;
     bool refuse = false;
+    bool hardLinked = false;
     bool runOutOfMemory = false;
     bool breakDown = false;
 
-    bool Replace(const std::string& path, std::string_view bytes, std::string& reason) override {
+    xml::ReplaceOutcome Replace(const std::string& path, std::string_view bytes, std::string& reason) override {
         if (runOutOfMemory) throw std::bad_alloc();
         if (breakDown) throw std::logic_error("broken");
-        if (refuse) {
+        if (refuse || hardLinked) {
             reason = "refused";
-            return false;
+            return hardLinked ? xml::ReplaceOutcome::HasOtherNames : xml::ReplaceOutcome::Failed;
         }
         writes.push_back({path, std::string(bytes)});
-        return true;
+        return xml::ReplaceOutcome::Replaced;
     }
 };
 
@@ -338,6 +339,17 @@ TEST_F(ServerXmlPort, RefusedReplaceShowsNothing) {
     Write(kStockLayout);
     replacer_.refuse = true;
     const ConnectorPortOutcome outcome = Run("9090");
+    EXPECT_FALSE(outcome.saved);
+    EXPECT_FALSE(outcome.refusedHardLink);
+    EXPECT_FALSE(outcome.shownPort.has_value());
+    EXPECT_EQ(Read(), kStockLayout);
+}
+
+TEST_F(ServerXmlPort, AFileWithOtherNamesIsNotSavedAndSaysSo) {
+    Write(kStockLayout);
+    replacer_.hardLinked = true;
+    const ConnectorPortOutcome outcome = Run("9090");
+    EXPECT_TRUE(outcome.refusedHardLink);
     EXPECT_FALSE(outcome.saved);
     EXPECT_FALSE(outcome.shownPort.has_value());
     EXPECT_EQ(Read(), kStockLayout);

@@ -54,7 +54,7 @@ TEST_F(XmlFileReplace, ReplacesTheContentsAndKeepsThePermissions) {
     Write("old");
     ::chmod(path_.c_str(), 0640);
     std::string reason;
-    ASSERT_TRUE(replacer_.Replace(path_, "new contents", reason)) << reason;
+    ASSERT_EQ(replacer_.Replace(path_, "new contents", reason), ReplaceOutcome::Replaced) << reason;
     EXPECT_EQ(Read(), "new contents");
     struct stat info {};
     ASSERT_EQ(::stat(path_.c_str(), &info), 0);
@@ -66,7 +66,7 @@ TEST_F(XmlFileReplace, AReadOnlyFileIsLeftUntouched) {
     Write("original");
     ::chmod(path_.c_str(), 0444);
     std::string reason;
-    EXPECT_FALSE(replacer_.Replace(path_, "new", reason));
+    EXPECT_EQ(replacer_.Replace(path_, "new", reason), ReplaceOutcome::Failed);
     EXPECT_NE(reason.find("read-only"), std::string::npos) << reason;
     EXPECT_EQ(Read(), "original");
     EXPECT_EQ(FilesInDirectory(), 1u);
@@ -83,18 +83,43 @@ TEST_F(XmlFileReplace, WhenWritingFailsTheOriginalIsIntactAndNoTemporaryFileRema
     small.rlim_cur = 16;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
     std::string reason;
-    const bool replaced = replacer_.Replace(path_, std::string(4096, 'x'), reason);
+    const ReplaceOutcome replaced = replacer_.Replace(path_, std::string(4096, 'x'), reason);
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previousHandler);
-    EXPECT_FALSE(replaced);
+    EXPECT_EQ(replaced, ReplaceOutcome::Failed);
     EXPECT_FALSE(reason.empty());
     EXPECT_EQ(Read(), "original");
     EXPECT_EQ(FilesInDirectory(), 1u);
 }
 
+TEST_F(XmlFileReplace, ASymbolicLinkIsFollowedAndStaysALink) {
+    const fs::path real = directory_ / "real" / "server.xml";
+    fs::create_directories(real.parent_path());
+    std::ofstream(real, std::ios::binary) << "old";
+    ::chmod(real.c_str(), 0640);
+    fs::create_symlink(real, path_);
+    std::string reason;
+    ASSERT_EQ(replacer_.Replace(path_, "new contents", reason), ReplaceOutcome::Replaced) << reason;
+    EXPECT_TRUE(fs::is_symlink(path_));
+    EXPECT_EQ(Read(), "new contents");
+    EXPECT_EQ(fs::status(real).permissions(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(FilesInDirectory(), 2u);  // the link and the directory "real"
+}
+
+TEST_F(XmlFileReplace, AHardLinkedFileIsRefusedWhole) {
+    Write("original");
+    const fs::path other = directory_ / "server.xml.bak";
+    fs::create_hard_link(path_, other);
+    std::string reason;
+    EXPECT_EQ(replacer_.Replace(path_, "new", reason), ReplaceOutcome::HasOtherNames);
+    EXPECT_EQ(Read(), "original");
+    EXPECT_EQ(FilesInDirectory(), 2u);
+    EXPECT_EQ(fs::hard_link_count(path_), 2u);
+}
+
 TEST_F(XmlFileReplace, AMissingFileIsNotCreated) {
     std::string reason;
-    EXPECT_FALSE(replacer_.Replace(path_, "new", reason));
+    EXPECT_EQ(replacer_.Replace(path_, "new", reason), ReplaceOutcome::Failed);
     EXPECT_FALSE(fs::exists(path_));
 }
 
@@ -107,7 +132,7 @@ TEST_F(XmlFileReplace, LoadChangeAndSaveByPath) {
     const XmlNodeId connector = *document.FirstChild(document.ChildNodes(document.DocumentNode())[1]);
     std::string reason;
     ASSERT_TRUE(document.SetAttribute(connector, "port", "80", reason));
-    ASSERT_TRUE(SaveXmlFile(document, path_, replacer_, reason)) << reason;
+    ASSERT_EQ(SaveXmlFile(document, path_, replacer_, reason), ReplaceOutcome::Replaced) << reason;
     EXPECT_EQ(Read(), "<?xml version=\"1.0\" encoding=\"GB2312\"?>\r\n<Server><Connector port='80'/></Server>\r\n");
 }
 
@@ -118,7 +143,7 @@ TEST_F(XmlFileReplace, ADocumentThatCannotBeEncodedWritesNothing) {
     ASSERT_TRUE(loaded.ok()) << loaded.error;
     loaded.document->SetGb2312Declaration();
     std::string reason;
-    EXPECT_FALSE(SaveXmlFile(*loaded.document, path_, replacer_, reason));
+    EXPECT_EQ(SaveXmlFile(*loaded.document, path_, replacer_, reason), ReplaceOutcome::Failed);
     EXPECT_NE(reason.find("GB2312"), std::string::npos) << reason;
     EXPECT_EQ(Read(), original);
 }

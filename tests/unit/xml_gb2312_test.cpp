@@ -84,11 +84,24 @@ TEST(XmlGb2312, OnlyTheEucCnRangesOfGbkAreUsed) {
     EXPECT_FALSE(Gb2312CodeFor(U'€'));
 }
 
-TEST(XmlGb2312, BothReadingsOfTheMiddleDotAndTheDashShareOneCode) {
+TEST(XmlGb2312, TheMiddleDotAndTheDashAreWrittenOnlyAsTheyReadBack) {
     EXPECT_EQ(Gb2312CodeFor(U'\u00B7'), 0xA1A4);
-    EXPECT_EQ(Gb2312CodeFor(U'\u30FB'), 0xA1A4);
     EXPECT_EQ(Gb2312CodeFor(U'\u2014'), 0xA1AA);
-    EXPECT_EQ(Gb2312CodeFor(U'\u2015'), 0xA1AA);
+    // GB2312's own readings of those codes: a file labelled GB2312 is read
+    // as GBK, which would turn them into the two above.
+    EXPECT_FALSE(Gb2312CodeFor(U'\u30FB'));
+    EXPECT_FALSE(Gb2312CodeFor(U'\u2015'));
+}
+
+TEST(XmlGb2312, TheKatakanaMiddleDotAndTheHorizontalBarReadBackAsThemselves) {
+    const SaveResult saved = RoundTrip("<r a='\u2015\u00B7'>\u30FB\u2014</r>");
+    EXPECT_EQ(Body(saved), "<r a='&#x2015;\xA1\xA4'>&#x30FB;\xA1\xAA</r>");
+    const LoadResult reloaded = LoadXmlDocument(saved.bytes);
+    ASSERT_TRUE(reloaded.ok()) << reloaded.error;
+    const XmlDocument& document = *reloaded.document;
+    const XmlNodeId root = document.ChildNodes(document.DocumentNode()).back();
+    EXPECT_EQ(document.GetAttribute(root, "a"), "\u2015\u00B7");
+    EXPECT_EQ(std::string(document.Value(*document.FirstChild(root))), "\u30FB\u2014");
 }
 
 TEST(XmlGb2312, AFileAlreadyInGb2312IsWrittenBackByteForByte) {

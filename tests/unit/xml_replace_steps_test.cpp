@@ -14,7 +14,7 @@
 namespace qm::xml {
 namespace {
 
-enum class Step { Inspect, Remove, Create, Write, Attributes, AccessRules, Owner, Flush, Move };
+enum class Step { Inspect, Remove, Create, Write, Attributes, Owner, Flush, Move };
 
 struct FakeFile {
     std::string bytes;
@@ -23,14 +23,19 @@ struct FakeFile {
     std::string owner = "the saver";
     bool flushed = false;
     bool readOnly = false;
+    unsigned names = 1;
+    // The access rules the file had when its first byte was written.
+    std::string accessRulesAtFirstWrite{};
 };
 
-// Files in memory, by path. Any step can be made to fail, or to find the file
-// system without what it would keep; the rename can be refused as in use a
-// number of times, or can lose the old file as it fails.
+// Files in memory, by path, and symbolic links from a path to another. Any
+// step can be made to fail, or to find the file system without what it would
+// keep; the rename can be refused as in use a number of times, or can lose the
+// old file as it fails.
 class FakeFileSystem final : public FileSystem {
 public:
     std::map<std::string, FakeFile> files;
+    std::map<std::string, std::string> links;
     std::vector<std::string> directories;
     std::set<Step> failing;
     std::set<Step> unsupported;
@@ -45,10 +50,13 @@ public:
     FileStatus Inspect(const std::string& path, FileFacts& facts) override {
         facts = {};
         if (Fails(Step::Inspect)) return Fail();
-        const auto file = files.find(path);
+        const auto link = links.find(path);
+        if (link != links.end()) facts.finalPath = link->second;
+        const auto file = files.find(link != links.end() ? link->second : path);
         facts.directory = std::find(directories.begin(), directories.end(), path) != directories.end();
         facts.exists = file != files.end() || facts.directory;
         facts.readOnly = file != files.end() && file->second.readOnly;
+        facts.names = file != files.end() ? file->second.names : 1;
         return {};
     }
     std::vector<std::string> NamesIn(const std::string& directory) override {
@@ -62,7 +70,7 @@ public:
         files.erase(path);
         return {};
     }
-    std::unique_ptr<NewFile> CreateNew(const std::string& path, FileStatus& status) override;
+    std::unique_ptr<NewFile> CreateNew(const std::string& path, const std::string& model, FileStatus& status) override;
     FileStatus MoveOver(const std::string& from, const std::string& to) override {
         if (inUseTimes > 0) {
             --inUseTimes;
@@ -86,14 +94,12 @@ public:
             File().bytes.append(bytes.substr(0, bytes.size() / 2));
             return FakeFileSystem::Fail();
         }
+        if (File().bytes.empty()) File().accessRulesAtFirstWrite = File().accessRules;
         File().bytes.append(bytes);
         return {};
     }
     FileStatus TakeAttributesOf(const std::string& original) override {
         return Take(Step::Attributes, &FakeFile::attributes, original);
-    }
-    FileStatus TakeAccessRulesOf(const std::string& original) override {
-        return Take(Step::AccessRules, &FakeFile::accessRules, original);
     }
     FileStatus TakeOwnerOf(const std::string& original) override {
         return Take(Step::Owner, &FakeFile::owner, original);
@@ -116,7 +122,8 @@ private:
     std::string path_;
 };
 
-std::unique_ptr<NewFile> FakeFileSystem::CreateNew(const std::string& path, FileStatus& status) {
+std::unique_ptr<NewFile> FakeFileSystem::CreateNew(const std::string& path, const std::string& model,
+                                                   FileStatus& status) {
     if (nameTakenTimes > 0) {
         --nameTakenTimes;
         status = {FileOutcome::NameTaken, 80};
@@ -127,6 +134,7 @@ std::unique_ptr<NewFile> FakeFileSystem::CreateNew(const std::string& path, File
         return nullptr;
     }
     files[path] = FakeFile{};
+    files[path].accessRules = files.at(model).accessRules;
     status = {};
     return std::make_unique<FakeNewFile>(*this, path);
 }
@@ -146,7 +154,9 @@ protected:
         files_.files[kPath] = original;
     }
 
-    bool Replace(std::string_view bytes = "new bytes") { return replacer_.Replace(kPath, bytes, reason_); }
+    bool Replace(std::string_view bytes = "new bytes") {
+        return replacer_.Replace(kPath, bytes, reason_) == ReplaceOutcome::Replaced;
+    }
     std::vector<std::string> Names() { return files_.NamesIn(kDirectory); }
     std::vector<std::string> Leftovers() {
         std::vector<std::string> names = Names();
@@ -188,6 +198,50 @@ TEST_F(ReplaceSteps, TheNewBytesTakeTheOldFilesPlaceWithItsAttributesAndSecurity
     EXPECT_EQ(Names(), std::vector<std::string>{"server.xml"});
 }
 
+TEST_F(ReplaceSteps, TheNewFileHasTheOldOnesAccessRulesBeforeItsFirstByte) {
+    ASSERT_TRUE(Replace()) << reason_;
+    EXPECT_EQ(files_.files.at(kPath).accessRulesAtFirstWrite, "administrators only");
+}
+
+TEST_F(ReplaceSteps, ALinkedFileIsReplacedWhereItReallyIsAndTheLinkStays) {
+    const std::string realDirectory = "D:\\config\\";
+    const std::string real = realDirectory + "tomcat-server.xml";
+    files_.files[real] = files_.files.at(kPath);
+    files_.files.erase(kPath);
+    files_.files[real].attributes = "hidden";
+    files_.files[real].accessRules = "the real file's";
+    files_.links[kPath] = real;
+
+    ASSERT_TRUE(Replace()) << reason_;
+    EXPECT_EQ(files_.links.at(kPath), real);
+    EXPECT_FALSE(files_.files.contains(kPath));
+    const FakeFile& file = files_.files.at(real);
+    EXPECT_EQ(file.bytes, "new bytes");
+    EXPECT_EQ(file.attributes, "hidden");
+    EXPECT_EQ(file.accessRulesAtFirstWrite, "the real file's");
+    EXPECT_EQ(files_.NamesIn(realDirectory), std::vector<std::string>{"tomcat-server.xml"});
+}
+
+TEST_F(ReplaceSteps, AReadOnlyFileBehindALinkIsRefused) {
+    const std::string real = "D:\\config\\server.xml";
+    files_.files[real] = files_.files.at(kPath);
+    files_.files.erase(kPath);
+    files_.files[real].readOnly = true;
+    files_.links[kPath] = real;
+    EXPECT_FALSE(Replace());
+    EXPECT_NE(reason_.find("read-only"), std::string::npos) << reason_;
+    EXPECT_EQ(files_.files.at(real).bytes, "old bytes");
+    EXPECT_EQ(files_.files.size(), 1u);
+}
+
+TEST_F(ReplaceSteps, AFileWithOtherNamesIsRefusedAsSuchAndNothingIsWritten) {
+    files_.files[kPath].names = 2;
+    EXPECT_EQ(replacer_.Replace(kPath, "new bytes", reason_), ReplaceOutcome::HasOtherNames);
+    EXPECT_NE(reason_.find("hard links"), std::string::npos) << reason_;
+    ExpectOriginalUntouched();
+    EXPECT_EQ(Names(), std::vector<std::string>{"server.xml"});
+}
+
 TEST_F(ReplaceSteps, AnOwnerThatCannotBeGivenDoesNotStopTheSave) {
     files_.failing = {Step::Owner};
     ASSERT_TRUE(Replace()) << reason_;
@@ -197,7 +251,7 @@ TEST_F(ReplaceSteps, AnOwnerThatCannotBeGivenDoesNotStopTheSave) {
 }
 
 TEST_F(ReplaceSteps, AFileSystemWithoutAttributesOrSecuritySavesAllTheSame) {
-    files_.unsupported = {Step::Attributes, Step::AccessRules, Step::Owner};
+    files_.unsupported = {Step::Attributes, Step::Owner};
     ASSERT_TRUE(Replace()) << reason_;
     EXPECT_EQ(files_.files.at(kPath).bytes, "new bytes");
     EXPECT_EQ(Names(), std::vector<std::string>{"server.xml"});
@@ -247,7 +301,6 @@ TEST_F(ReplaceSteps, InspectingTheOldFileFails) { ExpectFailedAt(Step::Inspect, 
 TEST_F(ReplaceSteps, CreatingTheNewFileFails) { ExpectFailedAt(Step::Create, "cannot create a new file beside"); }
 TEST_F(ReplaceSteps, WritingFails) { ExpectFailedAt(Step::Write, "cannot write"); }
 TEST_F(ReplaceSteps, KeepingTheAttributesFails) { ExpectFailedAt(Step::Attributes, "cannot keep the attributes"); }
-TEST_F(ReplaceSteps, KeepingTheAccessRulesFails) { ExpectFailedAt(Step::AccessRules, "cannot keep the access rules"); }
 TEST_F(ReplaceSteps, FlushingFails) { ExpectFailedAt(Step::Flush, "cannot flush"); }
 TEST_F(ReplaceSteps, RenamingFails) { ExpectFailedAt(Step::Move, "cannot put the new contents in place"); }
 

@@ -4,6 +4,7 @@
 #include "platform/win32/file_system_win.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide_text.h"
+#include "support/lib/links.h"
 #include "support/lib/processes.h"
 #include "tomcat/server_xml_port.h"
 #include "xml/file_replacer.h"
@@ -83,6 +84,23 @@ std::wstring OwnerAndAccessRules(const fs::path& file) {
     return result;
 }
 
+// Only the system and the owner may touch the file: no entry for everyone,
+// which a file new in that directory gets. (Wine keeps the rules as the Unix
+// permission bits, and reads only an entry naming the owner's own SID as the
+// owner's.)
+void RestrictToSystemAndOwner(const fs::path& file) {
+    const std::wstring before = OwnerAndAccessRules(file);
+    const size_t ownerEnd = before.find(L"D:");
+    ASSERT_TRUE(before.starts_with(L"O:") && ownerEnd != std::wstring::npos) << before;
+    const std::wstring owner = before.substr(2, ownerEnd - 2);
+    PSECURITY_DESCRIPTOR restricted = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+        (L"D:P(A;;FA;;;SY)(A;;FA;;;" + owner + L")").c_str(), SDDL_REVISION_1, &restricted, nullptr));
+    const BOOL set = SetFileSecurityW(file.c_str(), DACL_SECURITY_INFORMATION, restricted);
+    LocalFree(restricted);
+    ASSERT_TRUE(set);
+}
+
 // --- Paths as CATALINA_HOME gives them ----------------------------------------
 
 TEST_F(ServerXmlPortOnWindows, ReadsThroughMixedSeparators) {
@@ -142,20 +160,7 @@ TEST_F(ServerXmlPortOnWindows, HiddenAndArchiveAttributesSurviveTheChange) {
 }
 
 TEST_F(ServerXmlPortOnWindows, OwnerAndAccessRulesSurviveTheChange) {
-    // Only the system and the owner may touch it: no entry for everyone,
-    // which a file new in that directory gets. (Wine keeps the rules as the
-    // Unix permission bits, and reads only an entry naming the owner's own
-    // SID as the owner's.)
-    const std::wstring before = OwnerAndAccessRules(ServerXml());
-    const size_t ownerEnd = before.find(L"D:");
-    ASSERT_TRUE(before.starts_with(L"O:") && ownerEnd != std::wstring::npos) << before;
-    const std::wstring owner = before.substr(2, ownerEnd - 2);
-    PSECURITY_DESCRIPTOR restricted = nullptr;
-    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
-        (L"D:P(A;;FA;;;SY)(A;;FA;;;" + owner + L")").c_str(), SDDL_REVISION_1, &restricted, nullptr));
-    const BOOL set = SetFileSecurityW(ServerXml().c_str(), DACL_SECURITY_INFORMATION, restricted);
-    LocalFree(restricted);
-    ASSERT_TRUE(set);
+    ASSERT_NO_FATAL_FAILURE(RestrictToSystemAndOwner(ServerXml()));
     const std::wstring restrictedRules = OwnerAndAccessRules(ServerXml());
     test::CreateFileWithText(Home() / L"conf" / L"fresh.xml");
     ASSERT_NE(OwnerAndAccessRules(Home() / L"conf" / L"fresh.xml"), restrictedRules) << "nothing to tell apart";
@@ -186,13 +191,82 @@ TEST_F(ServerXmlPortOnWindows, CreationTimeSurvivesTheChange) {
     EXPECT_EQ(CompareFileTime(&data.ftCreationTime, &created), 0);
 }
 
+TEST_F(ServerXmlPortOnWindows, ANewFileHasTheOldOnesAccessRulesBeforeAByteIsWritten) {
+    ASSERT_NO_FATAL_FAILURE(RestrictToSystemAndOwner(ServerXml()));
+    const fs::path created = Home() / L"conf" / L"created.tmp";
+    FileStatus status;
+    std::unique_ptr<NewFile> file =
+        files.CreateNew(win32::Narrow(created.wstring()), win32::Narrow(ServerXml().wstring()), status);
+    ASSERT_TRUE(file) << status.code;
+    file.reset();
+    EXPECT_EQ(fs::file_size(created), 0u);
+    EXPECT_EQ(OwnerAndAccessRules(created), OwnerAndAccessRules(ServerXml()));
+}
+
+// --- Links -----------------------------------------------------------------------
+
+// The configuration kept elsewhere and linked into conf, as some installations do.
+class LinkedServerXml : public ServerXmlPortOnWindows {
+protected:
+    void SetUp() override {
+        test::CreateFileWithText(Real(), kServerXml);
+        fs::create_directories(Home() / L"conf");
+        ASSERT_TRUE(test::MakeFileLink(ServerXml(), Real()));
+        ASSERT_EQ(Contents(), kServerXml);
+    }
+    // Before the scratch directory goes, which would delete the target.
+    void TearDown() override { test::RemoveFileLink(ServerXml()); }
+    fs::path Real() const { return scratch.Path() / L"配置" / L"server.xml"; }
+    std::string RealContents() const { return test::ReadWholeFile(Real()).value_or("<missing>"); }
+    size_t FilesBesideReal() const {
+        return static_cast<size_t>(
+            std::distance(fs::directory_iterator(Real().parent_path()), fs::directory_iterator()));
+    }
+};
+
+TEST_F(LinkedServerXml, TheChangeGoesToTheLinkedFileWhoseAttributesStayAndTheLinkStaysALink) {
+    ASSERT_TRUE(SetFileAttributesW(Real().c_str(), FILE_ATTRIBUTE_HIDDEN));
+    const tomcat::ConnectorPortOutcome outcome = Run(tomcat::ServerXmlPath(HomeText()), "9090");
+    EXPECT_TRUE(outcome.saved);
+    EXPECT_EQ(RealContents(), kChangedTo9090);
+    EXPECT_TRUE(test::IsSymbolicLink(ServerXml()));
+    EXPECT_EQ(Contents(), kChangedTo9090);
+    EXPECT_TRUE(GetFileAttributesW(Real().c_str()) & FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_EQ(FilesInConf(), 1u);
+    EXPECT_EQ(FilesBesideReal(), 1u);
+}
+
+TEST_F(LinkedServerXml, AReadOnlyLinkedFileIsLeftAsItWas) {
+    ASSERT_TRUE(SetFileAttributesW(Real().c_str(), FILE_ATTRIBUTE_READONLY));
+    const tomcat::ConnectorPortOutcome outcome = Run(tomcat::ServerXmlPath(HomeText()), "9090");
+    SetFileAttributesW(Real().c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_FALSE(outcome.saved);
+    EXPECT_FALSE(outcome.shownPort.has_value());
+    EXPECT_EQ(RealContents(), kServerXml);
+    EXPECT_TRUE(test::IsSymbolicLink(ServerXml()));
+    EXPECT_EQ(FilesBesideReal(), 1u);
+}
+
+TEST_F(ServerXmlPortOnWindows, AFileWithASecondNameIsRefusedAndBothNamesKeepTheOldBytes) {
+    const fs::path second = Home() / L"server.xml.bak";
+    ASSERT_TRUE(CreateHardLinkW(second.c_str(), ServerXml().c_str(), nullptr)) << GetLastError();
+    const tomcat::ConnectorPortOutcome outcome = Run(tomcat::ServerXmlPath(HomeText()), "9090");
+    EXPECT_TRUE(outcome.refusedHardLink);
+    EXPECT_FALSE(outcome.saved);
+    EXPECT_FALSE(outcome.shownPort.has_value());
+    EXPECT_EQ(Contents(), kServerXml);
+    EXPECT_EQ(test::ReadWholeFile(second), kServerXml);
+    EXPECT_EQ(FilesInConf(), 1u);
+}
+
 // --- The replacer on its own ---------------------------------------------------
 
 TEST_F(ServerXmlPortOnWindows, ReplacerRefusesMissingFilesAndDirectories) {
     std::string reason;
-    EXPECT_FALSE(replacer.Replace(win32::Narrow((Home() / L"conf" / L"absent.xml").wstring()), "x", reason));
+    EXPECT_EQ(replacer.Replace(win32::Narrow((Home() / L"conf" / L"absent.xml").wstring()), "x", reason),
+              xml::ReplaceOutcome::Failed);
     EXPECT_FALSE(reason.empty());
-    EXPECT_FALSE(replacer.Replace(win32::Narrow((Home() / L"conf").wstring()), "x", reason));
+    EXPECT_EQ(replacer.Replace(win32::Narrow((Home() / L"conf").wstring()), "x", reason), xml::ReplaceOutcome::Failed);
     EXPECT_EQ(FilesInConf(), 1u);
 }
 
@@ -202,7 +276,7 @@ TEST_F(ServerXmlPortOnWindows, FileHeldOpenByAnotherProgramIsLeftWholeAndOurTemp
         CreateFileW(ServerXml().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(held);
     std::string reason;
-    EXPECT_FALSE(replacer.Replace(win32::Narrow(ServerXml().wstring()), "new", reason));
+    EXPECT_EQ(replacer.Replace(win32::Narrow(ServerXml().wstring()), "new", reason), xml::ReplaceOutcome::Failed);
     EXPECT_FALSE(reason.empty());
     held.reset();
     EXPECT_EQ(Contents(), kServerXml);
@@ -213,7 +287,8 @@ TEST_F(ServerXmlPortOnWindows, FileHeldOpenByAnotherProgramIsLeftWholeAndOurTemp
 TEST_F(ServerXmlPortOnWindows, ReplacerWritesLargeContentsWhole) {
     const std::string large(3 * 1024 * 1024, 'x');
     std::string reason;
-    ASSERT_TRUE(replacer.Replace(win32::Narrow(ServerXml().wstring()), large, reason)) << reason;
+    ASSERT_EQ(replacer.Replace(win32::Narrow(ServerXml().wstring()), large, reason), xml::ReplaceOutcome::Replaced)
+        << reason;
     EXPECT_EQ(Contents(), large);
 }
 

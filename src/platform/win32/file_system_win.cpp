@@ -83,24 +83,16 @@ public:
         return StatusOfCall(SetFileInformationByHandle(file_.get(), FileBasicInfo, &basic, sizeof basic));
     }
 
-    FileStatus TakeAccessRulesOf(const std::string& original) override {
-        return TakeSecurity(original, DACL_SECURITY_INFORMATION);
-    }
     FileStatus TakeOwnerOf(const std::string& original) override {
-        return TakeSecurity(original, OWNER_SECURITY_INFORMATION);
+        std::vector<std::byte> descriptor;
+        if (const FileStatus read = ReadSecurity(original, OWNER_SECURITY_INFORMATION, descriptor); !read.Done())
+            return read;
+        return StatusOfCall(SetKernelObjectSecurity(file_.get(), OWNER_SECURITY_INFORMATION, descriptor.data()));
     }
 
     FileStatus Flush() override { return StatusOfCall(FlushFileBuffers(file_.get())); }
 
 private:
-    // The descriptor as the old file has it, inherited entries and all: the
-    // new file sits in the same directory, so they are still right.
-    FileStatus TakeSecurity(const std::string& original, SECURITY_INFORMATION which) {
-        std::vector<std::byte> descriptor;
-        if (const FileStatus read = ReadSecurity(original, which, descriptor); !read.Done()) return read;
-        return StatusOfCall(SetKernelObjectSecurity(file_.get(), which, descriptor.data()));
-    }
-
     UniqueFileHandle file_;
 };
 
@@ -113,14 +105,34 @@ bool WindowsFileProbe::IsFile(const std::string& path) const {
 
 FileStatus WindowsFileSystem::Inspect(const std::string& path, FileFacts& facts) {
     facts = {};
-    const DWORD attributes = GetFileAttributesW(Widen(path).c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
+    // One handle, opened through whatever links lead to the file, answers for
+    // the file itself. Backup semantics open a directory too; the share modes
+    // keep this look from getting in anybody's way.
+    const UniqueFileHandle file(CreateFileW(Widen(path).c_str(), FILE_READ_ATTRIBUTES,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file) {
         const DWORD error = GetLastError();
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FileStatus{} : StatusOf(error);
     }
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!GetFileInformationByHandle(file.get(), &information)) return StatusOf(GetLastError());
+    std::wstring finalPath(MAX_PATH, L'\0');
+    DWORD length = GetFinalPathNameByHandleW(file.get(), finalPath.data(), static_cast<DWORD>(finalPath.size()),
+                                             FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (length >= finalPath.size()) {
+        finalPath.resize(length);
+        length = GetFinalPathNameByHandleW(file.get(), finalPath.data(), static_cast<DWORD>(finalPath.size()),
+                                           FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    }
+    if (length == 0) return StatusOf(GetLastError());
+    if (length >= finalPath.size()) return {FileOutcome::Failed, ERROR_INSUFFICIENT_BUFFER};  // it grew meanwhile
+    finalPath.resize(length);
     facts.exists = true;
-    facts.directory = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    facts.readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    facts.directory = (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    facts.readOnly = (information.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+    facts.names = information.nNumberOfLinks;
+    facts.finalPath = Narrow(finalPath);
     return {};
 }
 
@@ -138,10 +150,20 @@ std::vector<std::string> WindowsFileSystem::NamesIn(const std::string& directory
 
 FileStatus WindowsFileSystem::Remove(const std::string& path) { return StatusOfCall(DeleteFileW(Widen(path).c_str())); }
 
-std::unique_ptr<NewFile> WindowsFileSystem::CreateNew(const std::string& path, FileStatus& status) {
-    // WRITE_DAC and WRITE_OWNER: the security is set through this handle.
-    UniqueFileHandle file(CreateFileW(Widen(path).c_str(), GENERIC_WRITE | WRITE_DAC | WRITE_OWNER, 0, nullptr,
-                                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+std::unique_ptr<NewFile> WindowsFileSystem::CreateNew(const std::string& path, const std::string& model,
+                                                      FileStatus& status) {
+    // The descriptor as the model has it: the new file sits in the same
+    // directory, so the entries it inherited are still right.
+    std::vector<std::byte> descriptor;
+    status = ReadSecurity(model, DACL_SECURITY_INFORMATION, descriptor);
+    if (!status.Done()) {
+        if (status.outcome != FileOutcome::Unsupported) return nullptr;
+        descriptor.clear();  // no rules to keep: the directory's apply
+    }
+    SECURITY_ATTRIBUTES security{sizeof security, descriptor.empty() ? nullptr : descriptor.data(), FALSE};
+    // WRITE_OWNER: the owner is given through this handle.
+    UniqueFileHandle file(CreateFileW(Widen(path).c_str(), GENERIC_WRITE | WRITE_OWNER, 0, &security, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         status = StatusOf(GetLastError());
         return nullptr;

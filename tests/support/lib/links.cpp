@@ -16,14 +16,18 @@ UnixFileName WineUnixFileName() {
 
 // A Linux system call made directly: under Wine the program is a Linux
 // process, and the kernel answers it like any other.
-long LinuxCall(long number, const char* first, const char* second) {
+long LinuxCall(long number, const char* first, const char* second, long third = 0) {
     long result = 0;
-    __asm__ volatile("syscall" : "=a"(result) : "a"(number), "D"(first), "S"(second) : "rcx", "r11", "memory");
+    __asm__ volatile("syscall"
+                     : "=a"(result)
+                     : "a"(number), "D"(first), "S"(second), "d"(third)
+                     : "rcx", "r11", "memory");
     return result;
 }
 
 constexpr long kLinuxUnlink = 87;
 constexpr long kLinuxSymlink = 88;
+constexpr long kLinuxReadlink = 89;
 
 class UnixName {
 public:
@@ -62,6 +66,32 @@ bool RemoveDirectoryLink(const std::filesystem::path& link) {
 bool IsReparsePoint(const std::filesystem::path& path) {
     const DWORD attributes = GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+bool MakeFileLink(const std::filesystem::path& link, const std::filesystem::path& target) {
+    if (const UnixFileName convert = WineUnixFileName()) {
+        const UnixName unixTarget(convert, target);
+        const UnixName unixLink(convert, link);
+        return unixTarget.get() && unixLink.get() && LinuxCall(kLinuxSymlink, unixTarget.get(), unixLink.get()) == 0;
+    }
+    return CreateSymbolicLinkW(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) != FALSE;
+}
+
+bool RemoveFileLink(const std::filesystem::path& link) {
+    if (const UnixFileName convert = WineUnixFileName()) {
+        const UnixName unixLink(convert, link);
+        return unixLink.get() && LinuxCall(kLinuxUnlink, unixLink.get(), nullptr) == 0;
+    }
+    return DeleteFileW(link.c_str()) != FALSE;
+}
+
+bool IsSymbolicLink(const std::filesystem::path& path) {
+    if (const UnixFileName convert = WineUnixFileName()) {
+        const UnixName unixPath(convert, path);
+        char target[4096];
+        return unixPath.get() && LinuxCall(kLinuxReadlink, unixPath.get(), target, sizeof target) > 0;
+    }
+    return IsReparsePoint(path);
 }
 
 }  // namespace qm::test
