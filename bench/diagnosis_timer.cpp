@@ -71,9 +71,9 @@ void SetUpInstallation(const fs::path& root) {
               "    <Connector port=\"18009\" protocol=\"AJP/1.3\" />\n  </Service>\n</Server>\n");
     std::string log;
     while (log.size() < 512 * 1024) log += "INFO: org.apache.catalina.startup.Catalina start\r\n";
-    for (const char* name : {"catalina.2026-12-08.log", "localhost.2026-12-08.log", "commons-daemon.2026-12-08.log",
-                             "tomcat6-stderr.2026-12-08.log", "tomcat6-stdout.2026-12-08.log",
-                             "localhost_access_log.2026-12-08.txt"})
+    for (const char* name :
+         {"catalina.2026-12-08.log", "localhost.2026-12-08.log", "commons-daemon.2026-12-08.log",
+          "tomcat6-stderr.2026-12-08.log", "tomcat6-stdout.2026-12-08.log", "localhost_access_log.2026-12-08.txt"})
         WriteFile(root / "tomcat" / "logs" / name, log);
 }
 
@@ -98,7 +98,8 @@ public:
     explicit BenchService(const fs::path& root) {
         manager_.reset(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
         if (!manager_) return;
-        const std::wstring commandLine = L"\"" + (root / "tomcat" / "bin" / "tomcat6.exe").wstring() + L"\" //RS//tomcat6";
+        const std::wstring commandLine =
+            L"\"" + (root / "tomcat" / "bin" / "tomcat6.exe").wstring() + L"\" //RS//tomcat6";
         service_.reset(CreateServiceW(manager_.get(), L"tomcat6", L"tomcat6", SERVICE_ALL_ACCESS,
                                       SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE,
                                       commandLine.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));

@@ -87,8 +87,7 @@ std::optional<Bitness> CheckJvm(FileInspector& files, const std::string& home, G
 JavaVersionVerdict JudgeJavaVersion(const std::optional<std::string>& release) {
     const std::optional<std::string> version = release ? ReleaseVersion(*release) : std::nullopt;
     const int major = version ? MajorVersion(*version) : 0;
-    if (major == 0)
-        return {Status::Notice, "无法确定 Java 版本：没有 release 文件，或其中没有可读的 JAVA_VERSION", 0};
+    if (major == 0) return {Status::Notice, "无法确定 Java 版本：没有 release 文件，或其中没有可读的 JAVA_VERSION", 0};
     if (major >= kFirstUnsupportedJava)
         return {Status::Error, "Java " + *version + "：Tomcat 6 不能在 Java 9 及以上版本运行", major};
     return {Status::Ok, "Java " + *version, major};

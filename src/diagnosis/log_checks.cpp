@@ -95,8 +95,8 @@ std::vector<FailureLine> FailureLines(std::string_view tail, bool cut) {
 
 // The file names of a family begin with its name and a dot.
 std::vector<std::string> Families(const Findings& findings) {
-    std::vector<std::string> families = {
-        findings.serviceLogPrefix.empty() ? std::string(kRunnerLogPrefix) : findings.serviceLogPrefix};
+    std::vector<std::string> families = {findings.serviceLogPrefix.empty() ? std::string(kRunnerLogPrefix)
+                                                                           : findings.serviceLogPrefix};
     if (!findings.serviceName.empty()) {
         families.push_back(findings.serviceName + "-stderr");
         families.push_back(findings.serviceName + "-stdout");
@@ -148,9 +148,9 @@ void CheckLogDirectory(FileInspector& files, const std::string& directory, const
         const std::string time = TimeText(files, newest->lastWriteTime);
         const std::string source = "最新的日志 " + path + (time.empty() ? " " : "（" + time + "）") + "中有：";
         for (const FailureLine& failure : failures)
-            rows.Add("日志", Status::Notice,
-                     (failure.explanation ? *failure.explanation + "。" : std::string()) + source +
-                         Shortened(failure.line));
+            rows.Add(
+                "日志", Status::Notice,
+                (failure.explanation ? *failure.explanation + "。" : std::string()) + source + Shortened(failure.line));
     }
     if (!quiet.empty())
         rows.Add("日志", Status::Ok, directory + " 中最新的日志（" + quiet + "）末尾没有 SEVERE 或 Exception");

@@ -63,8 +63,9 @@ std::string ClassVersion(std::string_view line, std::size_t) {
         if (at == std::string_view::npos) continue;
         const std::optional<unsigned> version = NumberAt(line, at + words.size());
         if (version && *version > 44 && *version < 200)
-            return "有类是为 Java " + std::to_string(*version - 44) + " 编译的（类文件版本 " + std::to_string(*version) +
-                   "）：需要 Java " + std::to_string(*version - 44) + " 或更高版本，请更换服务的 Jvm 或 JAVA_HOME";
+            return "有类是为 Java " + std::to_string(*version - 44) + " 编译的（类文件版本 " +
+                   std::to_string(*version) + "）：需要 Java " + std::to_string(*version - 44) +
+                   " 或更高版本，请更换服务的 Jvm 或 JAVA_HOME";
     }
     return "有类是为更高版本的 Java 编译的：请更换服务的 Jvm 或 JAVA_HOME";
 }

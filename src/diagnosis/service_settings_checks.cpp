@@ -163,8 +163,9 @@ private:
         const bool bits32 = jvm && jvm->bitness == Bitness::Bits32;
         if (bits32 && *most > kLargest32BitHeapMb)
             Add("内存", Status::Error,
-                setting + "：32 位的 JVM 在 Windows 上无法保留这么大的堆，服务无法启动。请改为 1024 MB 以下，或使用 "
-                          "64 位的 Java 和 tomcat6.exe");
+                setting +
+                    "：32 位的 JVM 在 Windows 上无法保留这么大的堆，服务无法启动。请改为 1024 MB 以下，或使用 "
+                    "64 位的 Java 和 tomcat6.exe");
         else if (bits32 && *most >= kRisky32BitHeapMb)
             Add("内存", Status::Notice, setting + "：32 位的 JVM 未必能保留这么大的堆，启动失败时请减小");
         else
@@ -192,8 +193,7 @@ private:
                     "服务选项 " + option + " 指向的不是 CATALINA_HOME（" + findings_.catalinaHome +
                         "）：服务运行的是另一个安装的配置");
             }
-            if (option.starts_with("-Djava.endorsed.dirs") && jvm &&
-                jvm->javaMajor >= kFirstJavaWithoutEndorsedDirs) {
+            if (option.starts_with("-Djava.endorsed.dirs") && jvm && jvm->javaMajor >= kFirstJavaWithoutEndorsedDirs) {
                 wrong = true;
                 Add("选项", Status::Error,
                     "服务选项 " + option + " 不能用于 Java " + std::to_string(jvm->javaMajor) +
@@ -202,7 +202,8 @@ private:
         }
         if (!wrong)
             Add("选项", Status::Ok,
-                options->empty() ? std::string("没有设置选项") : std::to_string(options->size()) + " 个选项，没有发现问题");
+                options->empty() ? std::string("没有设置选项")
+                                 : std::to_string(options->size()) + " 个选项，没有发现问题");
     }
 
     void CheckClasspath() {
@@ -221,7 +222,8 @@ private:
             rest.remove_prefix(std::min(end + 1, rest.size()));
             if (entry.empty()) continue;
             // "dir\*" stands for the jars of dir.
-            if (entry.size() >= 2 && entry.back() == '*' && (entry[entry.size() - 2] == '\\' || entry[entry.size() - 2] == '/'))
+            if (entry.size() >= 2 && entry.back() == '*' &&
+                (entry[entry.size() - 2] == '\\' || entry[entry.size() - 2] == '/'))
                 entry.resize(entry.size() - 2);
             if (inspectors_.files.IsFile(entry) || inspectors_.files.IsDirectory(entry)) continue;
             missing = true;
@@ -262,9 +264,10 @@ void CheckServiceSettings(const Inspectors& inspectors, Findings& findings, std:
         key.view = RegistryView::Native;
         if (!inspectors.registry.KeyExists(key.path, key.view)) {
             key.view = RegistryView::Wow32;
-            group.Add(item, Status::Notice,
-                      "注册表中没有服务 " + findings.serviceName + " 的设置（" + key.Shown("") +
-                          "）：服务程序不知道用哪个 JVM 启动 Tomcat，请用 tomcat6.exe //US// 或 service.bat 重新安装服务");
+            group.Add(
+                item, Status::Notice,
+                "注册表中没有服务 " + findings.serviceName + " 的设置（" + key.Shown("") +
+                    "）：服务程序不知道用哪个 JVM 启动 Tomcat，请用 tomcat6.exe //US// 或 service.bat 重新安装服务");
             return;
         }
     }

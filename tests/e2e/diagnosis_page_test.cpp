@@ -159,7 +159,8 @@ std::wstring LocalWriteTime(const fs::path& file) {
 // Every row of an item.
 std::vector<std::vector<std::wstring>> RowsOf(const Rows& rows, const std::wstring& item) {
     std::vector<std::vector<std::wstring>> found;
-    std::copy_if(rows.begin(), rows.end(), std::back_inserter(found), [&](const auto& row) { return row.at(0) == item; });
+    std::copy_if(rows.begin(), rows.end(), std::back_inserter(found),
+                 [&](const auto& row) { return row.at(0) == item; });
     return found;
 }
 
@@ -232,9 +233,9 @@ TEST_F(DiagnosisPage, ShowsTheServicesOwnSettingsAndWhyItsLogSaysItFailed) {
     const std::wstring jvm = (Jdk() / "bin" / "server" / "jvm.dll").wstring();
     settings.Set(L"Java", L"Jvm", REG_EXPAND_SZ, L"%SystemDrive%" + jvm.substr(2));
     settings.Set(L"Java", L"Classpath", REG_SZ, (Tomcat() / "bin" / "bootstrap.jar").wstring());
-    settings.Set(L"Java", L"Options", REG_MULTI_SZ,
-                 std::wstring(L"-Dcatalina.home=") + Tomcat().wstring() + L'\0' + L"-Dcatalina.base=C:\\old-tomcat" +
-                     L'\0');
+    settings.Set(
+        L"Java", L"Options", REG_MULTI_SZ,
+        std::wstring(L"-Dcatalina.home=") + Tomcat().wstring() + L'\0' + L"-Dcatalina.base=C:\\old-tomcat" + L'\0');
     settings.SetDword(L"Java", L"JvmMx", 2048);
     const fs::path serviceLogs = scratch_.Path() / "service-logs";
     settings.Set(L"Log", L"Path", REG_SZ, serviceLogs.wstring());
@@ -267,9 +268,8 @@ TEST_F(DiagnosisPage, ShowsTheServicesOwnSettingsAndWhyItsLogSaysItFailed) {
     EXPECT_TRUE(Contains(classpath[2], L"bootstrap.jar 不存在")) << classpath[2];
 
     const auto logs = RowsOf(rows, L"日志");
-    const auto explained = std::find_if(logs.begin(), logs.end(), [](const auto& row) {
-        return Contains(row[2], L"commons-daemon.2026-12-08.log");
-    });
+    const auto explained = std::find_if(
+        logs.begin(), logs.end(), [](const auto& row) { return Contains(row[2], L"commons-daemon.2026-12-08.log"); });
     ASSERT_NE(explained, logs.end());
     EXPECT_EQ((*explained)[1], L"注意");
     EXPECT_TRUE(Contains((*explained)[2], L"Jvm 路径")) << (*explained)[2];

@@ -35,7 +35,8 @@ TEST(LogFailures, KnownLinesAreExplained) {
          "Runtime (class file version 61.0), this version of the Java Runtime only recognizes class file versions up "
          "to 52.0",
          "需要 Java 17 或更高版本"},
-        {"java.lang.UnsupportedClassVersionError: app/Main : Unsupported major.minor version 52.0", "需要 Java 8 或更高版本"},
+        {"java.lang.UnsupportedClassVersionError: app/Main : Unsupported major.minor version 52.0",
+         "需要 Java 8 或更高版本"},
         {"Error: Could not find or load main class org.apache.catalina.startup.Bootstrap", "Classpath"},
         {"java.lang.ClassNotFoundException: org.apache.catalina.startup.Bootstrap", "Classpath"},
         {"Exception in thread \"main\" java.lang.OutOfMemoryError: Java heap space", "JvmMx"},
@@ -97,7 +98,8 @@ TEST_F(LogFamilies, TheServicesOwnLogDirectoryAndPrefixAreRead) {
     machine_.SetServiceSetting("Log", "Path", "D:\\service-logs");
     machine_.SetServiceSetting("Log", "Prefix", "runner");
     AddLog("D:\\service-logs", "runner.2026-12-08.log", 1, "[error] 拒绝访问。\n");
-    AddLog("D:\\service-logs", "commons-daemon.2026-12-08.log", 2, "[error] The specified module could not be found.\n");
+    AddLog("D:\\service-logs", "commons-daemon.2026-12-08.log", 2,
+           "[error] The specified module could not be found.\n");
     const auto rows = RowsOf(machine_.Diagnose(), "日志");
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].explanation, logs_ + " 中没有日志文件");

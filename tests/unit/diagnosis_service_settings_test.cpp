@@ -16,7 +16,7 @@ using test::RowsOf;
 using ::testing::HasSubstr;
 
 constexpr std::string_view kSettingsRows[] = {"服务 tomcat6 JVM", "服务 tomcat6 Java 版本", "服务 tomcat6 内存",
-                                               "服务 tomcat6 选项", "服务 tomcat6 Classpath"};
+                                              "服务 tomcat6 选项", "服务 tomcat6 Classpath"};
 
 // A 32-bit JDK 8 in C:\jdk32, registered for "auto" in the given view.
 void AddJdk32(FakeMachine& machine, RegistryView view) {
@@ -49,8 +49,9 @@ TEST(ServiceSettings, AutoUnderA32BitRunnerFindsNoJavaRegisteredOnlyFor64Bit) {
     const auto rows = machine.Diagnose();
     const Row row = OnlyRow(rows, "服务 tomcat6 JVM");
     EXPECT_EQ(row.status, Status::Error);
-    EXPECT_THAT(row.explanation, HasSubstr("HKLM\\SOFTWARE\\WOW6432Node\\Apache Software Foundation\\Procrun 2.0\\tomcat6"
-                                           "\\Parameters\\Java"));
+    EXPECT_THAT(row.explanation,
+                HasSubstr("HKLM\\SOFTWARE\\WOW6432Node\\Apache Software Foundation\\Procrun 2.0\\tomcat6"
+                          "\\Parameters\\Java"));
     EXPECT_THAT(row.explanation, HasSubstr("为 auto"));
     EXPECT_THAT(row.explanation, HasSubstr("32 位"));
     EXPECT_TRUE(RowsOf(rows, "服务 tomcat6 Java 版本").empty());
@@ -129,9 +130,9 @@ TEST(ServiceSettings, EachMissingClasspathEntryIsAnError) {
     FakeMachine machine;
     machine.files.files.erase(machine.catalinaHome + "\\bin\\bootstrap.jar");
     machine.files.files[machine.catalinaHome + "\\bin\\tomcat-juli.jar"] = "";
-    machine.SetServiceSetting("Java", "Classpath",
-                              machine.catalinaHome + "\\bin\\bootstrap.jar;" + machine.catalinaHome +
-                                  "\\bin\\tomcat-juli.jar");
+    machine.SetServiceSetting(
+        "Java", "Classpath",
+        machine.catalinaHome + "\\bin\\bootstrap.jar;" + machine.catalinaHome + "\\bin\\tomcat-juli.jar");
     const Row row = OnlyRow(machine.Diagnose(), "服务 tomcat6 Classpath");
     EXPECT_EQ(row.status, Status::Error);
     EXPECT_THAT(row.explanation, HasSubstr(machine.catalinaHome + "\\bin\\bootstrap.jar 不存在"));

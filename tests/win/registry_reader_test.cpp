@@ -85,7 +85,8 @@ TEST_F(RegistryReaderTest, GivesNothingForAnotherTypeAMissingValueOrAMissingKey)
 
 TEST_F(RegistryReaderTest, ReadsTheStringsOfAMultiStringValue) {
     // Empty strings between are dropped; the list's own end is two NULs.
-    WriteString(RegistryView::Wow32, L"Options", REG_MULTI_SZ, std::wstring(L"-Dcatalina.home=C:\\服务器\0\0-Xss512k\0", 33));
+    WriteString(RegistryView::Wow32, L"Options", REG_MULTI_SZ,
+                std::wstring(L"-Dcatalina.home=C:\\服务器\0\0-Xss512k\0", 33));
     WriteString(RegistryView::Native, L"Options", REG_SZ, L"-Xmx256m");
     EXPECT_EQ(registry.ReadMultiString(kKeyText, "Options", RegistryView::Wow32),
               std::optional<std::vector<std::string>>({"-Dcatalina.home=C:\\服务器", "-Xss512k"}));
