@@ -166,7 +166,8 @@ void CheckLogs(const Inspectors& inspectors, const Findings& findings, std::vect
     std::vector<std::string> directories;
     if (!findings.catalinaHome.empty() && inspectors.files.IsDirectory(findings.catalinaHome))
         directories.push_back(JoinPath(findings.catalinaHome, "logs"));
-    if (!findings.serviceLogDirectory.empty() &&
+    // The runner makes its directory at its first start: none yet is no finding.
+    if (!findings.serviceLogDirectory.empty() && inspectors.files.IsDirectory(findings.serviceLogDirectory) &&
         std::none_of(directories.begin(), directories.end(), [&](const std::string& directory) {
             return SameDirectory(directory, findings.serviceLogDirectory);
         }))

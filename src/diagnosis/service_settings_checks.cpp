@@ -164,7 +164,7 @@ private:
         if (bits32 && *most > kLargest32BitHeapMb)
             Add("内存", Status::Error,
                 setting +
-                    "：32 位的 JVM 在 Windows 上无法保留这么大的堆，服务无法启动。请改为 1024 MB 以下，或使用 "
+                    "：32 位的 JVM 在 Windows 上无法保留这么大的堆，服务无法启动。请改为 1024 MB 或更小，或使用 "
                     "64 位的 Java 和 tomcat6.exe");
         else if (bits32 && *most >= kRisky32BitHeapMb)
             Add("内存", Status::Notice, setting + "：32 位的 JVM 未必能保留这么大的堆，启动失败时请减小");

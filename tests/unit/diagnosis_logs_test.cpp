@@ -97,6 +97,7 @@ TEST_F(LogFamilies, EachKnownFailureOfAFileIsShownOnceBeforeTheRestIsQuiet) {
 TEST_F(LogFamilies, TheServicesOwnLogDirectoryAndPrefixAreRead) {
     machine_.SetServiceSetting("Log", "Path", "D:\\service-logs");
     machine_.SetServiceSetting("Log", "Prefix", "runner");
+    machine_.files.directories.insert("D:\\service-logs");
     AddLog("D:\\service-logs", "runner.2026-12-08.log", 1, "[error] 拒绝访问。\n");
     AddLog("D:\\service-logs", "commons-daemon.2026-12-08.log", 2,
            "[error] The specified module could not be found.\n");
@@ -105,6 +106,18 @@ TEST_F(LogFamilies, TheServicesOwnLogDirectoryAndPrefixAreRead) {
     EXPECT_EQ(rows[0].explanation, logs_ + " 中没有日志文件");
     EXPECT_THAT(rows[1].explanation, HasSubstr("登录账户缺少权限"));
     EXPECT_THAT(rows[1].explanation, HasSubstr("D:\\service-logs\\runner.2026-12-08.log"));
+}
+
+TEST_F(LogFamilies, ARunnerLogDirectoryNotYetMadeIsNoFinding) {
+    const std::string logKey = FakeMachine::ServiceSettingsKey("Log");
+    machine_.registry.strings.erase({logKey, "Path", RegistryView::Wow32});
+    machine_.environment.variables["SystemRoot"] = "C:\\Windows";
+    AddLog("C:\\Windows\\System32\\LogFiles\\Apache", "commons-daemon.2026-12-08.log", 1, "[error] 拒绝访问。\n");
+    EXPECT_EQ(RowsOf(machine_.Diagnose(), "日志").size(), 1u);
+    // Made by the runner's first start, where it writes without a Log Path setting.
+    machine_.files.directories.insert("C:\\Windows\\System32\\LogFiles\\Apache");
+    EXPECT_THAT(RowsOf(machine_.Diagnose(), "日志").back().explanation,
+                HasSubstr("C:\\Windows\\System32\\LogFiles\\Apache\\commons-daemon.2026-12-08.log"));
 }
 
 }  // namespace
