@@ -114,9 +114,6 @@ std::string ServiceProgram(std::string_view binaryPath);
 // service.
 bool IsTomcatService(const ServiceDescription& service);
 
-// The file name of a path, without its directory.
-std::string FileName(std::string_view path);
-
 // A text with each %NAME% replaced by that variable of this process; a name
 // that is not set stays as written.
 std::string ExpandVariables(std::string_view value, const ProcessEnvironment& environment);
