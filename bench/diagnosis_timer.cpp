@@ -2,7 +2,8 @@
 // Times the whole diagnosis with the real inspectors on a machine with many
 // processes: starts PROCESSES copies of itself that only wait (a few of them
 // as java.exe of a Tomcat installation, whose command lines the diagnosis
-// reads), sets up that installation in a temporary directory, runs the
+// reads), sets up that installation in a temporary directory with its
+// service and the service runner's settings, runs the
 // diagnosis RUNS times and prints each time, the median and the slowest.
 #include <windows.h>
 
@@ -55,7 +56,7 @@ fs::path OwnPath() {
     return path;
 }
 
-// A JDK and a Tomcat as a user has them, with a log of some size to search.
+// A JDK and a Tomcat as a user has them, with logs of some size to search.
 void SetUpInstallation(const fs::path& root) {
     WriteFile(root / "jdk" / "release", "JAVA_VERSION=\"1.6.0_45\"\n");
     WriteFile(root / "jdk" / "bin" / "javac.exe", "x");
@@ -70,8 +71,63 @@ void SetUpInstallation(const fs::path& root) {
               "    <Connector port=\"18009\" protocol=\"AJP/1.3\" />\n  </Service>\n</Server>\n");
     std::string log;
     while (log.size() < 512 * 1024) log += "INFO: org.apache.catalina.startup.Catalina start\r\n";
-    WriteFile(root / "tomcat" / "logs" / "catalina.2026-12-08.log", log);
+    for (const char* name :
+         {"catalina.2026-12-08.log", "localhost.2026-12-08.log", "commons-daemon.2026-12-08.log",
+          "tomcat6-stderr.2026-12-08.log", "tomcat6-stdout.2026-12-08.log", "localhost_access_log.2026-12-08.txt"})
+        WriteFile(root / "tomcat" / "logs" / name, log);
 }
+
+constexpr wchar_t kRunnerKey[] = L"SOFTWARE\\Apache Software Foundation\\Procrun 2.0";
+
+void SetRunnerSetting(const std::wstring& subkey, const wchar_t* name, DWORD type, const std::wstring& text) {
+    const std::wstring path = std::wstring(kRunnerKey) + L"\\tomcat6\\Parameters\\" + subkey;
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
+        return;
+    const qm::win32::UniqueRegistryKey owned(key);
+    RegSetValueExW(key, name, 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
+                   static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+}
+
+// The installation's service tomcat6 with its runner's settings, so that the
+// diagnosis reads them and the runner's logs. An existing tomcat6 is left as
+// it is; nothing is created then.
+class BenchService {
+public:
+    explicit BenchService(const fs::path& root) {
+        manager_.reset(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+        if (!manager_) return;
+        const std::wstring commandLine =
+            L"\"" + (root / "tomcat" / "bin" / "tomcat6.exe").wstring() + L"\" //RS//tomcat6";
+        service_.reset(CreateServiceW(manager_.get(), L"tomcat6", L"tomcat6", SERVICE_ALL_ACCESS,
+                                      SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE,
+                                      commandLine.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
+        if (!service_) return;
+        SetRunnerSetting(L"Java", L"Jvm", REG_SZ, (root / "jdk" / "jre" / "bin" / "server" / "jvm.dll").wstring());
+        SetRunnerSetting(L"Java", L"Classpath", REG_SZ, (root / "tomcat" / "bin" / "bootstrap.jar").wstring());
+        SetRunnerSetting(L"Java", L"Options", REG_MULTI_SZ,
+                         L"-Dcatalina.home=" + (root / "tomcat").wstring() + L'\0' + L"-Dcatalina.base=" +
+                             (root / "tomcat").wstring() + L'\0');
+        SetRunnerSetting(L"Log", L"Path", REG_SZ, (root / "tomcat" / "logs").wstring());
+    }
+    ~BenchService() {
+        if (!service_) return;
+        DeleteService(service_.get());
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRunnerKey, 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY, &key) == ERROR_SUCCESS) {
+            const qm::win32::UniqueRegistryKey owned(key);
+            RegDeleteTreeW(key, L"tomcat6");
+            RegDeleteKeyExW(key, L"tomcat6", KEY_WOW64_32KEY, 0);
+        }
+    }
+    BenchService(const BenchService&) = delete;
+    BenchService& operator=(const BenchService&) = delete;
+
+private:
+    qm::win32::UniqueServiceHandle manager_;
+    qm::win32::UniqueServiceHandle service_;
+};
 
 double Milliseconds(std::chrono::steady_clock::duration duration) {
     return std::chrono::duration<double, std::milli>(duration).count();
@@ -115,6 +171,9 @@ public:
     std::optional<std::vector<qm::DirectoryItem>> List(std::string_view d) override {
         return Timed(total_, [&] { return real_.List(d); });
     }
+    std::optional<qm::LocalTime> ToLocalTime(std::uint64_t t) override {
+        return Timed(total_, [&] { return real_.ToLocalTime(t); });
+    }
 
 private:
     qm::win32::Win32FileInspector real_;
@@ -129,6 +188,13 @@ public:
     }
     std::optional<std::uint32_t> ReadDword(std::string_view k, std::string_view n, qm::RegistryView v) override {
         return Timed(total_, [&] { return real_.ReadDword(k, n, v); });
+    }
+    std::optional<std::vector<std::string>> ReadMultiString(std::string_view k, std::string_view n,
+                                                            qm::RegistryView v) override {
+        return Timed(total_, [&] { return real_.ReadMultiString(k, n, v); });
+    }
+    bool KeyExists(std::string_view k, qm::RegistryView v) override {
+        return Timed(total_, [&] { return real_.KeyExists(k, v); });
     }
 
 private:
@@ -205,6 +271,7 @@ int wmain(int argc, wchar_t** argv) {
     GetTempPathW(MAX_PATH, temp);
     const fs::path root = fs::path(temp) / ("qm-diagnosis-bench-" + std::to_string(GetCurrentProcessId()));
     SetUpInstallation(root);
+    const BenchService service(root);
     SetEnvironmentVariableW(L"JAVA_HOME", (root / "jdk").c_str());
     SetEnvironmentVariableW(L"CATALINA_HOME", (root / "tomcat").c_str());
 

@@ -36,9 +36,28 @@ struct ServerPort {
 struct Findings {
     std::string javaHome;      // as this process sees it
     std::string catalinaHome;  // likewise
+    std::string serviceName;   // the installation's service
     std::optional<Bitness> jvmBitness;
     std::vector<ServerPort> ports;  // each port once, in file order
+    // Where the service runner writes its own log, and that log's name up
+    // to the date; empty while its settings are unknown.
+    std::string serviceLogDirectory;
+    std::string serviceLogPrefix;
 };
+
+// What a Java version means for the Tomcat of the installation.
+struct JavaVersionVerdict {
+    Status status = Status::Notice;
+    std::string explanation;
+    int major = 0;  // the feature release (8, 11, ...); 0 when unknown
+};
+
+// How much of a Java's release file is read.
+inline constexpr std::size_t kReleaseFileBytes = 64 * 1024;
+
+// The Java named by the text of a release file (nothing: there was none)
+// against the Tomcat version.
+JavaVersionVerdict JudgeJavaVersion(const std::optional<std::string>& release);
 
 // Facts that several checks look at, asked of the machine once.
 class Survey {
@@ -91,6 +110,14 @@ std::string DescribeProcess(const ProcessFacts& process);
 // the first ".exe" or blank.
 std::string ServiceProgram(std::string_view binaryPath);
 
+// A service whose program is a Tomcat service runner, started to run as a
+// service.
+bool IsTomcatService(const ServiceDescription& service);
+
+// A text with each %NAME% replaced by that variable of this process; a name
+// that is not set stays as written.
+std::string ExpandVariables(std::string_view value, const ProcessEnvironment& environment);
+
 // A service state in Chinese, followed by the word the Tomcat page shows for it.
 std::string ServiceStateText(std::uint32_t state);
 
@@ -102,9 +129,13 @@ void CheckServicesAndProcesses(const Inspectors& inspectors, Survey& survey, con
 void CheckSqlServer(const Inspectors& inspectors, std::vector<Row>& rows);
 void CheckRights(const Inspectors& inspectors, std::vector<Row>& rows);
 
-// The newest file of CATALINA_HOME\logs and the last line in its end that
-// tells of a failure.
-void CheckLogs(FileInspector& files, const std::string& catalinaHome, GroupRows& rows);
+// The service runner's own settings of the installation's service: the JVM
+// it loads, its memory, options and classpath.
+void CheckServiceSettings(const Inspectors& inspectors, Findings& findings, std::vector<Row>& rows);
+
+// The newest file of each log family in CATALINA_HOME\logs and the service's
+// log directory, and the lines in their ends that tell of a failure.
+void CheckLogs(const Inspectors& inspectors, const Findings& findings, std::vector<Row>& rows);
 
 // Compares a variable of this process with the machine's environment key and
 // adds a row when either has a value.

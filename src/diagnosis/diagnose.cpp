@@ -23,6 +23,8 @@ std::vector<Row> Diagnose(const Inspectors& inspectors) {
     CheckTomcat(inspectors, findings, rows);
     CheckPorts(inspectors, survey, findings, rows);
     CheckServicesAndProcesses(inspectors, survey, findings, rows);
+    CheckServiceSettings(inspectors, findings, rows);
+    CheckLogs(inspectors, findings, rows);
     CheckSqlServer(inspectors, rows);
     CheckRights(inspectors, rows);
     return rows;

@@ -9,9 +9,9 @@ namespace {
 
 constexpr std::string_view kMachineEnvironmentKey = "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
 
-// The key holds REG_EXPAND_SZ values as written; this process sees them with
-// %NAME% replaced, so the comparison expands them with its own variables.
-std::string Expanded(std::string_view value, const ProcessEnvironment& environment) {
+}  // namespace
+
+std::string ExpandVariables(std::string_view value, const ProcessEnvironment& environment) {
     std::string out;
     std::size_t at = 0;
     while (at < value.size()) {
@@ -28,13 +28,13 @@ std::string Expanded(std::string_view value, const ProcessEnvironment& environme
     return out;
 }
 
-}  // namespace
-
 void CheckMachineValue(const Inspectors& inspectors, std::string_view variable, GroupRows& rows) {
     const std::string own = inspectors.environment.Get(variable);
     const std::optional<std::string> stored =
         inspectors.registry.ReadString(kMachineEnvironmentKey, variable, RegistryView::Native);
-    const std::string machine = stored ? Expanded(*stored, inspectors.environment) : std::string();
+    // The key holds REG_EXPAND_SZ values as written; this process sees them
+    // with %NAME% replaced, so the comparison expands them with its own variables.
+    const std::string machine = stored ? ExpandVariables(*stored, inspectors.environment) : std::string();
     if (own.empty() && machine.empty()) return;
 
     const std::string item = std::string(variable) + " 系统值";

@@ -11,7 +11,6 @@ namespace {
 
 // Tomcat 6 stops working with the module system of Java 9.
 constexpr int kFirstUnsupportedJava = 9;
-constexpr std::size_t kReleaseFileBytes = 64 * 1024;
 
 // Where a JDK or a JRE keeps its JVM, in the order the service runner looks.
 constexpr std::array<std::string_view, 4> kJvmPlaces = {"jre\\bin\\server\\jvm.dll", "jre\\bin\\client\\jvm.dll",
@@ -61,15 +60,8 @@ void CheckPrograms(FileInspector& files, const std::string& home, GroupRows& row
 }
 
 void CheckVersion(FileInspector& files, const std::string& home, GroupRows& rows) {
-    const std::optional<std::string> release = files.ReadHead(JoinPath(home, "release"), kReleaseFileBytes);
-    const std::optional<std::string> version = release ? ReleaseVersion(*release) : std::nullopt;
-    const int major = version ? MajorVersion(*version) : 0;
-    if (major == 0)
-        rows.Add("Java 版本", Status::Notice, "无法确定 Java 版本：没有 release 文件，或其中没有可读的 JAVA_VERSION");
-    else if (major >= kFirstUnsupportedJava)
-        rows.Add("Java 版本", Status::Error, "Java " + *version + "：Tomcat 6 不能在 Java 9 及以上版本运行");
-    else
-        rows.Add("Java 版本", Status::Ok, "Java " + *version);
+    const JavaVersionVerdict verdict = JudgeJavaVersion(files.ReadHead(JoinPath(home, "release"), kReleaseFileBytes));
+    rows.Add("Java 版本", verdict.status, verdict.explanation);
 }
 
 std::optional<Bitness> CheckJvm(FileInspector& files, const std::string& home, GroupRows& rows) {
@@ -91,6 +83,15 @@ std::optional<Bitness> CheckJvm(FileInspector& files, const std::string& home, G
 }
 
 }  // namespace
+
+JavaVersionVerdict JudgeJavaVersion(const std::optional<std::string>& release) {
+    const std::optional<std::string> version = release ? ReleaseVersion(*release) : std::nullopt;
+    const int major = version ? MajorVersion(*version) : 0;
+    if (major == 0) return {Status::Notice, "无法确定 Java 版本：没有 release 文件，或其中没有可读的 JAVA_VERSION", 0};
+    if (major >= kFirstUnsupportedJava)
+        return {Status::Error, "Java " + *version + "：Tomcat 6 不能在 Java 9 及以上版本运行", major};
+    return {Status::Ok, "Java " + *version, major};
+}
 
 void CheckJava(const Inspectors& inspectors, Findings& findings, std::vector<Row>& rows) {
     GroupRows java(rows, Group::Java);

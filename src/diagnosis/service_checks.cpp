@@ -11,19 +11,6 @@ namespace {
 
 constexpr std::uint32_t kServiceDoesNotExist = 1060;  // ERROR_SERVICE_DOES_NOT_EXIST
 constexpr std::uint32_t kServiceNeverStarted = 1077;  // ERROR_SERVICE_NEVER_STARTED
-constexpr std::string_view kServiceRunnerSwitch = "//RS//";
-
-std::string FileName(std::string_view path) {
-    const std::size_t slash = path.find_last_of("\\/");
-    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
-}
-
-// Another Tomcat's service: its program is a Tomcat service runner, started
-// to run as a service.
-bool IsTomcatService(const ServiceDescription& service) {
-    return IsTomcatRunnerName(FileName(ServiceProgram(service.binaryPath))) &&
-           service.binaryPath.find(kServiceRunnerSwitch) != std::string::npos;
-}
 
 void ReportMissingService(Survey& survey, GroupRows& rows) {
     const std::string item = "服务 " + std::string(tomcat::kTomcatServiceName);

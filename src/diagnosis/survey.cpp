@@ -21,6 +21,14 @@ bool IsJavaName(std::string_view exeName) {
 
 bool WantEveryProcess(std::string_view) { return true; }
 
+// What the runner is started with to run as a service.
+constexpr std::string_view kServiceRunnerSwitch = "//RS//";
+
+std::string FileName(std::string_view path) {
+    const std::size_t slash = path.find_last_of("\\/");
+    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
 // The values of -Dcatalina.home and -Dcatalina.base, quoted around the whole
 // option or around the value alone.
 std::vector<std::string_view> CatalinaDirectories(std::string_view commandLine) {
@@ -131,6 +139,11 @@ std::string ServiceProgram(std::string_view binaryPath) {
         if (EqualFolded(binaryPath.substr(at, 4), ".exe") && (at + 4 == binaryPath.size() || binaryPath[at + 4] == ' '))
             return std::string(binaryPath.substr(0, at + 4));
     return std::string(binaryPath.substr(0, binaryPath.find(' ')));
+}
+
+bool IsTomcatService(const ServiceDescription& service) {
+    return IsTomcatRunnerName(FileName(ServiceProgram(service.binaryPath))) &&
+           service.binaryPath.find(kServiceRunnerSwitch) != std::string::npos;
 }
 
 std::string ServiceStateText(std::uint32_t state) {

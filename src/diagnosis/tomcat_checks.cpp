@@ -8,6 +8,7 @@
 
 #include "diagnosis/checks.h"
 #include "tomcat/notice.h"
+#include "tomcat/process_shutdown.h"
 #include "tomcat/server_xml_port.h"
 #include "xml/xml_file.h"
 
@@ -149,6 +150,7 @@ void CheckServerXml(Findings& findings, GroupRows& rows) {
 void CheckTomcat(const Inspectors& inspectors, Findings& findings, std::vector<Row>& rows) {
     GroupRows tomcat(rows, Group::Tomcat);
     findings.catalinaHome = inspectors.environment.Get(tomcat::kCatalinaHomeVariable);
+    findings.serviceName = tomcat::kTomcatServiceName;
     const std::string& home = findings.catalinaHome;
     const bool exists = !home.empty() && inspectors.files.IsDirectory(home);
     if (home.empty())
@@ -162,7 +164,6 @@ void CheckTomcat(const Inspectors& inspectors, Findings& findings, std::vector<R
 
     CheckServiceRunner(inspectors, findings, tomcat);
     CheckServerXml(findings, tomcat);
-    CheckLogs(inspectors.files, home, tomcat);
 }
 
 }  // namespace qm::diagnosis

@@ -20,6 +20,15 @@ struct DirectoryItem {
     std::uint64_t lastWriteTime = 0;  // larger is newer; the unit is the platform's
 };
 
+// A moment as this machine's clock shows it.
+struct LocalTime {
+    int year = 0;
+    int month = 0;  // 1 ... 12
+    int day = 0;
+    int hour = 0;
+    int minute = 0;
+};
+
 class FileInspector {
 public:
     virtual ~FileInspector() = default;
@@ -33,6 +42,9 @@ public:
     // The entries of a directory ("." and ".." left out); nothing when it
     // can't be listed.
     virtual std::optional<std::vector<DirectoryItem>> List(std::string_view directory) = 0;
+    // A lastWriteTime of List in the machine's time zone; nothing when it
+    // names no moment the system can show.
+    virtual std::optional<LocalTime> ToLocalTime(std::uint64_t lastWriteTime) = 0;
 };
 
 // Which half of the registry a 64-bit program looks at below
@@ -50,6 +62,12 @@ public:
     // A REG_DWORD value; nothing as above.
     virtual std::optional<std::uint32_t> ReadDword(std::string_view keyPath, std::string_view name,
                                                    RegistryView view) = 0;
+    // A REG_MULTI_SZ value's strings in order (empty ones left out); nothing
+    // as above.
+    virtual std::optional<std::vector<std::string>> ReadMultiString(std::string_view keyPath, std::string_view name,
+                                                                    RegistryView view) = 0;
+    // Whether the key can be opened for reading.
+    virtual bool KeyExists(std::string_view keyPath, RegistryView view) = 0;
 };
 
 // A service as the service manager describes it.

@@ -1,12 +1,15 @@
 // The diagnosis page on a fixture installation: a JDK of Java 11, a 32-bit
 // tomcat6.exe beside a 64-bit JVM, and a server.xml whose HTTP port the test
-// holds. The page's rows, its copy to the clipboard, and that it changed nothing.
+// holds. The page's rows, its copy to the clipboard, and that it changed
+// nothing; and a service tomcat6 with its runner's settings and logs.
 #include <windows.h>
 #include <commctrl.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <iterator>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -99,6 +102,68 @@ std::vector<std::wstring> RowOf(const Rows& rows, const std::wstring& item) {
 
 bool Contains(const std::wstring& text, const std::wstring& part) { return text.find(part) != std::wstring::npos; }
 
+// The service runner's settings of service tomcat6, written where both of its
+// builds write them: the 32-bit registry view. Gone with the object.
+class RunnerSettings {
+public:
+    RunnerSettings() { Remove(); }
+    ~RunnerSettings() { Remove(); }
+    RunnerSettings(const RunnerSettings&) = delete;
+    RunnerSettings& operator=(const RunnerSettings&) = delete;
+
+    void Set(const std::wstring& subkey, const wchar_t* name, DWORD type, const std::wstring& text) {
+        // A multi-string's own terminators are in the text; the last NUL ends it.
+        SetBytes(subkey, name, type, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+    }
+    void SetDword(const std::wstring& subkey, const wchar_t* name, DWORD value) {
+        SetBytes(subkey, name, REG_DWORD, &value, sizeof value);
+    }
+
+private:
+    static constexpr wchar_t kRunnerKey[] = L"SOFTWARE\\Apache Software Foundation\\Procrun 2.0";
+
+    void SetBytes(const std::wstring& subkey, const wchar_t* name, DWORD type, const void* data, std::size_t size) {
+        const std::wstring path = std::wstring(kRunnerKey) + L"\\tomcat6\\Parameters\\" + subkey;
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_32KEY,
+                                  nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        const win32::UniqueRegistryKey owned(key);
+        ASSERT_EQ(RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), static_cast<DWORD>(size)),
+                  ERROR_SUCCESS);
+    }
+    static void Remove() {
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRunnerKey, 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY, &key) != ERROR_SUCCESS)
+            return;
+        const win32::UniqueRegistryKey owned(key);
+        RegDeleteTreeW(key, L"tomcat6");
+        RegDeleteKeyExW(key, L"tomcat6", KEY_WOW64_32KEY, 0);
+    }
+};
+
+// A file's last write time as this machine's clock shows it, to the minute.
+std::wstring LocalWriteTime(const fs::path& file) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    SYSTEMTIME universal{}, local{};
+    if (!GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &data) ||
+        !FileTimeToSystemTime(&data.ftLastWriteTime, &universal) ||
+        !SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local))
+        return L"(no time)";
+    wchar_t text[32];
+    std::swprintf(text, 32, L"%04u-%02u-%02u %02u:%02u", local.wYear, local.wMonth, local.wDay, local.wHour,
+                  local.wMinute);
+    return text;
+}
+
+// Every row of an item.
+std::vector<std::vector<std::wstring>> RowsOf(const Rows& rows, const std::wstring& item) {
+    std::vector<std::vector<std::wstring>> found;
+    std::copy_if(rows.begin(), rows.end(), std::back_inserter(found),
+                 [&](const auto& row) { return row.at(0) == item; });
+    return found;
+}
+
 class DiagnosisPage : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -157,6 +222,59 @@ TEST_F(DiagnosisPage, ShowsJava11TheBitnessMismatchAndTheTakenPortAsErrors) {
 
     for (const auto& row : rows)
         EXPECT_TRUE(row[1] == L"正常" || row[1] == L"注意" || row[1] == L"错误") << row[0] << ": " << row[1];
+}
+
+TEST_F(DiagnosisPage, ShowsTheServicesOwnSettingsAndWhyItsLogSaysItFailed) {
+    const std::wstring runner = (Tomcat() / "bin" / "tomcat6.exe").wstring();
+    RegisteredTestService tomcat6({.commandLine = L"\"" + runner + L"\" //RS//tomcat6"},
+                                  RegisteredTestService::ExactName{L"tomcat6"});
+    RunnerSettings settings;
+    // The 64-bit JDK under the 32-bit runner, named as installers write it.
+    const std::wstring jvm = (Jdk() / "bin" / "server" / "jvm.dll").wstring();
+    settings.Set(L"Java", L"Jvm", REG_EXPAND_SZ, L"%SystemDrive%" + jvm.substr(2));
+    settings.Set(L"Java", L"Classpath", REG_SZ, (Tomcat() / "bin" / "bootstrap.jar").wstring());
+    settings.Set(
+        L"Java", L"Options", REG_MULTI_SZ,
+        std::wstring(L"-Dcatalina.home=") + Tomcat().wstring() + L'\0' + L"-Dcatalina.base=C:\\old-tomcat" + L'\0');
+    settings.SetDword(L"Java", L"JvmMx", 2048);
+    const fs::path serviceLogs = scratch_.Path() / "service-logs";
+    settings.Set(L"Log", L"Path", REG_SZ, serviceLogs.wstring());
+    const fs::path runnerLog = serviceLogs / "commons-daemon.2026-12-08.log";
+    CreateFileWithText(runnerLog,
+                       "[2026-12-08 09:12:01] [info]  [ 2044] Commons Daemon procrun (1.0.15.0 32-bit) started\r\n"
+                       "[2026-12-08 09:12:01] [error] [ 2044] Failed creating java " +
+                           fs::path(jvm).string() + "\r\n");
+    // Written after the runner's log, as a running server's would be.
+    const fs::path accessLog = serviceLogs / "localhost_access_log.2026-12-08.txt";
+    CreateFileWithText(accessLog, "127.0.0.1 - - [08/Dec/2026:09:13:00 +0800] \"GET / HTTP/1.1\" 200 11\r\n");
+    fs::last_write_time(accessLog, fs::last_write_time(runnerLog) + std::chrono::minutes(2));
+
+    StartProgram();
+    const Rows rows = ShowPage();
+    ASSERT_FALSE(rows.empty());
+
+    const auto service = RowOf(rows, L"服务 tomcat6 JVM");
+    EXPECT_EQ(service[1], L"错误");
+    EXPECT_TRUE(Contains(service[2], L"tomcat6.exe 为 32 位")) << service[2];
+    EXPECT_TRUE(Contains(service[2], jvm + L" 为 64 位")) << service[2];
+    EXPECT_EQ(RowOf(rows, L"服务 tomcat6 Java 版本")[1], L"错误");
+    // 2 GB of heap is no matter for a 64-bit JVM.
+    EXPECT_EQ(RowOf(rows, L"服务 tomcat6 内存")[1], L"正常");
+    const auto options = RowOf(rows, L"服务 tomcat6 选项");
+    EXPECT_EQ(options[1], L"错误");
+    EXPECT_TRUE(Contains(options[2], L"-Dcatalina.base=C:\\old-tomcat")) << options[2];
+    const auto classpath = RowOf(rows, L"服务 tomcat6 Classpath");
+    EXPECT_EQ(classpath[1], L"错误");
+    EXPECT_TRUE(Contains(classpath[2], L"bootstrap.jar 不存在")) << classpath[2];
+
+    const auto logs = RowsOf(rows, L"日志");
+    const auto explained = std::find_if(
+        logs.begin(), logs.end(), [](const auto& row) { return Contains(row[2], L"commons-daemon.2026-12-08.log"); });
+    ASSERT_NE(explained, logs.end());
+    EXPECT_EQ((*explained)[1], L"注意");
+    EXPECT_TRUE(Contains((*explained)[2], L"Jvm 路径")) << (*explained)[2];
+    EXPECT_TRUE(Contains((*explained)[2], L"（" + LocalWriteTime(runnerLog) + L"）中有：")) << (*explained)[2];
+    EXPECT_TRUE(Contains((*explained)[2], L"Failed creating java " + jvm)) << (*explained)[2];
 }
 
 TEST_F(DiagnosisPage, CopiesTheRowsAsTabSeparatedLines) {

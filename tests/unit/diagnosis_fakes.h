@@ -46,6 +46,17 @@ public:
         if (found == listings.end()) return std::nullopt;
         return found->second;
     }
+    // The fake's write times are seconds since 1970, read as UTC.
+    std::optional<LocalTime> ToLocalTime(std::uint64_t lastWriteTime) override {
+        using namespace std::chrono;
+        const sys_seconds moment{seconds(lastWriteTime)};
+        const sys_days day = floor<days>(moment);
+        const year_month_day date(day);
+        const hh_mm_ss time(moment - day);
+        return LocalTime{static_cast<int>(date.year()), static_cast<int>(static_cast<unsigned>(date.month())),
+                         static_cast<int>(static_cast<unsigned>(date.day())), static_cast<int>(time.hours().count()),
+                         static_cast<int>(time.minutes().count())};
+    }
 };
 
 class FakeRegistry : public RegistryReader {
@@ -53,6 +64,7 @@ public:
     using Key = std::tuple<std::string, std::string, RegistryView>;
     std::map<Key, std::string> strings;
     std::map<Key, std::uint32_t> dwords;
+    std::map<Key, std::vector<std::string>> multiStrings;
 
     std::optional<std::string> ReadString(std::string_view keyPath, std::string_view name, RegistryView view) override {
         const auto found = strings.find(Key(keyPath, name, view));
@@ -64,6 +76,24 @@ public:
         const auto found = dwords.find(Key(keyPath, name, view));
         if (found == dwords.end()) return std::nullopt;
         return found->second;
+    }
+    std::optional<std::vector<std::string>> ReadMultiString(std::string_view keyPath, std::string_view name,
+                                                            RegistryView view) override {
+        const auto found = multiStrings.find(Key(keyPath, name, view));
+        if (found == multiStrings.end()) return std::nullopt;
+        return found->second;
+    }
+    // A key exists when a value lies in it or below it.
+    bool KeyExists(std::string_view keyPath, RegistryView view) override {
+        const auto holds = [&](const auto& values) {
+            return std::any_of(values.begin(), values.end(), [&](const auto& entry) {
+                const auto& [path, name, valueView] = entry.first;
+                return valueView == view && (path == keyPath || (path.size() > keyPath.size() &&
+                                                                 path.compare(0, keyPath.size(), keyPath) == 0 &&
+                                                                 path[keyPath.size()] == '\\'));
+            });
+        };
+        return holds(strings) || holds(dwords) || holds(multiStrings);
     }
 };
 
@@ -194,6 +224,14 @@ struct FakeMachine {
         SetMachineValue("JAVA_HOME", javaHome);
         SetMachineValue("CATALINA_HOME", catalinaHome);
         services.Install("tomcat6", "\"" + catalinaHome + "\\bin\\tomcat6.exe\" //RS//tomcat6", 1);
+        files.files[catalinaHome + "\\bin\\bootstrap.jar"] = "";
+        SetServiceSetting("Java", "Jvm", javaHome + "\\jre\\bin\\server\\jvm.dll");
+        SetServiceSetting("Java", "Classpath", catalinaHome + "\\bin\\bootstrap.jar");
+        registry.multiStrings[{ServiceSettingsKey("Java"), "Options", RegistryView::Wow32}] = {
+            "-Dcatalina.home=" + catalinaHome, "-Dcatalina.base=" + catalinaHome,
+            "-Djava.endorsed.dirs=" + catalinaHome + "\\endorsed"};
+        registry.dwords[{ServiceSettingsKey("Java"), "JvmMx", RegistryView::Wow32}] = 512;
+        SetServiceSetting("Log", "Path", catalinaHome + "\\logs");
     }
     ~FakeMachine() {
         std::error_code ignored;
@@ -208,6 +246,14 @@ struct FakeMachine {
     }
     void WriteServerXml(const std::string& text) {
         std::ofstream(std::filesystem::path(catalinaHome) / "conf" / "server.xml", std::ios::binary) << text;
+    }
+    // The service runner's settings of service tomcat6, in the 32-bit view
+    // where the runner writes them.
+    static std::string ServiceSettingsKey(const std::string& subkey) {
+        return "SOFTWARE\\Apache Software Foundation\\Procrun 2.0\\tomcat6\\Parameters\\" + subkey;
+    }
+    void SetServiceSetting(const std::string& subkey, const std::string& name, const std::string& value) {
+        registry.strings[{ServiceSettingsKey(subkey), name, RegistryView::Wow32}] = value;
     }
     void SetMachineValue(const std::string& name, const std::string& value) {
         registry

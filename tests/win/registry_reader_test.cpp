@@ -83,9 +83,28 @@ TEST_F(RegistryReaderTest, GivesNothingForAnotherTypeAMissingValueOrAMissingKey)
     EXPECT_EQ(registry.ReadDword(kKeyText, "Number", RegistryView::Wow32), std::nullopt);
 }
 
+TEST_F(RegistryReaderTest, ReadsTheStringsOfAMultiStringValue) {
+    // Empty strings between are dropped; the list's own end is two NULs.
+    WriteString(RegistryView::Wow32, L"Options", REG_MULTI_SZ,
+                std::wstring(L"-Dcatalina.home=C:\\服务器\0\0-Xss512k\0", 33));
+    WriteString(RegistryView::Native, L"Options", REG_SZ, L"-Xmx256m");
+    EXPECT_EQ(registry.ReadMultiString(kKeyText, "Options", RegistryView::Wow32),
+              std::optional<std::vector<std::string>>({"-Dcatalina.home=C:\\服务器", "-Xss512k"}));
+    EXPECT_EQ(registry.ReadMultiString(kKeyText, "Options", RegistryView::Native), std::nullopt);
+}
+
+TEST_F(RegistryReaderTest, TellsWhetherAKeyExistsInEachView) {
+    WriteDword(RegistryView::Wow32, L"Enabled", 1);
+    EXPECT_TRUE(registry.KeyExists(kKeyText, RegistryView::Wow32));
+    EXPECT_FALSE(registry.KeyExists(kKeyText, RegistryView::Native));
+    EXPECT_FALSE(registry.KeyExists(kKeyText + "\\Java", RegistryView::Wow32));
+}
+
 TEST_F(RegistryReaderTest, CreatesNoKeyItLooksFor) {
     EXPECT_EQ(registry.ReadString(kKeyText, "Path", RegistryView::Native), std::nullopt);
     EXPECT_EQ(registry.ReadDword(kKeyText, "Enabled", RegistryView::Wow32), std::nullopt);
+    EXPECT_EQ(registry.ReadMultiString(kKeyText, "Options", RegistryView::Wow32), std::nullopt);
+    EXPECT_FALSE(registry.KeyExists(kKeyText, RegistryView::Native));
     EXPECT_FALSE(KeyExists(RegistryView::Native));
     EXPECT_FALSE(KeyExists(RegistryView::Wow32));
 }

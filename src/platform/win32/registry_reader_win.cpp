@@ -65,4 +65,27 @@ std::optional<std::uint32_t> Win32RegistryReader::ReadDword(std::string_view key
     return number;
 }
 
+std::optional<std::vector<std::string>> Win32RegistryReader::ReadMultiString(std::string_view keyPath,
+                                                                             std::string_view name, RegistryView view) {
+    const auto value = QueryValue(keyPath, name, view);
+    if (!value || value->type != REG_MULTI_SZ) return std::nullopt;
+    std::wstring text(value->data.size() / sizeof(wchar_t), L'\0');
+    std::copy_n(value->data.data(), text.size() * sizeof(wchar_t), reinterpret_cast<BYTE*>(text.data()));
+    // Each string ends with a NUL and the list with one more; writers that
+    // leave out the last ones, or put empty strings between, are read alike.
+    std::vector<std::string> strings;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t end = text.find(L'\0', at);
+        if (end == std::wstring::npos) end = text.size();
+        if (end > at) strings.push_back(Narrow(text.substr(at, end - at)));
+        at = end + 1;
+    }
+    return strings;
+}
+
+bool Win32RegistryReader::KeyExists(std::string_view keyPath, RegistryView view) {
+    return static_cast<bool>(OpenForReading(keyPath, view));
+}
+
 }  // namespace qm::win32

@@ -16,6 +16,7 @@ public:
     std::optional<std::string> ReadHead(std::string_view path, std::size_t maxBytes) override;
     std::optional<std::string> ReadTail(std::string_view path, std::size_t maxBytes) override;
     std::optional<std::vector<DirectoryItem>> List(std::string_view directory) override;
+    std::optional<LocalTime> ToLocalTime(std::uint64_t lastWriteTime) override;
 };
 
 // Keys below HKEY_LOCAL_MACHINE opened with KEY_READ in the asked view.
@@ -23,6 +24,9 @@ class Win32RegistryReader final : public RegistryReader {
 public:
     std::optional<std::string> ReadString(std::string_view keyPath, std::string_view name, RegistryView view) override;
     std::optional<std::uint32_t> ReadDword(std::string_view keyPath, std::string_view name, RegistryView view) override;
+    std::optional<std::vector<std::string>> ReadMultiString(std::string_view keyPath, std::string_view name,
+                                                            RegistryView view) override;
+    bool KeyExists(std::string_view keyPath, RegistryView view) override;
 };
 
 // The service manager, connected with the rights to query and enumerate only.

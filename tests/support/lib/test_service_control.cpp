@@ -18,6 +18,7 @@ std::wstring UniqueServiceName(const std::wstring& prefix) {
 }
 
 std::wstring CommandLine(const TestServiceBehaviour& behaviour) {
+    if (!behaviour.commandLine.empty()) return behaviour.commandLine;
     std::wstring line = L"\"" + SiblingProgramPath(L"qm_test_service.exe") + L"\"";
     if (behaviour.startDelayMs) line += L" --start-delay-ms " + std::to_wstring(behaviour.startDelayMs);
     if (behaviour.failStart) line += L" --fail-start";

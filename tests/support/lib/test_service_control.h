@@ -16,6 +16,9 @@ struct TestServiceBehaviour {
     bool failStart = false;
     unsigned stopDelayMs = 0;
     bool refuseStop = false;
+    // In place of the test service: the command line of a service that is
+    // only looked at, never started.
+    std::wstring commandLine;
 };
 
 // The user control that ends the test service whatever it was told.
