@@ -45,7 +45,7 @@ public:
         ++table_.openHandles;
     }
     ~Opened() override { --table_.openHandles; }
-    std::optional<std::string> FirstModulePath() override { return process_.path; }
+    std::optional<std::string> ImagePath() override { return process_.imagePath; }
     bool WaitForExit(std::chrono::milliseconds bound) override {
         const bool gone = table_.ended.count(process_.id) != 0;
         if (!gone) table_.waited += bound;

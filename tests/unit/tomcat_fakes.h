@@ -107,9 +107,8 @@ private:
 struct FakeProcess {
     std::uint32_t id = 0;
     std::string exeName;
-    std::optional<std::string> path;  // nothing: the module name can't be read
+    std::optional<std::string> imagePath;  // nothing: the system won't tell it
     bool openable = true;
-    std::optional<std::string> imagePath;  // what a query-only open reads; nothing: refused
     bool refusesTermination = false;
 };
 
@@ -125,7 +124,7 @@ public:
     std::chrono::milliseconds waited{0};  // all the bounds of the waits for an exit
 
     void Add(std::uint32_t id, std::string exeName, const std::string& path) {
-        processes.push_back({id, std::move(exeName), path, true, path});
+        processes.push_back({id, std::move(exeName), path});
     }
 
     std::vector<ProcessEntry> Snapshot() override;
