@@ -66,16 +66,9 @@ struct FileHandleTraits {
     static void Close(Type h) noexcept { CloseHandle(h); }
 };
 
-struct FindHandleTraits {
-    using Type = HANDLE;
-    static Type Invalid() noexcept { return INVALID_HANDLE_VALUE; }
-    static void Close(Type h) noexcept { FindClose(h); }
-};
-
 using UniqueKernelHandle = UniqueHandle<NullIsInvalid<HANDLE, CloseKernelHandle>>;
 // The toolhelp snapshot and CreateFile fail with INVALID_HANDLE_VALUE, not NULL.
 using UniqueFileHandle = UniqueHandle<FileHandleTraits>;
-using UniqueFindHandle = UniqueHandle<FindHandleTraits>;
 using UniqueServiceHandle = UniqueHandle<NullIsInvalid<SC_HANDLE, CloseServiceManagerHandle>>;
 using UniqueRegistryKey = UniqueHandle<NullIsInvalid<HKEY, CloseRegistryKey>>;
 using UniqueMappedView = UniqueHandle<NullIsInvalid<void*, UnmapView>>;
