@@ -1,7 +1,6 @@
 // The two "更换安装目录" buttons, driven through the real folder browser, with
 // their effects on the machine environment key and on the Tomcat page.
 #include <windows.h>
-#include <sddl.h>
 
 #include <gtest/gtest.h>
 
@@ -73,56 +72,6 @@ private:
     std::optional<RegistryValue> java_, catalina_;
 };
 
-// Nobody may set values on the machine environment key while this lives, as
-// for a user without administrative rights (Wine enforces a deny entry even
-// for its elevated process); the key's own security comes back after.
-class EnvironmentKeyRefused {
-public:
-    EnvironmentKeyRefused() {
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kEnvironmentKey, 0, READ_CONTROL | WRITE_DAC, &key) != ERROR_SUCCESS)
-            return;
-        key_.reset(key);
-        DWORD size = 0;
-        RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, nullptr, &size);
-        original_.resize(size);
-        if (size == 0 || RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, original_.data(), &size) != ERROR_SUCCESS)
-            return;
-        wchar_t* text = nullptr;
-        if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(original_.data(), SDDL_REVISION_1,
-                                                                  DACL_SECURITY_INFORMATION, &text, nullptr))
-            return;
-        std::wstring dacl = text;
-        LocalFree(text);
-        // The deny entry first, after the DACL's flags.
-        const auto entries = dacl.find(L'(');
-        dacl.insert(entries == std::wstring::npos ? dacl.size() : entries, L"(D;;0x2;;;WD)");
-        PSECURITY_DESCRIPTOR refusing = nullptr;
-        if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(dacl.c_str(), SDDL_REVISION_1, &refusing, nullptr))
-            return;
-        refused_ = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, refusing) == ERROR_SUCCESS;
-        LocalFree(refusing);
-    }
-    ~EnvironmentKeyRefused() {
-        if (refused_) RegSetKeySecurity(key_.get(), DACL_SECURITY_INFORMATION, original_.data());
-    }
-    EnvironmentKeyRefused(const EnvironmentKeyRefused&) = delete;
-    EnvironmentKeyRefused& operator=(const EnvironmentKeyRefused&) = delete;
-
-    bool Refused() const {
-        HKEY writable = nullptr;
-        const bool opened =
-            RegOpenKeyExW(HKEY_LOCAL_MACHINE, kEnvironmentKey, 0, KEY_SET_VALUE, &writable) == ERROR_SUCCESS;
-        const win32::UniqueRegistryKey closing(writable);
-        return refused_ && !opened;
-    }
-
-private:
-    win32::UniqueRegistryKey key_;
-    std::vector<BYTE> original_;
-    bool refused_ = false;
-};
-
 class EnvironmentPage : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -190,44 +139,6 @@ TEST_F(EnvironmentPage, TheTomcatPageUsesTheNewCatalinaHomeAtItsNextClick) {
     AnswerMessageBox(cleared);
     EXPECT_FALSE(fs::exists(tomcat / "work" / "Catalina"));
     EXPECT_TRUE(fs::exists(scratch_.Path() / "old-tomcat" / "work" / "Catalina" / "y.class"));
-}
-
-TEST_F(EnvironmentPage, ARefusedChangeSaysItNeedsAdministrativeRightsAndChangesNothing) {
-    const fs::path tomcat = scratch_.Path() / "apache-tomcat-6.0.53";
-    CreateFileWithText(tomcat / "work" / "Catalina" / "localhost" / "x.class");
-    CreateFileWithText(scratch_.Path() / "old-tomcat" / "work" / "Catalina" / "y.class");
-    const auto before = ReadMachineVariable(L"CATALINA_HOME");
-    const EnvironmentKeyRefused refused;
-    ASSERT_TRUE(refused.Refused());
-
-    const HWND browser = OpenBrowser("cxButton12");
-    ASSERT_NE(browser, nullptr);
-    ASSERT_TRUE(ChooseFolder(browser, tomcat.wstring()));
-    const HWND box = WaitForMessageBox(session_->ProcessId());
-    ASSERT_NE(box, nullptr);
-    const MessageBoxInfo info = ReadMessageBox(box);
-    EXPECT_EQ(info.caption, L"提示");
-    EXPECT_EQ(info.text, L"修改失败!需要管理员权限");
-    ASSERT_TRUE(AnswerMessageBox(box));
-    // Answered once the handler is back in the message loop.
-    DWORD_PTR answer = 0;
-    ASSERT_NE(SendMessageTimeoutW(session_->MainWindow(), WM_NULL, 0, 0, SMTO_NORMAL, 10000, &answer), 0);
-    EXPECT_EQ(ReadWindowText(session_->Control("TomcatHomeEdit")), scratch_.Path().wstring() + L"\\old-tomcat");
-    const auto after = ReadMachineVariable(L"CATALINA_HOME");
-    EXPECT_EQ(after.has_value(), before.has_value());
-    if (after && before) {
-        EXPECT_EQ(after->data, before->data);
-    }
-
-    // The program's own environment still names the old installation.
-    ASSERT_TRUE(SelectTab(session_->Control("PageControl1"), 0));
-    ASSERT_TRUE(PostClick(session_->Control("cxButton7")));
-    const HWND cleared = WaitForMessageBox(session_->ProcessId(), std::chrono::seconds(20));
-    ASSERT_NE(cleared, nullptr);
-    EXPECT_EQ(ReadMessageBox(cleared).text, L"已删除临时文件!");
-    AnswerMessageBox(cleared);
-    EXPECT_FALSE(fs::exists(scratch_.Path() / "old-tomcat" / "work" / "Catalina"));
-    EXPECT_TRUE(fs::exists(tomcat / "work" / "Catalina" / "localhost" / "x.class"));
 }
 
 TEST_F(EnvironmentPage, CancelChangesNothingAndShowsNothing) {
