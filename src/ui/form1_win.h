@@ -116,7 +116,7 @@ private:
     std::vector<diagnosis::Row> report_;  // what the diagnosis list shows
     bool diagnosed_ = false;
     bool pagesFinished_ = false;
-    ActionGate actions_;  // the click or pick being handled, waits included
+    ActionGate actions_;       // the click or pick being handled, waits included
     int pickedInstance_ = -1;  // the instance list's entry at the last handled pick
 };
 

@@ -54,7 +54,8 @@ TEST(MatchesInstallation, ARootOfADriveOrShareIsNoInstallation) {
     // One level down is an installation again.
     EXPECT_TRUE(MatchesInstallation("D:\\jdk\\bin\\javaw.exe", "D:\\jdk"));
     EXPECT_TRUE(MatchesInstallation("\\\\server\\share\\jdk\\bin\\javaw.exe", "\\\\server\\share\\jdk"));
-    EXPECT_TRUE(MatchesInstallation("\\\\?\\UNC\\server\\share\\jdk\\bin\\javaw.exe", "\\\\?\\UNC\\server\\share\\jdk"));
+    EXPECT_TRUE(
+        MatchesInstallation("\\\\?\\UNC\\server\\share\\jdk\\bin\\javaw.exe", "\\\\?\\UNC\\server\\share\\jdk"));
 }
 
 TEST(MatchesInstallation, TakesForwardSlashesAsSeparators) {

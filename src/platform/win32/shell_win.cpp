@@ -99,8 +99,8 @@ std::optional<std::vector<std::string>> DesktopShell::LinksBelow(std::string_vie
         const std::wstring folder = std::move(toList.back());
         toList.pop_back();
         WIN32_FIND_DATAW entry{};
-        const UniqueFindHandle find(FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &entry,
-                                                     FindExSearchNameMatch, nullptr, 0));
+        const UniqueFindHandle find(
+            FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr, 0));
         if (!find) {
             // Only a drive's root, which has no "." entry, can list as nothing.
             if (GetLastError() == ERROR_FILE_NOT_FOUND) continue;
