@@ -18,6 +18,13 @@ std::string BrowserDataParameters(int button) {
            std::to_string(kBrowserDataFlags[static_cast<std::size_t>(button - 1)]);
 }
 
-void ClearBrowserData(Shell& shell, int button) { shell.Open("rundll32.exe", BrowserDataParameters(button)); }
+void ClearBrowserData(Shell& shell, int button) {
+    const auto parameters = BrowserDataParameters(button);
+    // The system's own copy: found by name, a rundll32.exe in our current
+    // directory or beside us would run first, with our rights.
+    const auto system = shell.SystemDirectory();
+    if (system.empty()) return;
+    shell.Open(system + "\\rundll32.exe", parameters);
+}
 
 }  // namespace qm::browser

@@ -12,7 +12,8 @@ namespace qm::browser {
 // for button 1 to 6; std::out_of_range for any other number.
 std::string BrowserDataParameters(int button);
 
-// The click of browser data button 1 to 6; reports nothing.
+// The click of browser data button 1 to 6: runs the system directory's
+// rundll32.exe with the button's parameters; reports nothing.
 void ClearBrowserData(Shell& shell, int button);
 
 }  // namespace qm::browser

@@ -20,9 +20,10 @@ struct ProcessEntry {
 class OpenedProcess {
 public:
     virtual ~OpenedProcess() = default;
-    // The full file name of the first module, which is the executable;
-    // nothing when the module list or its name can't be read.
-    virtual std::optional<std::string> FirstModulePath() = 0;
+    // The executable's full path as the system recorded it when the process
+    // started (not as the process's own memory tells it); nothing when it
+    // can't be read.
+    virtual std::optional<std::string> ImagePath() = 0;
     // Whether the process has ended within the bound.
     virtual bool WaitForExit(std::chrono::milliseconds bound) = 0;
 };

@@ -15,9 +15,9 @@ std::string Naming(std::string_view before, std::string_view name) {
 
 bool IsStringType(std::uint32_t type) { return type == kRegistryString || type == kRegistryExpandString; }
 
-std::optional<std::string> WriteAndAnnounce(EnvironmentPorts ports, std::string_view name, std::string_view value) {
+std::string WriteAndAnnounce(EnvironmentPorts ports, std::string_view name, std::string_view value) {
     auto key = ports.machine.OpenOrCreateKey();
-    if (!key) return std::nullopt;
+    if (!key) return std::string(kNeedsAdministratorNotice);
 
     // An existing value with data must be text: a number or a blob under this
     // name belongs to someone else and is not ours to overwrite. Empty data of
@@ -27,7 +27,7 @@ std::optional<std::string> WriteAndAnnounce(EnvironmentPorts ports, std::string_
         if (!read) return Naming("Failed to get data for ", name);
         if (!IsStringType(read->type)) return Naming("Invalid data type for ", name);
     }
-    if (!key->WriteExpandString(name, value)) return Naming("Failed to set data for ", name);
+    if (!key->WriteExpandString(name, value)) return std::string(kNeedsAdministratorNotice);
     key.reset();
 
     // Only a value that is in the registry reaches our own environment and
@@ -39,7 +39,7 @@ std::optional<std::string> WriteAndAnnounce(EnvironmentPorts ports, std::string_
 
 }  // namespace
 
-std::optional<std::string> SetEnvPath(EnvironmentPorts ports, std::string_view name, std::string_view value) {
+std::string SetEnvPath(EnvironmentPorts ports, std::string_view name, std::string_view value) {
     try {
         return WriteAndAnnounce(ports, name, value);
     } catch (const std::exception& error) {
@@ -53,7 +53,9 @@ DirectoryChange ChangeInstallationDirectory(const DirectoryButton& button, Folde
     if (!directory) return {};
     DirectoryChange change;
     change.notice = SetEnvPath(ports, button.variable, *directory);
-    change.editText = std::move(directory);
+    // The edit names the installation that the other pages act on: it takes
+    // the new folder only once the environment has it.
+    if (change.notice == kChangedNotice) change.editText = std::move(directory);
     return change;
 }
 

@@ -19,12 +19,15 @@ struct EnvironmentPorts {
     EnvironmentBroadcast& broadcast;
 };
 
+// What a change says when the machine environment key may not be opened or
+// written, which takes administrative rights.
+inline constexpr std::string_view kNeedsAdministratorNotice = "修改失败!需要管理员权限";
+
 // Makes value the machine-wide value of the variable name: the registry first,
 // then this program's own environment, then the broadcast. Returns the text of
-// the information box to show in an information box, or nothing when there
-// is nothing to say (the key could not be opened). Nothing escapes: an
-// unexpected error becomes the box's text.
-std::optional<std::string> SetEnvPath(EnvironmentPorts ports, std::string_view name, std::string_view value);
+// the information box to show; kChangedNotice when all of it was done, and
+// then only. Nothing escapes: an unexpected error becomes the box's text.
+std::string SetEnvPath(EnvironmentPorts ports, std::string_view name, std::string_view value);
 
 // One of the two "更换安装目录" buttons of the environment page.
 struct DirectoryButton {
@@ -42,8 +45,8 @@ struct DirectoryChange {
 };
 
 // The click of a directory button: pick a folder, make it the variable's
-// value, and show it in the edit whatever the change achieved. A cancelled
-// browser changes nothing and shows nothing.
+// value, and show it in the edit when that was done. A cancelled browser
+// changes nothing and shows nothing.
 DirectoryChange ChangeInstallationDirectory(const DirectoryButton& button, FolderBrowser& browser,
                                             EnvironmentPorts ports);
 

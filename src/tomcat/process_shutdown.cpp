@@ -43,11 +43,41 @@ bool RulesCallForEnd(std::string_view exeName, std::string_view path, const Proc
     return end;
 }
 
+bool IsDriveName(std::string_view text) {
+    return text.size() == 2 && text[1] == ':' && AsciiLower(text[0]) >= 'a' && AsciiLower(text[0]) <= 'z';
+}
+
+// How many names a path has, however many separators stand between them.
+std::size_t CountNames(std::string_view path) {
+    std::size_t names = 0;
+    for (std::size_t i = 0; i < path.size(); ++i)
+        if (!IsSeparator(path[i]) && (i == 0 || IsSeparator(path[i - 1]))) ++names;
+    return names;
+}
+
+// Whether a value without its trailing separators is the root of a drive (C:)
+// or of a share (\\server\share), also in the \\?\ forms: everything on that
+// drive or share would lie inside it.
+bool IsRoot(std::string_view value) {
+    if (IsDriveName(value)) return true;
+    if (value.size() < 2 || !IsSeparator(value[0]) || !IsSeparator(value[1])) return false;
+    value.remove_prefix(2);
+    if (value.size() >= 2 && (value[0] == '?' || value[0] == '.') && IsSeparator(value[1])) {
+        value.remove_prefix(2);
+        if (IsDriveName(value)) return true;
+        if (value.size() < 4 || !std::equal(value.begin(), value.begin() + 3, "unc", SameFolded) ||
+            !IsSeparator(value[3]))
+            return CountNames(value) <= 1;
+        value.remove_prefix(4);
+    }
+    return CountNames(value) <= 2;
+}
+
 }  // namespace
 
 bool MatchesInstallation(std::string_view path, std::string_view value) {
     while (!value.empty() && IsSeparator(value.back())) value.remove_suffix(1);
-    if (value.empty() || path.size() <= value.size()) return false;
+    if (value.empty() || IsRoot(value) || path.size() <= value.size()) return false;
     return std::equal(value.begin(), value.end(), path.begin(), SameFolded) && IsSeparator(path[value.size()]);
 }
 
@@ -65,8 +95,9 @@ bool CloseTomcatProcess(ServiceStopper& service, ProcessTable& processes, const 
     for (const auto& entry : processes.Snapshot()) {
         if (entry.id == own || !LooksLikeJavaOrTomcat(entry.exeName)) continue;
         auto process = processes.Open(entry.id);
-        auto path = process ? process->FirstModulePath() : std::nullopt;
-        if (!path) path = processes.ImagePath(entry.id);
+        // The kernel's record of the image, never what the process's own
+        // memory says about its modules: a process may rewrite that.
+        const auto path = process ? process->ImagePath() : processes.ImagePath(entry.id);
         if (!path || !RulesCallForEnd(entry.exeName, *path, environment)) continue;
         if (!process) {
             // Someone else's Tomcat, elevated or of another account: still up.

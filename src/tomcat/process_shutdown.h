@@ -26,7 +26,9 @@ public:
 // Whether the executable at path lies inside the installation directory
 // value: letter case aside, with \ and / alike, the value without its
 // trailing separators and then a separator begins the path. An empty value
-// (or one of separators only) names no installation and matches nothing.
+// (or one of separators only) names no installation and matches nothing, and
+// neither does the root of a drive or of a share (C:\, \\server\share), which
+// would take in everything on it.
 bool MatchesInstallation(std::string_view path, std::string_view value);
 
 // Whether an executable name (no directory) passes the first filter of the
@@ -39,9 +41,10 @@ bool LooksLikeJavaOrTomcat(std::string_view exeName);
 // CATALINA_HOME, both read afresh from the environment for each process. Never
 // ends this program's own process. Waits up to 5 s for the ended ones to go,
 // pumping messages meanwhile. True when Tomcat is down afterwards: the service
-// is down and every process found to match has ended. A match that we may not
-// open is found by the path it grants to a query and counts as not ended; a
-// process that does not even tell its path counts neither way.
+// is down and every process found to match has ended. A process's path is
+// the system's path of its image. A match that we may not open is found by
+// the path it grants to a query and counts as not ended; a process that does
+// not even tell its path counts neither way.
 bool CloseTomcatProcess(ServiceStopper& service, ProcessTable& processes, const ProcessEnvironment& environment,
                         Waiting& waiting);
 

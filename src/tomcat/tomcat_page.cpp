@@ -2,12 +2,49 @@
 
 #include "tomcat/notice.h"
 
+#include <memory>
+#include <vector>
+
 namespace qm::tomcat {
 namespace {
 
 // The shell shows this only with a simple progress window, which we don't ask
 // for; it is there for a shell that shows it anyway.
 constexpr std::string_view kDeletingTitle = "正在删除文件夹";
+
+// The program that runs Tomcat, in the installation's bin directory.
+constexpr std::string_view kTomcatRunner = "tomcat6.exe";
+
+// Deletes work\Catalina below home, and only there: the folders on the way
+// must be plain directories, held so until the delete is done, and the links
+// inside go as links before the shell, which follows them, sees the tree. An
+// ordinary user may write below an installation that an administrator clears.
+// Whether nothing of it is left; a missing folder on the way leaves nothing
+// to delete.
+bool DeleteWorkDirectory(Shell& shell, std::string_view home) {
+    std::vector<std::unique_ptr<HeldDirectory>> held;
+    for (const std::string& folder : {std::string(home), std::string(home) + "\\work"}) {
+        const PathKind kind = shell.KindOf(folder);
+        if (kind == PathKind::Missing) return true;
+        if (kind != PathKind::Directory) return false;
+        auto hold = shell.HoldDirectory(folder);
+        if (!hold) return false;
+        held.push_back(std::move(hold));
+    }
+    const std::string catalina = WorkDirectoryPath(home);
+    const PathKind kind = shell.KindOf(catalina);
+    if (kind == PathKind::Missing) return true;
+    if (kind != PathKind::Directory) return false;
+    const auto links = shell.LinksBelow(catalina);
+    if (!links) return false;
+    for (const std::string& link : *links)
+        if (!shell.RemoveLink(link)) return false;
+    // Catalina itself can't be held, as it is what goes: looked at once more
+    // right before.
+    if (shell.KindOf(catalina) != PathKind::Directory) return false;
+    shell.DeleteTree(catalina, kDeletingTitle);
+    return !shell.Exists(catalina);
+}
 
 }  // namespace
 
@@ -26,24 +63,22 @@ std::string ProgramDirectoryPath(std::string_view catalinaHome) {
 
 std::string ClearWorkDirectory(TomcatPorts ports) {
     if (ports.environment.Get(kCatalinaHomeVariable).empty()) return std::string(kNoInstallationNotice);
-    const bool down = CloseTomcatProcess(ports.service, ports.processes, ports.environment, ports.waiting);
-    // Read again: the user may have picked another installation while the
-    // stop waited, and that is the one meant now.
+    // Pages in use by a Tomcat that still runs are not ours to take.
+    if (!CloseTomcatProcess(ports.service, ports.processes, ports.environment, ports.waiting))
+        return std::string(kClearFailedNotice);
+    // Read again: the installation is the one of the moment of the delete.
     const auto home = ports.environment.Get(kCatalinaHomeVariable);
     if (home.empty()) return std::string(kNoInstallationNotice);
-    const auto work = WorkDirectoryPath(home);
-    // The shell's delete follows a link and would take its target with it.
-    if (ports.shell.IsLink(work))
-        ports.shell.RemoveLink(work);
-    else
-        ports.shell.DeleteTree(work, kDeletingTitle);
-    return std::string(down && !ports.shell.Exists(work) ? kClearedNotice : kClearFailedNotice);
+    return std::string(DeleteWorkDirectory(ports.shell, home) ? kClearedNotice : kClearFailedNotice);
 }
 
 std::optional<std::string> StartTomcatProgram(const ProcessEnvironment& environment, Shell& shell) {
     const auto home = environment.Get(kCatalinaHomeVariable);
     if (home.empty()) return std::string(kNoInstallationNotice);
-    shell.StartIn("tomcat6.exe", ProgramDirectoryPath(home));
+    // By its full path: the shell would otherwise look further along its
+    // search path for a program of that name when bin has none.
+    const auto bin = ProgramDirectoryPath(home);
+    shell.StartIn(bin + "\\" + std::string(kTomcatRunner), bin);
     return std::nullopt;
 }
 

@@ -43,14 +43,17 @@ struct TomcatPorts {
 // in an information box, or nothing when the button shows nothing.
 
 // cxButton7: stops Tomcat, then deletes the work\Catalina directory of
-// CATALINA_HOME as it is after the stop, with all below it; a link there is
-// removed alone, never followed. Refuses without CATALINA_HOME, so nothing is
-// ever deleted at the root of a drive; reports cleared only when Tomcat is
-// down and the directory is gone.
+// CATALINA_HOME as it is after the stop, with all below it. Deletes nothing
+// while Tomcat is still up, nor when CATALINA_HOME, work or Catalina is not a
+// plain directory (a link, say); links inside Catalina are removed alone,
+// never followed. Refuses without CATALINA_HOME, so nothing is ever deleted
+// at the root of a drive; reports cleared only when Tomcat is down and the
+// directory is gone.
 std::string ClearWorkDirectory(TomcatPorts ports);
 
-// cxButton8: starts tomcat6.exe from the installation's bin directory and
-// shows nothing, unless CATALINA_HOME is unset.
+// cxButton8: starts the installation's bin\tomcat6.exe by its full path, in
+// bin, and shows nothing, unless CATALINA_HOME is unset. Nothing starts when
+// that program is missing.
 std::optional<std::string> StartTomcatProgram(const ProcessEnvironment& environment, Shell& shell);
 
 // cxButton9: the notice for what starting the service "tomcat6" yielded

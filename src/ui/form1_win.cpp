@@ -89,6 +89,17 @@ SIZE TextExtent(std::string_view text, HFONT font) {
     return size;
 }
 
+// Has the window under the pointer set its cursor, as it would on the next
+// move of the mouse.
+void RefreshCursor() {
+    POINT at{};
+    if (!GetCursorPos(&at)) return;
+    const HWND under = WindowFromPoint(at);
+    if (!under || GetWindowThreadProcessId(under, nullptr) != GetCurrentThreadId()) return;
+    const auto hit = static_cast<WORD>(SendMessageW(under, WM_NCHITTEST, 0, MAKELPARAM(at.x, at.y)));
+    SendMessageW(under, WM_SETCURSOR, reinterpret_cast<WPARAM>(under), MAKELPARAM(hit, WM_MOUSEMOVE));
+}
+
 }  // namespace
 
 TForm1::TForm1(HINSTANCE instance, HWND owner) : instance_(instance) {
@@ -191,6 +202,14 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case kFinishPagesMessage:
         FinishPages();
         return 0;
+    case WM_SETCURSOR:
+        // While a box or the folder browser holds the window off, the pointer
+        // over it is the usual one: the user is being asked something.
+        if (actions_.Busy() && IsWindowEnabled(hwnd_)) {
+            SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+            return TRUE;
+        }
+        break;
     case WM_CLOSE:
         // Closing ends the message loop; the window itself goes in the exit
         // sequence, so a handler still waiting inside a pump finds it intact.
@@ -223,9 +242,11 @@ bool TForm1::HandleContainerMessage(UINT message, WPARAM wParam, LPARAM lParam, 
         // (Wine lets a BM_CLICK through to a disabled button), and neither
         // does any control while a box holds the window off.
         const bool enabled = IsWindowEnabled(control) != FALSE && IsWindowEnabled(hwnd_) != FALSE;
-        if (enabled && ((row->kind == ControlKind::Button && code == BN_CLICKED) ||
-                        (row->kind == ControlKind::DropDownList && code == CBN_SELCHANGE)))
-            Raise(row->event);
+        if (enabled && row->kind == ControlKind::Button && code == BN_CLICKED) Raise(row->event);
+        // A pick that comes while another action runs is undone, so the list
+        // never shows an instance that the page's buttons were not set for.
+        if (enabled && row->kind == ControlKind::DropDownList && code == CBN_SELCHANGE && !Raise(row->event))
+            SendMessageW(control, CB_SETCURSEL, static_cast<WPARAM>(pickedInstance_), 0);
         result = 0;
         return true;
     }
@@ -509,7 +530,18 @@ void TForm1::Show(int showCommand) {
     }
 }
 
-void TForm1::Raise(ControlEvent event) {
+bool TForm1::Raise(ControlEvent event) {
+    // The busy cursor from the start to the end; the window keeps it up
+    // meanwhile (WM_SETCURSOR).
+    const bool ran = actions_.Run([&] {
+        SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+        RunEvent(event);
+    });
+    if (ran) RefreshCursor();
+    return ran;
+}
+
+void TForm1::RunEvent(ControlEvent event) {
     app::RunHandler([&] {
         // clang-format off
         switch (event) {

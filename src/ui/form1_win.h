@@ -10,6 +10,7 @@
 #include "platform/win32/unique_handle.h"
 #include "sqlserver/instance_page.h"
 #include "tomcat/environment_settings.h"
+#include "ui/action_gate.h"
 #include "ui/form_layout.h"
 
 namespace qm::ui {
@@ -79,7 +80,8 @@ private:
     void LayOut(const ControlSpec& row, HWND control, bool place);
     HFONT FontFor(const FontSpec& font);
     void ShowPage(int index);
-    void Raise(ControlEvent event);
+    bool Raise(ControlEvent event);  // whether it ran: not while another one runs
+    void RunEvent(ControlEvent event);
     void DrawPicture(const DRAWITEMSTRUCT& item);
     void ChangeInstallationDirectory(const tomcat::DirectoryButton& button, std::string_view edit);
     void RunInstancePage(sqlserver::PageOutcome (sqlserver::InstancePage::*action)(std::string_view));
@@ -114,6 +116,8 @@ private:
     std::vector<diagnosis::Row> report_;  // what the diagnosis list shows
     bool diagnosed_ = false;
     bool pagesFinished_ = false;
+    ActionGate actions_;       // the click or pick being handled, waits included
+    int pickedInstance_ = -1;  // the instance list's entry at the last handled pick
 };
 
 }  // namespace qm::ui

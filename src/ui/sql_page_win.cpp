@@ -31,7 +31,10 @@ void TForm1::getSQLServer() {
         SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(win32::Widen(name).c_str()));
 }
 
-void TForm1::ServiceComboBoxChange() { RunInstancePage(&sqlserver::InstancePage::Pick); }
+void TForm1::ServiceComboBoxChange() {
+    pickedInstance_ = static_cast<int>(SendMessageW(Control("ServiceComboBox"), CB_GETCURSEL, 0, 0));
+    RunInstancePage(&sqlserver::InstancePage::Pick);
+}
 void TForm1::cxButton13Click() { RunInstancePage(&sqlserver::InstancePage::Start); }
 void TForm1::cxButton14Click() { RunInstancePage(&sqlserver::InstancePage::Stop); }
 

@@ -156,7 +156,7 @@ TEST_F(EnvironmentPage, CancelChangesNothingAndShowsNothing) {
     }
 }
 
-TEST_F(EnvironmentPage, AValueOfAnotherTypeIsRefusedButTheEditShowsTheChoice) {
+TEST_F(EnvironmentPage, AValueOfAnotherTypeIsRefusedAndTheEditKeepsItsText) {
     const DWORD number = 42;
     RegistryValue dword{REG_DWORD, {}};
     dword.data.assign(reinterpret_cast<const BYTE*>(&number), reinterpret_cast<const BYTE*>(&number) + sizeof number);
@@ -171,7 +171,10 @@ TEST_F(EnvironmentPage, AValueOfAnotherTypeIsRefusedButTheEditShowsTheChoice) {
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(ReadMessageBox(box).text, L"Invalid data type for 'CATALINA_HOME'");
     ASSERT_TRUE(AnswerMessageBox(box));
-    EXPECT_TRUE(WaitUntil([&] { return ReadWindowText(session_->Control("TomcatHomeEdit")) == tomcat.wstring(); }));
+    // Answered once the handler is back in the message loop.
+    DWORD_PTR answer = 0;
+    ASSERT_NE(SendMessageTimeoutW(session_->MainWindow(), WM_NULL, 0, 0, SMTO_NORMAL, 10000, &answer), 0);
+    EXPECT_EQ(ReadWindowText(session_->Control("TomcatHomeEdit")), scratch_.Path().wstring() + L"\\old-tomcat");
     const auto stored = ReadMachineVariable(L"CATALINA_HOME");
     ASSERT_TRUE(stored.has_value());
     EXPECT_EQ(stored->type, static_cast<DWORD>(REG_DWORD));

@@ -125,6 +125,29 @@ TEST_F(SqlPage, PickingARunningInstanceEnablesStopOnlyAndAMissingServiceIsReport
     EXPECT_TRUE(ButtonsAre(false, true));
 }
 
+// A pick while a start waits is no action of its own: the list goes back to
+// the instance being started, and the buttons end as that start leaves them.
+TEST_F(SqlPage, APickDuringAStartsWaitIsUndone) {
+    RegisteredInstances instances({L"QMSLOW", L"QMOTHER"});
+    RegisteredTestService slow({.startDelayMs = 4000}, RegisteredTestService::ExactName{L"MSSQL$QMSLOW"});
+    StartProgram();
+    Pick(L"QMSLOW");
+    ASSERT_TRUE(WaitUntil([&] { return ButtonsAre(true, false); }));
+    const int slowIndex = ComboSelection(Combo());
+    const int otherIndex = 1 - slowIndex;
+    ASSERT_TRUE(PostClick(StartButton()));
+    ASSERT_TRUE(WaitUntil([&] { return slow.State() == std::optional<DWORD>(SERVICE_START_PENDING); }));
+
+    // One send and one post: each message waits for the next pump of the wait.
+    ASSERT_TRUE(SelectComboItem(Combo(), otherIndex));
+    EXPECT_TRUE(WaitUntil([&] { return ComboSelection(Combo()) == slowIndex; }));
+    EXPECT_EQ(slow.State(), std::optional<DWORD>(SERVICE_START_PENDING)) << "the pick came after the wait";
+    // QMOTHER has no service: a pick that ran would say so in a box first.
+    ExpectBox(L"【QMSLOW】服务已启动!", true, false);
+    EXPECT_TRUE(WaitUntil([&] { return ButtonsAre(false, true); }));
+    EXPECT_TRUE(NoMessageBoxOpen(session_->ProcessId()));
+}
+
 TEST_F(SqlPage, AServiceThatFailsToStartIsReportedAndStartStaysEnabled) {
     RegisteredInstances instances({L"QMFAILING"});
     RegisteredTestService failing({.startDelayMs = 500, .failStart = true},

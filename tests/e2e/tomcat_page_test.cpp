@@ -1,13 +1,16 @@
 // The Tomcat and browser data pages, clicked as a user would, with their
 // effects on files, services and processes.
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "e2e/quillmate_session.h"
+#include "platform/win32/unique_handle.h"
 #include "platform/win32/wide_text.h"
 #include "support/lib/controls.h"
 #include "support/lib/links.h"
@@ -22,6 +25,18 @@ namespace {
 
 namespace fs = std::filesystem;
 constexpr auto kBound = std::chrono::seconds(20);
+
+// The identifiers of the processes whose executable has this name.
+std::vector<DWORD> ProcessesNamed(const std::wstring& exeName) {
+    std::vector<DWORD> found;
+    const win32::UniqueFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = snapshot && Process32FirstW(snapshot.get(), &entry); more;
+         more = Process32NextW(snapshot.get(), &entry))
+        if (_wcsicmp(entry.szExeFile, exeName.c_str()) == 0) found.push_back(entry.th32ProcessID);
+    return found;
+}
 
 class TomcatPage : public ::testing::Test {
 protected:
@@ -63,7 +78,7 @@ TEST_F(TomcatPage, ClearDeletesWorkCatalinaWithEverythingBelowAndKeepsWork) {
     EXPECT_TRUE(fs::exists(Tomcat() / "work" / "keep.txt"));
 }
 
-TEST_F(TomcatPage, ClearRemovesALinkedCatalinaAloneOrSaysItFailed) {
+TEST_F(TomcatPage, ClearLeavesALinkedCatalinaAndWhatItPointsTo) {
     const fs::path target = scratch_.Path() / "elsewhere";
     CreateFileWithText(target / "localhost" / "keep.txt");
     const fs::path catalina = Tomcat() / "work" / "Catalina";
@@ -71,16 +86,24 @@ TEST_F(TomcatPage, ClearRemovesALinkedCatalinaAloneOrSaysItFailed) {
     ASSERT_TRUE(MakeDirectoryLink(catalina, target));
     StartProgram();
 
-    const std::wstring notice = ClickAndReadBox("cxButton7");
+    EXPECT_EQ(ClickAndReadBox("cxButton7"), L"删除临时文件失败!");
     EXPECT_TRUE(fs::exists(target / "localhost" / "keep.txt"));
-    // Wine 8 can remove such a link by no means: the link stays, and so must
-    // the message say.
-    if (IsReparsePoint(catalina)) {
-        EXPECT_EQ(notice, L"删除临时文件失败!");
-        RemoveDirectoryLink(catalina);
-    } else {
-        EXPECT_EQ(notice, L"已删除临时文件!");
-    }
+    EXPECT_TRUE(IsReparsePoint(catalina));
+    RemoveDirectoryLink(catalina);
+}
+
+// A user who may write below the installation makes work a link to a
+// folder of someone else's; the administrator's clear must not reach it.
+TEST_F(TomcatPage, ClearDeletesNothingThroughALinkedWork) {
+    const fs::path target = scratch_.Path() / "precious";
+    CreateFileWithText(target / "Catalina" / "localhost" / "keep.txt");
+    fs::create_directories(Tomcat());
+    ASSERT_TRUE(MakeDirectoryLink(Tomcat() / "work", target));
+    StartProgram();
+
+    EXPECT_EQ(ClickAndReadBox("cxButton7"), L"删除临时文件失败!");
+    EXPECT_TRUE(fs::exists(target / "Catalina" / "localhost" / "keep.txt"));
+    RemoveDirectoryLink(Tomcat() / "work");
 }
 
 TEST_F(TomcatPage, ClearWithATrailingBackslashAndNothingToDeleteStillReportsCleared) {
@@ -116,6 +139,51 @@ TEST_F(TomcatPage, StartAsServiceReportsTheOutcome) {
     EXPECT_EQ(ClickAndReadBox("cxButton9"), L"Tomcat服务启动失败!");
 }
 
+TEST_F(TomcatPage, StartAsProgramStartsNoOtherTomcat6WhenBinHasNone) {
+    fs::create_directories(Tomcat() / "bin");
+    const fs::path elsewhere = scratch_.Path() / "on-the-path";
+    CopyProgram(L"qm_record_start.exe", elsewhere / "tomcat6.exe");
+    CopyProgram(L"qm_record_start.exe", scratch_.Path() / "cwd" / "tomcat6.exe");
+    const fs::path record = scratch_.Path() / "started.record";
+    ProgramOptions options;
+    options.SetVariable(L"QM_RECORD_FILE", record.wstring());
+    options.SetVariable(L"PATH", elsewhere.wstring() + L";" + _wgetenv(L"PATH"));
+    options.workingDirectory = (scratch_.Path() / "cwd").wstring();
+    StartProgram(Tomcat().wstring(), options);
+
+    // Sent, so it returns once the handler has: any program it started is
+    // in the process table from then on, or has written its record and gone.
+    DWORD_PTR result = 0;
+    ASSERT_NE(SendMessageTimeoutW(session_->Control("cxButton8"), BM_CLICK, 0, 0, SMTO_NORMAL, 10000, &result), 0);
+    EXPECT_TRUE(ProcessesNamed(L"tomcat6.exe").empty());
+    EXPECT_FALSE(ReadWholeFile(record).has_value());
+    EXPECT_TRUE(NoMessageBoxOpen(session_->ProcessId()));
+}
+
+TEST_F(TomcatPage, AClickDuringTheServiceStartsWaitRunsNothing) {
+    RegisteredTestService tomcat6({.startDelayMs = 5000}, RegisteredTestService::ExactName{L"tomcat6"});
+    StartedProgram tomcat = StartSleeperAs(Tomcat() / "bin" / "tomcat6.exe");
+    StartProgram();
+    ASSERT_TRUE(PostClick(session_->Control("cxButton9")));
+    ASSERT_TRUE(tomcat6.WaitForState(SERVICE_START_PENDING));
+
+    // The start's wait handles the sent click; the stop would end the
+    // Tomcat process and open a box of its own, and this send would wait for it.
+    DWORD_PTR result = 0;
+    ASSERT_NE(SendMessageTimeoutW(session_->Control("cxButton10"), BM_CLICK, 0, 0, SMTO_NORMAL, 10000, &result), 0);
+    EXPECT_EQ(tomcat6.State(), std::optional<DWORD>(SERVICE_START_PENDING)) << "the click came after the wait";
+    EXPECT_TRUE(tomcat.IsRunning());
+
+    const HWND box = WaitForMessageBox(session_->ProcessId(), kBound);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(ReadMessageBox(box).text, L"Tomcat服务已启动!");
+    AnswerMessageBox(box);
+    ASSERT_NE(SendMessageTimeoutW(session_->MainWindow(), WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result), 0);
+    EXPECT_TRUE(NoMessageBoxOpen(session_->ProcessId()));
+    EXPECT_EQ(tomcat6.State(), std::optional<DWORD>(SERVICE_RUNNING));
+    EXPECT_TRUE(tomcat.IsRunning());
+}
+
 TEST_F(TomcatPage, StartAsServiceWithoutTheServiceFails) {
     StartProgram();
     EXPECT_EQ(ClickAndReadBox("cxButton9"), L"Tomcat服务启动失败!");
@@ -139,10 +207,39 @@ TEST_F(TomcatPage, StopEndsTheServiceAndOnlyTheProcessesInsideTheInstallations) 
     EXPECT_TRUE(session_->Program().IsRunning());
 }
 
-// The browser data buttons start the control panel's deletion through
-// rundll32.exe; a stand-in of ours in the program's current directory
-// records what it was given (the harness turns Wine's own off).
-TEST_F(TomcatPage, BrowserDataButtonsPassTheirOwnNumbers) {
+// Puts a file in another's place for one test and the original back after.
+class ReplacedFile {
+public:
+    ReplacedFile(fs::path file, const std::wstring& programFileName)
+        : file_(std::move(file)), kept_(file_.wstring() + L".qm-kept") {
+        if (fs::exists(file_)) fs::rename(file_, kept_);
+        CopyProgram(programFileName, file_);
+    }
+    ~ReplacedFile() {
+        std::error_code ignored;
+        fs::remove(file_, ignored);
+        if (fs::exists(kept_, ignored)) fs::rename(kept_, file_, ignored);
+    }
+    ReplacedFile(const ReplacedFile&) = delete;
+    ReplacedFile& operator=(const ReplacedFile&) = delete;
+
+private:
+    fs::path file_;
+    fs::path kept_;
+};
+
+fs::path SystemDirectory() {
+    wchar_t directory[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(directory, MAX_PATH);
+    return fs::path(std::wstring(directory, length));
+}
+
+// The browser data buttons start the control panel's deletion through the
+// system's rundll32.exe; a stand-in of ours in the prefix's system directory
+// records what it was given (the harness turns Wine's own off). One in the
+// program's current directory must never run.
+TEST_F(TomcatPage, BrowserDataButtonsPassTheirOwnNumbersToTheSystemsRundll32) {
+    const ReplacedFile standIn(SystemDirectory() / "rundll32.exe", L"qm_record_start.exe");
     CopyProgram(L"qm_record_start.exe", scratch_.Path() / "cwd" / "rundll32.exe");
     const fs::path record = scratch_.Path() / "rundll32.record";
     ProgramOptions options;
@@ -161,6 +258,9 @@ TEST_F(TomcatPage, BrowserDataButtonsPassTheirOwnNumbers) {
         ASSERT_TRUE(WaitUntil([&] { return ReadWholeFile(record).has_value(); }, kBound));
         const std::string text = *ReadWholeFile(record);
         EXPECT_NE(text.find("argument=inetcpl.cpl,ClearMyTracksByProcess\nargument=" + std::string(number) + "\n"),
+                  std::string::npos)
+            << text;
+        EXPECT_NE(text.find("program=" + win32::Narrow((SystemDirectory() / "rundll32.exe").wstring())),
                   std::string::npos)
             << text;
         EXPECT_TRUE(NoMessageBoxOpen(session_->ProcessId()));

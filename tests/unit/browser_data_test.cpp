@@ -24,10 +24,16 @@ TEST(BrowserDataParameters, EachButtonPassesItsOwnFlag) {
     EXPECT_THROW(BrowserDataParameters(7), std::out_of_range);
 }
 
-TEST(ClearBrowserData, OpensRundll32WithTheParameters) {
+TEST(ClearBrowserData, OpensTheSystemsRundll32WithTheParameters) {
     FakeShell shell;
+    shell.systemDirectory = "D:\\WINNT\\system32";
     ClearBrowserData(shell, 6);
-    EXPECT_EQ(shell.calls, (std::vector<std::string>{"open rundll32.exe inetcpl.cpl,ClearMyTracksByProcess 255"}));
+    EXPECT_EQ(
+        shell.calls,
+        (std::vector<std::string>{"open D:\\WINNT\\system32\\rundll32.exe inetcpl.cpl,ClearMyTracksByProcess 255"}));
+    shell.systemDirectory.clear();
+    ClearBrowserData(shell, 1);
+    EXPECT_EQ(shell.calls.size(), 1u);
 }
 
 }  // namespace

@@ -103,16 +103,16 @@ TEST_F(SetEnvPathTest, DoesNotReadAnAbsentValue) {
     EXPECT_EQ(SetEnvPath(ports, "JAVA_HOME", "C:\\jdk"), "修改成功!");
 }
 
-TEST_F(SetEnvPathTest, ReportsAFailingWrite) {
+TEST_F(SetEnvPathTest, ARefusedWriteNeedsAdministrativeRights) {
     machine.writeFails = true;
-    EXPECT_EQ(SetEnvPath(ports, "CATALINA_HOME", "C:\\tomcat"), "Failed to set data for 'CATALINA_HOME'");
+    EXPECT_EQ(SetEnvPath(ports, "CATALINA_HOME", "C:\\tomcat"), "修改失败!需要管理员权限");
     EXPECT_EQ(machine.values.count("CATALINA_HOME"), 0u);
     ExpectNothingChangedAfterKey();
 }
 
-TEST_F(SetEnvPathTest, SaysNothingAndChangesNothingWhenTheKeyCannotBeOpened) {
+TEST_F(SetEnvPathTest, ARefusedKeyNeedsAdministrativeRightsAndChangesNothing) {
     machine.openFails = true;
-    EXPECT_EQ(SetEnvPath(ports, "JAVA_HOME", "C:\\jdk"), std::nullopt);
+    EXPECT_EQ(SetEnvPath(ports, "JAVA_HOME", "C:\\jdk"), "修改失败!需要管理员权限");
     EXPECT_TRUE(journal.empty());
     EXPECT_TRUE(process.variables.empty());
 }
@@ -156,18 +156,19 @@ TEST_F(DirectoryButtonTest, EachButtonAsksWithItsTitleAndSetsItsVariable) {
     EXPECT_EQ(browser.titles, (std::vector<std::string>{"选择 Java JDK 安装根目录", "选择 Apache Tomcat 安装根目录"}));
 }
 
-TEST_F(DirectoryButtonTest, TheEditShowsTheChoiceEvenWhenTheChangeIsRefused) {
+TEST_F(DirectoryButtonTest, TheEditKeepsItsTextWhenTheChangeIsRefused) {
     browser.choice = "D:\\tomcat";
-    machine.values["CATALINA_HOME"] = {kRegistryDword, 4};
-    auto change = ChangeInstallationDirectory(kTomcatHomeButton, browser, ports);
-    EXPECT_EQ(change.notice, "Invalid data type for 'CATALINA_HOME'");
-    EXPECT_EQ(change.editText, "D:\\tomcat");
-
     machine.openFails = true;
-    change = ChangeInstallationDirectory(kTomcatHomeButton, browser, ports);
-    EXPECT_EQ(change.notice, std::nullopt);
-    EXPECT_EQ(change.editText, "D:\\tomcat");
+    auto change = ChangeInstallationDirectory(kTomcatHomeButton, browser, ports);
+    EXPECT_EQ(change.notice, "修改失败!需要管理员权限");
+    EXPECT_EQ(change.editText, std::nullopt);
     EXPECT_TRUE(process.variables.empty());
+
+    machine.openFails = false;
+    machine.values["CATALINA_HOME"] = {kRegistryDword, 4};
+    change = ChangeInstallationDirectory(kTomcatHomeButton, browser, ports);
+    EXPECT_EQ(change.notice, "Invalid data type for 'CATALINA_HOME'");
+    EXPECT_EQ(change.editText, std::nullopt);
 }
 
 }  // namespace

@@ -45,7 +45,7 @@ public:
         ++table_.openHandles;
     }
     ~Opened() override { --table_.openHandles; }
-    std::optional<std::string> FirstModulePath() override { return process_.path; }
+    std::optional<std::string> ImagePath() override { return process_.imagePath; }
     bool WaitForExit(std::chrono::milliseconds bound) override {
         const bool gone = table_.ended.count(process_.id) != 0;
         if (!gone) table_.waited += bound;
@@ -87,6 +87,34 @@ bool FakeProcessTable::Terminate(std::uint32_t id) {
     if (!process || process->refusesTermination) return false;
     ended.insert(id);
     return true;
+}
+
+class FakeShell::Held : public HeldDirectory {
+public:
+    Held(FakeShell& shell, std::string path) : shell_(shell), path_(std::move(path)) { shell_.Record("hold " + path_); }
+    ~Held() override { shell_.Record("release " + path_); }
+
+private:
+    FakeShell& shell_;
+    std::string path_;
+};
+
+PathKind FakeShell::KindOf(std::string_view path) const {
+    if (links.count(std::string(path)) != 0) return PathKind::Link;
+    return Exists(path) ? PathKind::Directory : PathKind::Missing;
+}
+
+std::unique_ptr<HeldDirectory> FakeShell::HoldDirectory(std::string_view path) {
+    if (KindOf(path) != PathKind::Directory) return nullptr;
+    return std::make_unique<Held>(*this, std::string(path));
+}
+
+std::optional<std::vector<std::string>> FakeShell::LinksBelow(std::string_view directory) const {
+    if (listingFails) return std::nullopt;
+    std::vector<std::string> below;
+    for (const auto& link : links)
+        if (link.rfind(std::string(directory) + "\\", 0) == 0) below.push_back(link);
+    return below;
 }
 
 bool FakeShell::DeleteTree(std::string_view path, std::string_view title) {

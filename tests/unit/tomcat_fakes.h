@@ -107,9 +107,8 @@ private:
 struct FakeProcess {
     std::uint32_t id = 0;
     std::string exeName;
-    std::optional<std::string> path;  // nothing: the module name can't be read
+    std::optional<std::string> imagePath;  // nothing: the system won't tell it
     bool openable = true;
-    std::optional<std::string> imagePath;  // what a query-only open reads; nothing: refused
     bool refusesTermination = false;
 };
 
@@ -125,7 +124,7 @@ public:
     std::chrono::milliseconds waited{0};  // all the bounds of the waits for an exit
 
     void Add(std::uint32_t id, std::string exeName, const std::string& path) {
-        processes.push_back({id, std::move(exeName), path, true, path});
+        processes.push_back({id, std::move(exeName), path});
     }
 
     std::vector<ProcessEntry> Snapshot() override;
@@ -140,9 +139,10 @@ private:
     Journal* journal_;
 };
 
-// A file system of the paths that exist; deleting a tree removes the path and
-// everything below it, unless told to fail. A link is a path whose target's
-// contents are not listed below it; removing it removes that path alone.
+// A file system of the directories that exist; deleting a tree removes the
+// path and everything below it, unless told to fail. A link is a path whose
+// target's contents are not listed below it; removing it removes that path
+// alone. Holds and their releases go into the journal.
 class FakeShell : public Shell {
 public:
     explicit FakeShell(Journal* journal = nullptr) : journal_(journal) {}
@@ -150,22 +150,28 @@ public:
     std::set<std::string> links;
     bool deletionFails = false;
     bool linkRemovalFails = false;
+    bool listingFails = false;
+    std::string systemDirectory = "C:\\Windows\\system32";
     std::vector<std::string> calls;
 
     bool DeleteTree(std::string_view path, std::string_view title) override;
     bool Exists(std::string_view path) const override { return paths.count(std::string(path)) != 0; }
-    bool IsLink(std::string_view path) const override { return links.count(std::string(path)) != 0; }
+    PathKind KindOf(std::string_view path) const override;
+    std::unique_ptr<HeldDirectory> HoldDirectory(std::string_view path) override;
+    std::optional<std::vector<std::string>> LinksBelow(std::string_view directory) const override;
     bool RemoveLink(std::string_view path) override;
-    bool StartIn(std::string_view file, std::string_view directory) override {
-        Record("start " + std::string(file) + " in " + std::string(directory));
+    bool StartIn(std::string_view program, std::string_view directory) override {
+        Record("start " + std::string(program) + " in " + std::string(directory));
         return true;
     }
-    bool Open(std::string_view file, std::string_view parameters) override {
-        Record("open " + std::string(file) + " " + std::string(parameters));
+    bool Open(std::string_view program, std::string_view parameters) override {
+        Record("open " + std::string(program) + " " + std::string(parameters));
         return true;
     }
+    std::string SystemDirectory() const override { return systemDirectory; }
 
 private:
+    class Held;
     void Record(std::string call);
     Journal* journal_;
 };

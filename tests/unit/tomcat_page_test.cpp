@@ -47,14 +47,18 @@ protected:
     }
 };
 
-TEST_F(TomcatPageTest, ClearStopsTomcatThenDeletesCatalinaAndKeepsWork) {
+TEST_F(TomcatPageTest, ClearStopsTomcatThenDeletesCatalinaWhileTheFoldersAboveAreHeld) {
     EXPECT_EQ(ClearWorkDirectory(ports), "已删除临时文件!");
-    EXPECT_EQ(journal,
-              (Journal{"stop service tomcat6", "snapshot", "delete C:\\tomcat\\work\\Catalina titled 正在删除文件夹"}));
+    EXPECT_EQ(journal, (Journal{"stop service tomcat6", "snapshot", "hold C:\\tomcat", "hold C:\\tomcat\\work",
+                                "delete C:\\tomcat\\work\\Catalina titled 正在删除文件夹", "release C:\\tomcat",
+                                "release C:\\tomcat\\work"}));
     EXPECT_EQ(shell.paths, (std::set<std::string>{"C:\\tomcat", "C:\\tomcat\\work"}));
 }
 
 TEST_F(TomcatPageTest, ClearOfAMissingDirectoryIsDone) {
+    shell.paths.erase("C:\\tomcat\\work\\Catalina\\localhost");
+    shell.paths.erase("C:\\tomcat\\work\\Catalina");
+    EXPECT_EQ(ClearWorkDirectory(ports), "已删除临时文件!");
     shell.paths.clear();
     EXPECT_EQ(ClearWorkDirectory(ports), "已删除临时文件!");
 }
@@ -64,7 +68,8 @@ TEST_F(TomcatPageTest, ClearSaysSoWhenTheDirectoryIsStillThere) {
     EXPECT_EQ(ClearWorkDirectory(ports), "删除临时文件失败!");
 }
 
-TEST_F(TomcatPageTest, ClearFailsWhileTomcatIsStillUp) {
+TEST_F(TomcatPageTest, ClearDeletesNothingWhileTomcatIsStillUp) {
+    const auto before = shell.paths;
     service.down = false;
     EXPECT_EQ(ClearWorkDirectory(ports), "删除临时文件失败!");
     table.processes.clear();
@@ -72,34 +77,54 @@ TEST_F(TomcatPageTest, ClearFailsWhileTomcatIsStillUp) {
     table.Add(5, "tomcat6.exe", "C:\\tomcat\\bin\\tomcat6.exe");
     table.processes.back().openable = false;
     EXPECT_EQ(ClearWorkDirectory(ports), "删除临时文件失败!");
+    EXPECT_TRUE(shell.calls.empty());
+    EXPECT_EQ(shell.paths, before);
 }
 
 TEST_F(TomcatPageTest, ClearTakesTheInstallationNamedAfterTheStop) {
-    shell.paths.insert("D:\\tomcat7\\work\\Catalina");
+    shell.paths.insert({"D:\\tomcat7", "D:\\tomcat7\\work", "D:\\tomcat7\\work\\Catalina"});
     service.duringStop = [&] { environment.variables["CATALINA_HOME"] = "D:\\tomcat7"; };
     EXPECT_EQ(ClearWorkDirectory(ports), "已删除临时文件!");
-    EXPECT_EQ(shell.calls, (std::vector<std::string>{"delete D:\\tomcat7\\work\\Catalina titled 正在删除文件夹"}));
+    EXPECT_EQ(shell.paths.count("D:\\tomcat7\\work\\Catalina"), 0u);
+    EXPECT_EQ(shell.paths.count("C:\\tomcat\\work\\Catalina"), 1u);
 }
 
-TEST_F(TomcatPageTest, ClearRemovesALinkItselfAndNeverDeletesThroughIt) {
-    shell.links = {"C:\\tomcat\\work\\Catalina"};
-    shell.paths = {"C:\\tomcat\\work", "C:\\tomcat\\work\\Catalina", "D:\\data", "D:\\data\\keep.txt"};
+TEST_F(TomcatPageTest, ClearDeletesNothingWhenAFolderOnTheWayIsALink) {
+    // work, made a link to D:\data by a user who may write below the installation.
+    for (const char* link : {"C:\\tomcat", "C:\\tomcat\\work", "C:\\tomcat\\work\\Catalina"}) {
+        SCOPED_TRACE(link);
+        shell.calls.clear();
+        shell.links = {link};
+        EXPECT_EQ(ClearWorkDirectory(ports), "删除临时文件失败!");
+        for (const auto& call : shell.calls) EXPECT_EQ(call.rfind("delete", 0), std::string::npos) << call;
+    }
+}
+
+TEST_F(TomcatPageTest, ClearRemovesLinksInsideTheTreeAsLinksBeforeTheDelete) {
+    shell.links = {"C:\\tomcat\\work\\Catalina\\localhost\\shared"};
+    shell.paths.insert("C:\\tomcat\\work\\Catalina\\localhost\\shared");
     EXPECT_EQ(ClearWorkDirectory(ports), "已删除临时文件!");
-    EXPECT_EQ(shell.calls, (std::vector<std::string>{"remove link C:\\tomcat\\work\\Catalina"}));
-    EXPECT_EQ(shell.paths, (std::set<std::string>{"C:\\tomcat\\work", "D:\\data", "D:\\data\\keep.txt"}));
+    EXPECT_EQ(shell.calls, (std::vector<std::string>{"hold C:\\tomcat", "hold C:\\tomcat\\work",
+                                                     "remove link C:\\tomcat\\work\\Catalina\\localhost\\shared",
+                                                     "delete C:\\tomcat\\work\\Catalina titled 正在删除文件夹",
+                                                     "release C:\\tomcat", "release C:\\tomcat\\work"}));
 }
 
-TEST_F(TomcatPageTest, ClearFailsWhenALinkWillNotGoAndLeavesItsTargetAlone) {
-    shell.links = {"C:\\tomcat\\work\\Catalina"};
+TEST_F(TomcatPageTest, ClearDeletesNothingWhenALinkInsideWillNotGoOrTheTreeCannotBeListed) {
+    shell.links = {"C:\\tomcat\\work\\Catalina\\localhost\\shared"};
     shell.linkRemovalFails = true;
     EXPECT_EQ(ClearWorkDirectory(ports), "删除临时文件失败!");
-    EXPECT_EQ(shell.calls, (std::vector<std::string>{"remove link C:\\tomcat\\work\\Catalina"}));
+    shell.links.clear();
+    shell.listingFails = true;
+    EXPECT_EQ(ClearWorkDirectory(ports), "删除临时文件失败!");
+    for (const auto& call : shell.calls) EXPECT_EQ(call.rfind("delete", 0), std::string::npos) << call;
 }
 
 TEST_F(TomcatPageTest, ClearPassesAValueWithATrailingBackslashAsComposed) {
     environment.variables["CATALINA_HOME"] = "C:\\tomcat\\";
+    shell.paths.insert({"C:\\tomcat\\", "C:\\tomcat\\\\work", "C:\\tomcat\\\\work\\Catalina"});
     ClearWorkDirectory(ports);
-    EXPECT_EQ(shell.calls.back(), "delete C:\\tomcat\\\\work\\Catalina titled 正在删除文件夹");
+    EXPECT_EQ(shell.calls.at(2), "delete C:\\tomcat\\\\work\\Catalina titled 正在删除文件夹");
 }
 
 TEST_F(TomcatPageTest, ClearAndStartRefuseWithoutAnInstallation) {
@@ -110,12 +135,12 @@ TEST_F(TomcatPageTest, ClearAndStartRefuseWithoutAnInstallation) {
     EXPECT_TRUE(journal.empty());
 }
 
-TEST_F(TomcatPageTest, StartRunsTomcat6FromBinAndSaysNothing) {
+TEST_F(TomcatPageTest, StartRunsBinTomcat6ByItsFullPathAndSaysNothing) {
     EXPECT_EQ(StartTomcatProgram(environment, shell), std::nullopt);
     environment.variables["CATALINA_HOME"] = "C:\\tomcat\\";
     EXPECT_EQ(StartTomcatProgram(environment, shell), std::nullopt);
-    EXPECT_EQ(shell.calls, (std::vector<std::string>{"start tomcat6.exe in C:\\tomcat\\bin",
-                                                     "start tomcat6.exe in C:\\tomcat\\bin"}));
+    EXPECT_EQ(shell.calls, (std::vector<std::string>{"start C:\\tomcat\\bin\\tomcat6.exe in C:\\tomcat\\bin",
+                                                     "start C:\\tomcat\\bin\\tomcat6.exe in C:\\tomcat\\bin"}));
 }
 
 TEST_F(TomcatPageTest, ServiceStartSaysStartedOnlyForSuccess) {

@@ -43,7 +43,19 @@ TEST(MatchesInstallation, DropsTrailingSeparatorsOfTheValue) {
     EXPECT_TRUE(MatchesInstallation("C:\\jdk\\bin\\javaw.exe", "C:\\jdk\\"));
     EXPECT_TRUE(MatchesInstallation("C:\\jdk\\bin\\javaw.exe", "C:\\jdk\\\\/"));
     EXPECT_FALSE(MatchesInstallation("C:\\jdk2\\bin\\javaw.exe", "C:\\jdk\\"));
-    EXPECT_TRUE(MatchesInstallation("D:\\bin\\javaw.exe", "D:\\"));
+}
+
+TEST(MatchesInstallation, ARootOfADriveOrShareIsNoInstallation) {
+    EXPECT_FALSE(MatchesInstallation("D:\\bin\\javaw.exe", "D:\\"));
+    EXPECT_FALSE(MatchesInstallation("D:\\other\\apache-tomcat-7\\bin\\tomcat7.exe", "d:"));
+    EXPECT_FALSE(MatchesInstallation("\\\\server\\share\\jdk\\bin\\javaw.exe", "\\\\server\\share\\"));
+    EXPECT_FALSE(MatchesInstallation("\\\\?\\C:\\jdk\\bin\\javaw.exe", "\\\\?\\C:\\"));
+    EXPECT_FALSE(MatchesInstallation("\\\\?\\UNC\\server\\share\\bin\\javaw.exe", "\\\\?\\UNC\\server\\share"));
+    // One level down is an installation again.
+    EXPECT_TRUE(MatchesInstallation("D:\\jdk\\bin\\javaw.exe", "D:\\jdk"));
+    EXPECT_TRUE(MatchesInstallation("\\\\server\\share\\jdk\\bin\\javaw.exe", "\\\\server\\share\\jdk"));
+    EXPECT_TRUE(
+        MatchesInstallation("\\\\?\\UNC\\server\\share\\jdk\\bin\\javaw.exe", "\\\\?\\UNC\\server\\share\\jdk"));
 }
 
 TEST(MatchesInstallation, TakesForwardSlashesAsSeparators) {
@@ -144,18 +156,21 @@ TEST_F(CloseTomcatProcessTest, NeverEndsItsOwnProcess) {
 }
 
 TEST_F(CloseTomcatProcessTest, SkipsProcessesThatDoNotTellTheirPathAtAll) {
-    table.processes.push_back({60, "tomcat6.exe", std::nullopt, false, std::nullopt});
-    table.processes.push_back({61, "tomcat6.exe", std::nullopt, true, std::nullopt});
+    table.processes.push_back({60, "tomcat6.exe", std::nullopt, false});
+    table.processes.push_back({61, "tomcat6.exe", std::nullopt, true});
     table.Add(62, "tomcat6.exe", "C:\\tomcat\\bin\\tomcat6.exe");
     EXPECT_TRUE(Close());
     EXPECT_EQ(table.terminateCalls, (std::vector<std::uint32_t>{62}));
 }
 
-TEST_F(CloseTomcatProcessTest, EndsAMatchWhoseModuleListItCannotReadByItsImagePath) {
-    // As while a process is still starting: open, but its modules not listed yet.
-    table.processes.push_back({63, "tomcat6.exe", std::nullopt, true, "C:\\tomcat\\bin\\tomcat6.exe"});
+TEST_F(CloseTomcatProcessTest, ARootAsOneInstallationEndsNothingByItsRuleButTheOtherRuleStillWorks) {
+    environment.variables["JAVA_HOME"] = "D:\\";
+    table.Add(64, "javaw.exe", "D:\\ide\\jre\\bin\\javaw.exe");
+    table.Add(65, "tomcat7.exe", "D:\\other\\apache-tomcat-7\\bin\\tomcat7.exe");
+    table.Add(66, "tomcat6.exe", "C:\\tomcat\\bin\\tomcat6.exe");
     EXPECT_TRUE(Close());
-    EXPECT_EQ(table.ended, (std::set<std::uint32_t>{63}));
+    EXPECT_EQ(table.ended, (std::set<std::uint32_t>{66}));
+    EXPECT_EQ(journal.front(), "stop service tomcat6");
 }
 
 TEST_F(CloseTomcatProcessTest, IsNotDownWhileAMatchingProcessLives) {

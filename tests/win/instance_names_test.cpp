@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <sddl.h>
 
 #include <algorithm>
 #include <string>
@@ -38,6 +39,15 @@ public:
     }
 
     void SetValue(const std::string& name) { SetInstanceValue(key_.get(), name); }
+
+    // Nobody may set values on the key any more, as for a user who is no administrator.
+    void DenySettingValues() {
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(D;;0x2;;;WD)(A;;KA;;;WD)",
+                                                                         SDDL_REVISION_1, &descriptor, nullptr));
+        EXPECT_EQ(RegSetKeySecurity(key_.get(), DACL_SECURITY_INFORMATION, descriptor), ERROR_SUCCESS);
+        LocalFree(descriptor);
+    }
 
     const std::string& Path() const { return path_; }
 
@@ -131,6 +141,18 @@ TEST(RegistryInstanceNames, ListsADefaultValueAsAnEmptyName) {
     std::vector<std::string> sorted = *names;
     std::sort(sorted.begin(), sorted.end());
     EXPECT_EQ(sorted, (std::vector<std::string>{"", "SQLEXPRESS"}));
+}
+
+TEST(RegistryInstanceNames, ListsAKeyThatMayOnlyBeRead) {
+    TestKey key("SOFTWARE\\Quillmate test instance names " + UniqueSuffix());
+    key.SetValue("SQLEXPRESS");
+    key.DenySettingValues();
+    HKEY writable = nullptr;
+    ASSERT_NE(RegOpenKeyExW(HKEY_LOCAL_MACHINE, win32::Widen(key.Path()).c_str(), 0, KEY_ALL_ACCESS, &writable),
+              ERROR_SUCCESS)
+        << "the deny entry is not enforced here";
+    EXPECT_EQ(RegistryInstanceNames(key.Path()).ReadInstanceNames(RegistryView::Native),
+              (std::vector<std::string>{"SQLEXPRESS"}));
 }
 
 TEST(RegistryInstanceNames, GivesAnEmptyListForAKeyWithoutValues) {

@@ -53,9 +53,8 @@ TEST(ToolhelpProcessTable, ReadsTheExecutablePathAndEndsTheProcessWithMinusOne) 
 
     auto opened = table.Open(sleeper.ProcessId());
     ASSERT_TRUE(opened);
-    const auto path = opened->FirstModulePath();
+    const auto path = opened->ImagePath();
     ASSERT_TRUE(path);
-    // The drive letter comes as the program was started; the rest as on disk.
     EXPECT_EQ(Folded(win32::Widen(*path)), Folded(exe.wstring()));
     const auto imagePath = table.ImagePath(sleeper.ProcessId());
     ASSERT_TRUE(imagePath);

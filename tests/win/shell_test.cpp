@@ -66,16 +66,49 @@ TEST_F(ShellTest, TellsALinkFromADirectoryAndNeverRemovesItsTarget) {
     const fs::path target = scratch.Path() / L"elsewhere";
     const fs::path link = scratch.Path() / L"link";
     fs::create_directories(target);
+    test::CreateFileWithText(scratch.Path() / L"file.txt");
     ASSERT_TRUE(test::MakeDirectoryLink(link, target));
-    EXPECT_TRUE(shell.IsLink(scratch.Text(L"link")));
-    EXPECT_FALSE(shell.IsLink(scratch.Text(L"elsewhere")));
-    EXPECT_FALSE(shell.IsLink(scratch.Text(L"missing")));
+    EXPECT_EQ(shell.KindOf(scratch.Text(L"link")), PathKind::Link);
+    EXPECT_EQ(shell.KindOf(scratch.Text(L"elsewhere")), PathKind::Directory);
+    EXPECT_EQ(shell.KindOf(scratch.Text(L"file.txt")), PathKind::Other);
+    EXPECT_EQ(shell.KindOf(scratch.Text(L"missing")), PathKind::Missing);
+    EXPECT_EQ(shell.KindOf(scratch.Text(L"missing\\below")), PathKind::Missing);
 
     // An empty target is the one Wine would take in the link's place.
     const bool removed = shell.RemoveLink(scratch.Text(L"link"));
     EXPECT_TRUE(fs::is_directory(target));
     EXPECT_EQ(removed, !test::IsReparsePoint(link));
     if (!removed) test::RemoveDirectoryLink(link);
+}
+
+TEST_F(ShellTest, HoldsAPlainDirectorySoItCannotGoAndRefusesALink) {
+    const fs::path plain = scratch.Path() / L"plain";
+    fs::create_directories(plain);
+    const fs::path link = scratch.Path() / L"link";
+    ASSERT_TRUE(test::MakeDirectoryLink(link, plain));
+    EXPECT_EQ(shell.HoldDirectory(scratch.Text(L"link")), nullptr);
+    EXPECT_EQ(shell.HoldDirectory(scratch.Text(L"missing")), nullptr);
+    test::RemoveDirectoryLink(link);
+
+    auto held = shell.HoldDirectory(scratch.Text(L"plain"));
+    ASSERT_NE(held, nullptr);
+    EXPECT_FALSE(MoveFileW(plain.c_str(), (scratch.Path() / L"moved").c_str()));
+    EXPECT_FALSE(RemoveDirectoryW(plain.c_str()));
+    held.reset();
+    EXPECT_TRUE(RemoveDirectoryW(plain.c_str()));
+}
+
+TEST_F(ShellTest, FindsTheLinksInsideATreeWithoutFollowingThem) {
+    MakeWorkTree(home);
+    const fs::path target = scratch.Path() / L"elsewhere";
+    test::CreateFileWithText(target / L"inner" / L"keep.txt");
+    const fs::path link = home / L"work" / L"Catalina" / L"localhost" / L"shared";
+    ASSERT_TRUE(test::MakeDirectoryLink(link, target));
+    const auto links = shell.LinksBelow(scratch.Text(L"tomcat\\work\\Catalina"));
+    test::RemoveDirectoryLink(link);
+    ASSERT_TRUE(links.has_value());
+    EXPECT_EQ(*links, (std::vector<std::string>{scratch.Text(L"tomcat\\work\\Catalina\\localhost\\shared")}));
+    EXPECT_EQ(shell.LinksBelow(scratch.Text(L"missing")), std::nullopt);
 }
 
 TEST_F(ShellTest, ClearButtonDeletesTheWorkDirectoryOfTheInstallation) {
@@ -115,7 +148,13 @@ TEST_F(StartTest, StartButtonRunsTomcat6InItsBinDirectory) {
 }
 
 TEST_F(StartTest, StartReportsAProgramThatIsNotThere) {
-    EXPECT_FALSE(shell.StartIn("tomcat6.exe", scratch.Text(L"tomcat\\bin")));
+    EXPECT_FALSE(shell.StartIn(scratch.Text(L"tomcat\\bin\\tomcat6.exe"), scratch.Text(L"tomcat\\bin")));
+}
+
+TEST_F(StartTest, TheSystemDirectoryHoldsRundll32) {
+    const auto system = shell.SystemDirectory();
+    ASSERT_FALSE(system.empty());
+    EXPECT_TRUE(fs::exists(fs::path(win32::Widen(system)) / L"rundll32.exe"));
 }
 
 TEST_F(StartTest, OpenPassesTheParametersAsGiven) {

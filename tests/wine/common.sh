@@ -6,10 +6,11 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEARCH=win64
 # The shell's recycle bin lands in the Linux user's trash: keep it inside the build.
 export XDG_DATA_HOME=$QM_WINE_DIR/xdg-data
-# No Mono/Gecko installers on first boot. And no built-in rundll32.exe: the
-# tests put a stand-in of their own where the shell finds it first, to see
-# what the program asks the browser control panel for. Wine reads this from
-# the Unix environment only, so a test cannot set it for one child.
+# No Mono/Gecko installers on first boot. And no built-in rundll32.exe: a
+# test puts a stand-in of its own in the prefix's system directory, where the
+# program runs it from, to see what the program asks the browser control
+# panel for. Wine reads this from the Unix environment only, so a test cannot
+# set it for one child.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=;rundll32.exe=n}
 
 # Code page 936 for the programs' 8-bit view of the world, as on a Chinese system.

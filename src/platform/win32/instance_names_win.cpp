@@ -19,8 +19,8 @@ RegistryInstanceNames::RegistryInstanceNames(std::string keyPath) : keyPath_(std
 
 std::optional<std::vector<std::string>> RegistryInstanceNames::ReadInstanceNames(RegistryView view) {
     // Opened, never created: reading the list must not leave a key behind on
-    // a machine with no instances.
-    const REGSAM access = KEY_ALL_ACCESS | (view == RegistryView::Wow32 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY);
+    // a machine with no instances. Read access only, which every user has.
+    const REGSAM access = KEY_READ | (view == RegistryView::Wow32 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY);
     HKEY opened = nullptr;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, win32::Widen(keyPath_).c_str(), 0, access, &opened) != ERROR_SUCCESS)
         return std::nullopt;

@@ -4,7 +4,6 @@
 #include "platform/win32/wide_text.h"
 
 #include <windows.h>
-#include <psapi.h>
 #include <tlhelp32.h>
 
 namespace qm::win32 {
@@ -21,16 +20,7 @@ class ToolhelpProcess : public OpenedProcess {
 public:
     explicit ToolhelpProcess(UniqueKernelHandle handle) : handle_(std::move(handle)) {}
 
-    std::optional<std::string> FirstModulePath() override {
-        HMODULE module = nullptr;
-        DWORD needed = 0;
-        if (!EnumProcessModules(handle_.get(), &module, sizeof module, &needed)) return std::nullopt;
-        std::wstring path(kLongestPath, L'\0');
-        const DWORD n = GetModuleFileNameExW(handle_.get(), module, path.data(), kLongestPath);
-        if (n == 0) return std::nullopt;
-        path.resize(n);
-        return Narrow(path);
-    }
+    std::optional<std::string> ImagePath() override { return ImagePathOf(handle_.get()); }
 
     bool WaitForExit(std::chrono::milliseconds bound) override {
         return WaitForSingleObject(handle_.get(), static_cast<DWORD>(bound.count())) == WAIT_OBJECT_0;
