@@ -106,6 +106,8 @@ TForm1::TForm1(HINSTANCE instance, HWND owner) : instance_(instance) {
 }
 
 TForm1::~TForm1() {
+    // A diagnosis still running finds the window gone and keeps its report.
+    if (pendingReport_) pendingReport_->Close();
     if (hwnd_) {
         SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
         DestroyWindow(hwnd_);
@@ -190,6 +192,9 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case kFinishPagesMessage:
         FinishPages();
+        return 0;
+    case kDiagnosisDoneMessage:
+        app::RunHandler([this] { DiagnosisDone(); });
         return 0;
     case WM_CLOSE:
         // Closing ends the message loop; the window itself goes in the exit
@@ -350,7 +355,7 @@ RECT TForm1::Placement(const ControlSpec& row) {
     }
     int width = Scale(row.width);
     int height = Scale(row.height);
-    if (row.kind == ControlKind::Label) {
+    if (row.kind == ControlKind::Label && row.width == 0) {
         const SIZE size = TextExtent(row.caption, FontFor(row.font));
         width = size.cx;
         height = size.cy;
@@ -432,6 +437,11 @@ HWND TForm1::CreateControl(const ControlSpec& row, HWND parent, int id) {
     case ControlKind::Picture:
         windowClass = WC_STATICW;
         style |= SS_OWNERDRAW;
+        break;
+    case ControlKind::ReadOnlyText:
+        windowClass = WC_EDITW;
+        style |= ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP;
+        exStyle = WS_EX_CLIENTEDGE;
         break;
     case ControlKind::ReportList:
         windowClass = WC_LISTVIEWW;
