@@ -327,10 +327,20 @@ TEST_F(DiagnosisPage, FitsThePageAt96And144Dpi) {
             RedrawWindow(session_->MainWindow(), nullptr, nullptr,
                          RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
             SendWithTimeout(session_->MainWindow(), WM_NULL);
-            const std::wstring file =
-                std::wstring(directory) + L"\\diagnosis-" + std::to_wstring(dpi) + L"dpi.bmp";
-            const CaptureResult captured = CaptureWindow(session_->MainWindow(), file);
+            const std::wstring file = std::wstring(directory) + L"\\diagnosis-" + std::to_wstring(dpi) + L"dpi";
+            const CaptureResult captured = CaptureWindow(session_->MainWindow(), file + L".bmp");
             EXPECT_TRUE(captured) << captured.failure;
+            // And the longest explanation, wrapped in the details.
+            const auto longest = std::max_element(rows.begin(), rows.end(), [](const auto& a, const auto& b) {
+                return a.at(2).size() < b.at(2).size();
+            });
+            ASSERT_TRUE(SelectRow(List(), static_cast<int>(longest - rows.begin())));
+            ASSERT_TRUE(WaitUntil([&] { return Details() == DetailsOf(*longest); }, kBound));
+            RedrawWindow(session_->MainWindow(), nullptr, nullptr,
+                         RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+            SendWithTimeout(session_->MainWindow(), WM_NULL);
+            const CaptureResult longCaptured = CaptureWindow(session_->MainWindow(), file + L"-longest.bmp");
+            EXPECT_TRUE(longCaptured) << longCaptured.failure;
         }
         EXPECT_EQ(session_->Close(), std::optional<DWORD>(0));
         session_.reset();
