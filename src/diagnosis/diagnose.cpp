@@ -71,7 +71,7 @@ class Session {
 public:
     Session(const Inspectors& machine, Findings learnt)
         : files_(machine.files),
-          view_{machine.environment, machine.registry, files_,          machine.services,
+          view_{machine.environment, machine.registry,  files_,         machine.services,
                 machine.network,     machine.processes, machine.rights, machine.instances},
           survey_(view_),
           findings_(std::move(learnt)) {}
@@ -106,7 +106,8 @@ struct GroupCheck {
 constexpr std::array<GroupCheck, 6> kGroupChecks{{
     {Group::Java, "Java", [](Session& s, std::vector<Row>& rows) { CheckJava(s.View(), s.Learnt(), rows); }},
     {Group::Tomcat, "Tomcat", [](Session& s, std::vector<Row>& rows) { CheckTomcat(s.View(), s.Learnt(), rows); }},
-    {Group::Ports, "端口", [](Session& s, std::vector<Row>& rows) { CheckPorts(s.View(), s.Facts(), s.Learnt(), rows); }},
+    {Group::Ports, "端口",
+     [](Session& s, std::vector<Row>& rows) { CheckPorts(s.View(), s.Facts(), s.Learnt(), rows); }},
     {Group::ServicesAndProcesses, "服务与进程",
      [](Session& s, std::vector<Row>& rows) { CheckServicesAndProcesses(s.View(), s.Facts(), s.Learnt(), rows); }},
     {Group::SqlServer, "SQL Server", [](Session& s, std::vector<Row>& rows) { CheckSqlServer(s.View(), rows); }},

@@ -113,8 +113,8 @@ void CopyToClipboard(HWND owner, std::string_view text) {
     GlobalUnlock(memory.get());
     std::optional<OpenedClipboard> clipboard;
     app::GuiThreadWaiting waiting;
-    const bool opened = TryRepeatedly([&] { return bool(clipboard.emplace(owner)); }, kClipboardTries,
-                                      kClipboardPause, waiting);
+    const bool opened =
+        TryRepeatedly([&] { return bool(clipboard.emplace(owner)); }, kClipboardTries, kClipboardPause, waiting);
     if (!opened) throw std::runtime_error("无法复制结果: 剪贴板正被其他程序使用");
     EmptyClipboard();
     // Once set, the clipboard owns the memory.
@@ -161,8 +161,8 @@ void TForm1::RunDiagnosis() {
     report_.clear();
     ListView_DeleteAllItems(Control("DiagnosisList"));
     const HWND window = hwnd_;
-    pendingReport_ = std::make_shared<diagnosis::PendingReport>(
-        [window] { PostMessageW(window, kDiagnosisDoneMessage, 0, 0); });
+    pendingReport_ =
+        std::make_shared<diagnosis::PendingReport>([window] { PostMessageW(window, kDiagnosisDoneMessage, 0, 0); });
     StartDiagnosis(pendingReport_);
 }
 

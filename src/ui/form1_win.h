@@ -119,7 +119,7 @@ private:
     HBRUSH background_ = GetSysColorBrush(COLOR_BTNFACE);
     SIZE frameSize_{};  // the window's one size, at its dpi
     bool shown_ = false;
-    std::vector<diagnosis::Row> report_;  // what the diagnosis list shows
+    std::vector<diagnosis::Row> report_;                       // what the diagnosis list shows
     std::shared_ptr<diagnosis::PendingReport> pendingReport_;  // of the run under way; null when none is
     bool diagnosed_ = false;
     bool pagesFinished_ = false;

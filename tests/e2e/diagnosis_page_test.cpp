@@ -117,10 +117,13 @@ int FirstRowWith(const Rows& rows, const std::wstring& status) {
     return found == rows.end() ? -1 : static_cast<int>(found - rows.begin());
 }
 
-std::wstring DetailsOf(const std::vector<std::wstring>& row) { return L"【" + row.at(1) + L"】" + row.at(0) + L"\r\n" + row.at(2); }
+std::wstring DetailsOf(const std::vector<std::wstring>& row) {
+    return L"【" + row.at(1) + L"】" + row.at(0) + L"\r\n" + row.at(2);
+}
 
 int SelectedRow(HWND list) {
-    return static_cast<int>(SendWithTimeout(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED).value_or(-1));
+    return static_cast<int>(
+        SendWithTimeout(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED).value_or(-1));
 }
 
 // Selects a row as a click would; the list tells its own window.
@@ -331,9 +334,8 @@ TEST_F(DiagnosisPage, FitsThePageAt96And144Dpi) {
             const CaptureResult captured = CaptureWindow(session_->MainWindow(), file + L".bmp");
             EXPECT_TRUE(captured) << captured.failure;
             // And the longest explanation, wrapped in the details.
-            const auto longest = std::max_element(rows.begin(), rows.end(), [](const auto& a, const auto& b) {
-                return a.at(2).size() < b.at(2).size();
-            });
+            const auto longest = std::max_element(
+                rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.at(2).size() < b.at(2).size(); });
             ASSERT_TRUE(SelectRow(List(), static_cast<int>(longest - rows.begin())));
             ASSERT_TRUE(WaitUntil([&] { return Details() == DetailsOf(*longest); }, kBound));
             RedrawWindow(session_->MainWindow(), nullptr, nullptr,

@@ -143,7 +143,8 @@ TEST(DiagnoseWithin, PassesOnWhatAGroupThrows) {
     public:
         Opened(FakeMachine& m, RightsInspector& rights) : m_(m), rights_(rights) {}
         Inspectors View() override {
-            return {m_.environment, m_.registry, m_.files, m_.services, m_.network, m_.processes, rights_, m_.instances};
+            return {m_.environment, m_.registry,  m_.files, m_.services,
+                    m_.network,     m_.processes, rights_,  m_.instances};
         }
 
     private:

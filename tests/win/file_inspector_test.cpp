@@ -106,8 +106,8 @@ TEST(FileInspectorPipe, LetsAPipeServerIdentifyTheReaderButNotActAsThem) {
     if (GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version"))
         GTEST_SKIP() << "Wine ignores the quality of service a pipe client asks for";
     const std::wstring name = L"\\\\.\\pipe\\qm-file-inspector-" + std::to_wstring(GetCurrentProcessId());
-    const win32::UniqueFileHandle pipe(CreateNamedPipeW(name.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE | PIPE_WAIT,
-                                                        1, 4096, 4096, 0, nullptr));
+    const win32::UniqueFileHandle pipe(
+        CreateNamedPipeW(name.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE | PIPE_WAIT, 1, 4096, 4096, 0, nullptr));
     ASSERT_TRUE(pipe);
     std::optional<SECURITY_IMPERSONATION_LEVEL> level;
     std::thread server([&] {
