@@ -38,7 +38,8 @@ using MachineOpener = std::function<std::unique_ptr<Machine>()>;
 
 // How long one group of checks may take: a path on an unreachable share
 // costs a network time-out per look, and a named pipe can hold a read for ever.
-inline constexpr std::chrono::milliseconds kGroupBound{5000};
+// A busy machine's service manager and listener tables once took over 5 s.
+inline constexpr std::chrono::milliseconds kGroupBound{10000};
 
 // The checks of Diagnose, each group on a thread of its own and waited for
 // at most `bound`. A group past its bound is left to its thread, together

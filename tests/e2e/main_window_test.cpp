@@ -59,9 +59,11 @@ const std::vector<Expected> kExpected = {
     {"Label2", L"Static", "TabSheet1", L"For Tomcat6", 136, 136, 0, 0, true, -1},
     {"Label3", L"Static", "TabSheet1", L"Version : 1.2.2", 133, 208, 0, 0, true, -1},
     {"Label4", L"Static", "TabSheet1", nullptr, 16, 312, 0, 0, true, -1},
-    {"DiagnosisList", L"SysListView32", "DiagnosisTabSheet", L"", 8, 8, 355, 280, true, 0},
-    {"DiagnoseButton", L"Button", "DiagnosisTabSheet", L"开始诊断", 112, 298, 121, 27, true, 1},
-    {"CopyReportButton", L"Button", "DiagnosisTabSheet", L"复制结果", 242, 298, 121, 27, true, 2},
+    {"DiagnosisSummary", L"Static", "DiagnosisTabSheet", L"", 8, 6, 355, 20, true, -1},
+    {"DiagnosisList", L"SysListView32", "DiagnosisTabSheet", L"", 8, 28, 355, 150, true, 0},
+    {"DiagnosisDetails", L"Edit", "DiagnosisTabSheet", L"", 8, 184, 355, 106, true, 1},
+    {"DiagnoseButton", L"Button", "DiagnosisTabSheet", L"开始诊断", 112, 298, 121, 27, true, 2},
+    {"CopyReportButton", L"Button", "DiagnosisTabSheet", L"复制结果", 242, 298, 121, 27, true, 3},
 };
 
 const char* const kPages[] = {"TomcatTabSheet", "IETabSheet",        "EnvTabSheet",
