@@ -210,6 +210,13 @@ void TForm1::ShowDetails(int row) {
     SetText("DiagnosisDetails", shown ? diagnosis::DetailsText(report_[static_cast<size_t>(row)]) : "");
 }
 
+// The summary in the colour of what the report shows first: red when it
+// found an error, brown for notices alone.
+COLORREF TForm1::SummaryColour() const {
+    const std::optional<size_t> first = diagnosis::RowToShowFirst(report_);
+    return first ? StatusColour(report_[*first].status) : GetSysColor(COLOR_WINDOWTEXT);
+}
+
 // The headings once, and widths for the window's dpi: item and explanation are
 // as wide as their longest text, so a long one scrolls sideways instead of being cut.
 void TForm1::LayOutReportColumns(HWND list) {

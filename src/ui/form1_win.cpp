@@ -250,7 +250,7 @@ bool TForm1::HandleContainerMessage(UINT message, WPARAM wParam, LPARAM lParam, 
         if (kind != ControlKind::Label && kind != ControlKind::GroupBox && kind != ControlKind::Picture) return false;
         const HDC dc = reinterpret_cast<HDC>(wParam);
         SetBkMode(dc, TRANSPARENT);
-        SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+        SetTextColor(dc, row->name == "DiagnosisSummary" ? SummaryColour() : GetSysColor(COLOR_WINDOWTEXT));
         result = reinterpret_cast<LRESULT>(background_);
         return true;
     }

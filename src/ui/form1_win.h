@@ -93,6 +93,7 @@ private:
     void DiagnosisDone();
     void ShowReport();
     void ShowDetails(int row);
+    COLORREF SummaryColour() const;
     void LayOutReportColumns(HWND list);
     bool HandleReportNotification(LPARAM notification, LRESULT& result);
 
