@@ -106,7 +106,8 @@ TForm1::TForm1(HINSTANCE instance, HWND owner) : instance_(instance) {
 }
 
 TForm1::~TForm1() {
-    // A diagnosis still running finds the window gone and keeps its report.
+    // A diagnosis still running then drops its report instead of posting it
+    // to a window that is going.
     if (pendingReport_) pendingReport_->Close();
     if (hwnd_) {
         SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
