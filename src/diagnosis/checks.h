@@ -86,6 +86,10 @@ std::vector<std::string_view> Lines(std::string_view text);
 // A directory and the rest joined with one backslash.
 std::string JoinPath(std::string_view directory, std::string_view rest);
 
+// A path as the rows show it: with backslashes only, the way Windows writes
+// it, whatever separators the path was put together with.
+std::string ShownPath(std::string_view path);
+
 // Whether two directory names name the same directory, letter case and
 // trailing separators aside.
 bool SameDirectory(std::string_view a, std::string_view b);

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <chrono>
+#include <functional>
+#include <memory>
 #include <vector>
 
 #include "diagnosis/report.h"
@@ -24,5 +27,25 @@ struct Inspectors {
 // Runs every check and returns the rows in report order. Changes nothing on
 // the machine; a check that can't be made says so in its own row.
 std::vector<Row> Diagnose(const Inspectors& inspectors);
+
+// One set of views of the machine, owned by whoever holds it.
+class Machine {
+public:
+    virtual ~Machine() = default;
+    virtual Inspectors View() = 0;
+};
+using MachineOpener = std::function<std::unique_ptr<Machine>()>;
+
+// How long one group of checks may take: a path on an unreachable share
+// costs a network time-out per look, and a named pipe can hold a read for ever.
+// A busy machine's service manager and listener tables once took over 5 s.
+inline constexpr std::chrono::milliseconds kGroupBound{10000};
+
+// The checks of Diagnose, each group on a thread of its own and waited for
+// at most `bound`. A group past its bound is left to its thread, together
+// with the views it uses; a row in place of its rows says that it could not
+// be checked (and which file it was reading), and the groups after it go on
+// with views newly opened. Never waits longer than the bound per group.
+std::vector<Row> DiagnoseWithin(const MachineOpener& open, std::chrono::milliseconds bound = kGroupBound);
 
 }  // namespace qm::diagnosis

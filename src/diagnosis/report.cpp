@@ -1,5 +1,7 @@
 #include "diagnosis/report.h"
 
+#include <algorithm>
+
 namespace qm::diagnosis {
 
 std::string_view StatusText(Status status) {
@@ -25,6 +27,30 @@ std::string ReportText(const std::vector<Row>& rows) {
         text += "\r\n";
     }
     return text;
+}
+
+std::string SummaryText(const std::vector<Row>& rows) {
+    const auto count = [&](Status status) {
+        return std::count_if(rows.begin(), rows.end(), [&](const Row& row) { return row.status == status; });
+    };
+    const auto errors = count(Status::Error);
+    const auto notices = count(Status::Notice);
+    if (errors == 0 && notices == 0) return "未发现问题";
+    return "发现 " + std::to_string(errors) + " 个错误、" + std::to_string(notices) + " 个注意";
+}
+
+std::optional<std::size_t> RowToShowFirst(const std::vector<Row>& rows) {
+    for (const Status wanted : {Status::Error, Status::Notice}) {
+        const auto found = std::find_if(rows.begin(), rows.end(), [&](const Row& row) { return row.status == wanted; });
+        if (found != rows.end()) return static_cast<std::size_t>(found - rows.begin());
+    }
+    if (rows.empty()) return std::nullopt;
+    return 0;
+}
+
+std::string DetailsText(const Row& row) {
+    // CR LF: the box is a Windows edit control, which breaks lines only there.
+    return "【" + std::string(StatusText(row.status)) + "】" + row.item + "\r\n" + row.explanation;
 }
 
 }  // namespace qm::diagnosis

@@ -3,6 +3,8 @@
 // The diagnosis page's report: rows of item, status and explanation, grouped
 // in the order the page shows them.
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,5 +30,20 @@ std::string_view StatusText(Status status);
 // What "复制结果" puts on the clipboard: per row status, item and explanation
 // separated by tabs, each line ended by CRLF.
 std::string ReportText(const std::vector<Row>& rows);
+
+// What the page's summary line says while the checks run.
+inline constexpr std::string_view kDiagnosingText = "正在诊断…";
+
+// The page's summary line for a report: "发现 N 个错误、M 个注意", or
+// "未发现问题" when there is neither.
+std::string SummaryText(const std::vector<Row>& rows);
+
+// The row a reader wants first: the first error, else the first notice, else
+// the first row; nothing for an empty report.
+std::optional<std::size_t> RowToShowFirst(const std::vector<Row>& rows);
+
+// One row in full for the details box: status and item on the first line,
+// the whole explanation below.
+std::string DetailsText(const Row& row);
 
 }  // namespace qm::diagnosis

@@ -102,6 +102,12 @@ std::string JoinPath(std::string_view directory, std::string_view rest) {
     return path;
 }
 
+std::string ShownPath(std::string_view path) {
+    std::string shown(path);
+    std::replace(shown.begin(), shown.end(), '/', '\\');
+    return shown;
+}
+
 bool SameDirectory(std::string_view a, std::string_view b) {
     // Each inside the other, by the rule the stop button ends processes with.
     return tomcat::MatchesInstallation(JoinPath(a, "x"), b) && tomcat::MatchesInstallation(JoinPath(b, "x"), a);

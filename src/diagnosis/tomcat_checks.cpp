@@ -114,8 +114,13 @@ void CheckServerXml(Findings& findings, GroupRows& rows) {
     } catch (const std::exception& error) {
         loaded.error = error.what();
     }
+    const std::string shown = ShownPath(path);
     if (!loaded.ok()) {
-        rows.Add("server.xml", Status::Error, "无法读取 " + path + "：" + loaded.error);
+        // The reason names the file too, as it was opened.
+        std::string reason = loaded.error;
+        for (std::size_t at = reason.find(path); at != std::string::npos; at = reason.find(path, at + shown.size()))
+            reason.replace(at, path.size(), shown);
+        rows.Add("server.xml", Status::Error, "无法读取 " + shown + "：" + reason);
         return;
     }
     const PortsInFile ports = PortsOf(*loaded.document);
@@ -128,9 +133,9 @@ void CheckServerXml(Findings& findings, GroupRows& rows) {
         usesOfPort.push_back(port.use);
     }
     if (ports.all.empty())
-        rows.Add("server.xml", Status::Error, path + " 中没有找到 Tomcat 使用的端口");
+        rows.Add("server.xml", Status::Error, shown + " 中没有找到 Tomcat 使用的端口");
     else
-        rows.Add("server.xml", Status::Ok, path + "：" + listed);
+        rows.Add("server.xml", Status::Ok, shown + "：" + listed);
 
     for (const std::string& unreadable : ports.unreadable)
         rows.Add("server.xml 端口", Status::Error, "端口不是 0 到 65535 之间的数字：" + unreadable);

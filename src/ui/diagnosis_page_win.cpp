@@ -4,17 +4,23 @@
 
 #include <algorithm>
 #include <array>
+#include <memory>
+#include <optional>
 #include <stdexcept>
+#include <thread>
 
 #include "app/application_win.h"
 #include "diagnosis/diagnose.h"
+#include "diagnosis/pending_report.h"
+#include "platform/retry.h"
 #include "platform/win32/environment_win.h"
 #include "platform/win32/system_inspection_win.h"
 #include "platform/win32/wide_text.h"
 #include "platform/win32/instance_names_win.h"
 
-// Diagnosis page: every check run on the machine as it is, its rows shown in
-// the report list and copied to the clipboard as text.
+// Diagnosis page: every check run on the machine as it is, in the background,
+// its rows shown in the report list under a summary, the selected one in full
+// below, and copied to the clipboard as text.
 
 namespace qm::ui {
 namespace {
@@ -27,34 +33,42 @@ constexpr std::array<ReportColumn, 3> kReportColumns{{{"项目", 96}, {"状态",
 // Item and explanation grow to their longest text; the status fits any.
 constexpr std::array<int, 2> kGrowingColumns{0, 2};
 
+// The clipboard is tried this often, this many milliseconds apart, before
+// the copy says that another program holds it.
+constexpr int kClipboardTries = 20;
+constexpr unsigned kClipboardPause = 25;
+
 // The machine as the checks see it, through read-only views.
-struct DiagnosisSystem {
-    win32::CurrentProcessEnvironment environment;
-    win32::Win32RegistryReader registry;
-    win32::Win32FileInspector files;
-    win32::Win32ServiceInspector services;
-    win32::Win32NetworkInspector network;
-    win32::Win32ProcessInspector processes;
-    win32::Win32RightsInspector rights;
-    win32::RegistryInstanceNames instances;
-
-    diagnosis::Inspectors Inspectors() {
-        return {environment, registry, files, services, network, processes, rights, instances};
-    }
-};
-
-// The hourglass while the checks run; the message loop is not reached
-// meanwhile, so nothing sets the arrow back before we do.
-class WaitCursor {
+class DiagnosisSystem final : public diagnosis::Machine {
 public:
-    WaitCursor() : previous_(SetCursor(LoadCursorW(nullptr, IDC_WAIT))) {}
-    ~WaitCursor() { SetCursor(previous_); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
+    diagnosis::Inspectors View() override {
+        return {environment_, registry_, files_, services_, network_, processes_, rights_, instances_};
+    }
 
 private:
-    HCURSOR previous_;
+    win32::CurrentProcessEnvironment environment_;
+    win32::Win32RegistryReader registry_;
+    win32::Win32FileInspector files_;
+    win32::Win32ServiceInspector services_;
+    win32::Win32NetworkInspector network_;
+    win32::Win32ProcessInspector processes_;
+    win32::Win32RightsInspector rights_;
+    win32::RegistryInstanceNames instances_;
 };
+
+// Runs the diagnosis on a thread of its own and leaves the outcome where the
+// window takes it; the thread never touches the window itself.
+void StartDiagnosis(std::shared_ptr<diagnosis::PendingReport> pending) {
+    std::thread([pending] {
+        diagnosis::Outcome outcome;
+        try {
+            outcome.rows = diagnosis::DiagnoseWithin([] { return std::make_unique<DiagnosisSystem>(); });
+        } catch (...) {
+            outcome.failure = std::current_exception();
+        }
+        pending->Deliver(std::move(outcome));
+    }).detach();
+}
 
 void SetCell(HWND list, int row, int column, std::string_view text) {
     std::wstring wide = win32::Widen(text);
@@ -88,6 +102,8 @@ private:
 };
 
 // Puts text on the clipboard as Unicode text, the form every program pastes.
+// Another program may hold the clipboard for a moment (a clipboard viewer
+// reading what was just put there): the copy waits that moment out.
 void CopyToClipboard(HWND owner, std::string_view text) {
     const std::wstring wide = win32::Widen(text);
     UniqueGlobalMemory memory(GlobalAlloc(GMEM_MOVEABLE, (wide.size() + 1) * sizeof(wchar_t)));
@@ -95,8 +111,11 @@ void CopyToClipboard(HWND owner, std::string_view text) {
     if (!target) throw std::runtime_error("无法复制结果: 内存不足");
     std::copy_n(wide.c_str(), wide.size() + 1, static_cast<wchar_t*>(target));
     GlobalUnlock(memory.get());
-    const OpenedClipboard clipboard(owner);
-    if (!clipboard) throw std::runtime_error("无法复制结果: 剪贴板正被其他程序使用");
+    std::optional<OpenedClipboard> clipboard;
+    app::GuiThreadWaiting waiting;
+    const bool opened =
+        TryRepeatedly([&] { return bool(clipboard.emplace(owner)); }, kClipboardTries, kClipboardPause, waiting);
+    if (!opened) throw std::runtime_error("无法复制结果: 剪贴板正被其他程序使用");
     EmptyClipboard();
     // Once set, the clipboard owns the memory.
     if (SetClipboardData(CF_UNICODETEXT, memory.get())) memory.release();
@@ -126,14 +145,45 @@ void TForm1::CopyReportButtonClick() { CopyToClipboard(hwnd_, diagnosis::ReportT
 void TForm1::DiagnosisPageShown() {
     if (diagnosed_) return;
     diagnosed_ = true;
-    UpdateWindow(Control("DiagnosisTabSheet"));
     app::RunHandler([this] { RunDiagnosis(); });
 }
 
+// The checks run in the background while the window stays live; the page
+// says so and takes no new request until the report is in.
 void TForm1::RunDiagnosis() {
-    const WaitCursor waiting;
-    DiagnosisSystem system;
-    report_ = diagnosis::Diagnose(system.Inspectors());
+    if (pendingReport_) return;
+    const HWND focus = GetFocus();
+    if (focus == Control("DiagnoseButton") || focus == Control("CopyReportButton")) SetFocus(Control("DiagnosisList"));
+    SetEnabled("DiagnoseButton", false);
+    SetEnabled("CopyReportButton", false);
+    SetText("DiagnosisSummary", diagnosis::kDiagnosingText);
+    SetText("DiagnosisDetails", "");
+    report_.clear();
+    ListView_DeleteAllItems(Control("DiagnosisList"));
+    const HWND window = hwnd_;
+    pendingReport_ =
+        std::make_shared<diagnosis::PendingReport>([window] { PostMessageW(window, kDiagnosisDoneMessage, 0, 0); });
+    StartDiagnosis(pendingReport_);
+}
+
+void TForm1::DiagnosisDone() {
+    if (!pendingReport_) return;
+    std::optional<diagnosis::Outcome> outcome = pendingReport_->Take();
+    if (!outcome) return;
+    pendingReport_.reset();
+    SetEnabled("DiagnoseButton", true);
+    SetEnabled("CopyReportButton", true);
+    if (outcome->failure) {
+        SetText("DiagnosisSummary", "");
+        std::rethrow_exception(outcome->failure);
+    }
+    report_ = std::move(outcome->rows);
+    ShowReport();
+}
+
+// The rows, the summary above them, and the row a reader wants first
+// selected and in view with its details below.
+void TForm1::ShowReport() {
     const HWND list = Control("DiagnosisList");
     SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     ListView_DeleteAllItems(list);
@@ -145,7 +195,26 @@ void TForm1::RunDiagnosis() {
     }
     LayOutReportColumns(list);
     SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    SetText("DiagnosisSummary", diagnosis::SummaryText(report_));
+    if (const std::optional<size_t> first = diagnosis::RowToShowFirst(report_)) {
+        const int row = static_cast<int>(*first);
+        ListView_SetItemState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        ListView_EnsureVisible(list, row, FALSE);
+        ShowDetails(row);
+    }
     InvalidateRect(list, nullptr, TRUE);
+}
+
+void TForm1::ShowDetails(int row) {
+    const bool shown = row >= 0 && static_cast<size_t>(row) < report_.size();
+    SetText("DiagnosisDetails", shown ? diagnosis::DetailsText(report_[static_cast<size_t>(row)]) : "");
+}
+
+// The summary in the colour of what the report shows first: red when it
+// found an error, brown for notices alone.
+COLORREF TForm1::SummaryColour() const {
+    const std::optional<size_t> first = diagnosis::RowToShowFirst(report_);
+    return first ? StatusColour(report_[*first].status) : GetSysColor(COLOR_WINDOWTEXT);
 }
 
 // The headings once, and widths for the window's dpi: item and explanation are
@@ -190,6 +259,14 @@ bool TForm1::HandleReportNotification(LPARAM notification, LRESULT& result) {
             result = CDRF_DODEFAULT;
         } else
             result = CDRF_DODEFAULT;
+        return true;
+    }
+    if (header->code == LVN_ITEMCHANGED) {
+        const auto* change = reinterpret_cast<const NMLISTVIEW*>(notification);
+        if ((change->uChanged & LVIF_STATE) && (change->uNewState & LVIS_SELECTED) &&
+            !(change->uOldState & LVIS_SELECTED))
+            ShowDetails(change->iItem);
+        result = 0;
         return true;
     }
     if (header->code == LVN_GETINFOTIPW) {

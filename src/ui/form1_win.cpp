@@ -117,6 +117,9 @@ TForm1::TForm1(HINSTANCE instance, HWND owner) : instance_(instance) {
 }
 
 TForm1::~TForm1() {
+    // A diagnosis still running then drops its report instead of posting it
+    // to a window that is going.
+    if (pendingReport_) pendingReport_->Close();
     if (hwnd_) {
         SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
         DestroyWindow(hwnd_);
@@ -210,6 +213,9 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return TRUE;
         }
         break;
+    case kDiagnosisDoneMessage:
+        app::RunHandler([this] { DiagnosisDone(); });
+        return 0;
     case WM_CLOSE:
         // Closing ends the message loop; the window itself goes in the exit
         // sequence, so a handler still waiting inside a pump finds it intact.
@@ -266,7 +272,7 @@ bool TForm1::HandleContainerMessage(UINT message, WPARAM wParam, LPARAM lParam, 
         if (kind != ControlKind::Label && kind != ControlKind::GroupBox && kind != ControlKind::Picture) return false;
         const HDC dc = reinterpret_cast<HDC>(wParam);
         SetBkMode(dc, TRANSPARENT);
-        SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+        SetTextColor(dc, row->name == "DiagnosisSummary" ? SummaryColour() : GetSysColor(COLOR_WINDOWTEXT));
         result = reinterpret_cast<LRESULT>(background_);
         return true;
     }
@@ -371,7 +377,7 @@ RECT TForm1::Placement(const ControlSpec& row) {
     }
     int width = Scale(row.width);
     int height = Scale(row.height);
-    if (row.kind == ControlKind::Label) {
+    if (row.kind == ControlKind::Label && row.width == 0) {
         const SIZE size = TextExtent(row.caption, FontFor(row.font));
         width = size.cx;
         height = size.cy;
@@ -453,6 +459,11 @@ HWND TForm1::CreateControl(const ControlSpec& row, HWND parent, int id) {
     case ControlKind::Picture:
         windowClass = WC_STATICW;
         style |= SS_OWNERDRAW;
+        break;
+    case ControlKind::ReadOnlyText:
+        windowClass = WC_EDITW;
+        style |= ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP;
+        exStyle = WS_EX_CLIENTEDGE;
         break;
     case ControlKind::ReportList:
         windowClass = WC_LISTVIEWW;

@@ -2,10 +2,12 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "diagnosis/pending_report.h"
 #include "diagnosis/report.h"
 #include "platform/win32/unique_handle.h"
 #include "sqlserver/instance_page.h"
@@ -66,6 +68,9 @@ public:
     void getSQLServer();
 
 private:
+    // Posted by a diagnosis run when its report is there to take.
+    static constexpr UINT kDiagnosisDoneMessage = WM_APP + 2;
+
     static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
     static LRESULT CALLBACK ContainerProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
     LRESULT HandleMessage(UINT, WPARAM, LPARAM);
@@ -87,6 +92,10 @@ private:
     void RunInstancePage(sqlserver::PageOutcome (sqlserver::InstancePage::*action)(std::string_view));
     void DiagnosisPageShown();
     void RunDiagnosis();
+    void DiagnosisDone();
+    void ShowReport();
+    void ShowDetails(int row);
+    COLORREF SummaryColour() const;
     void LayOutReportColumns(HWND list);
     bool HandleReportNotification(LPARAM notification, LRESULT& result);
 
@@ -113,7 +122,8 @@ private:
     HBRUSH background_ = GetSysColorBrush(COLOR_BTNFACE);
     SIZE frameSize_{};  // the window's one size, at its dpi
     bool shown_ = false;
-    std::vector<diagnosis::Row> report_;  // what the diagnosis list shows
+    std::vector<diagnosis::Row> report_;                       // what the diagnosis list shows
+    std::shared_ptr<diagnosis::PendingReport> pendingReport_;  // of the run under way; null when none is
     bool diagnosed_ = false;
     bool pagesFinished_ = false;
     ActionGate actions_;       // the click or pick being handled, waits included

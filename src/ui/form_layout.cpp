@@ -12,10 +12,11 @@ constexpr std::string_view kFace = "微软雅黑";
 constexpr FontSpec kNoFont{};
 constexpr FontSpec Font(int height) { return FontSpec{kFace, height, false}; }
 constexpr FontSpec kGroupCaption{"Consolas", 20, true};
+constexpr FontSpec kSummary{kFace, 13, true};
 
 // One row per control, in columns.
 // clang-format off
-constexpr std::array<ControlSpec, 38> kControls{{
+constexpr std::array<ControlSpec, 40> kControls{{
     // name               kind              parent            caption                   left top  w    h    font            tab enabled event
     {"PageControl1",      K::PageControl,   "",               "",                       0,   0,   377, 369, Font(12),       0,  true,  E::None},
     {"TomcatTabSheet",    K::Page,          "PageControl1",   "Apache Tomcat",          0,   0,   0,   0,   kNoFont,        0,  true,  E::None},
@@ -54,9 +55,11 @@ constexpr std::array<ControlSpec, 38> kControls{{
     {"cxButton14",        K::Button,        "SQLTabSheet",    "停止",                   200, 166, 73,  27,  Font(13),       2,  false, E::cxButton14Click},
     {"Label5",            K::Label,         "SQLTabSheet",    "数据库实例",             36,  98,  0,   0,   Font(16),       -1, true,  E::None},
 
-    {"DiagnosisList",     K::ReportList,    "DiagnosisTabSheet", "",                    8,   8,   355, 280, Font(12),       0,  true,  E::None},
-    {"DiagnoseButton",    K::Button,        "DiagnosisTabSheet", "开始诊断",            112, 298, 121, 27,  Font(13),       1,  true,  E::DiagnoseButtonClick},
-    {"CopyReportButton",  K::Button,        "DiagnosisTabSheet", "复制结果",            242, 298, 121, 27,  Font(13),       2,  true,  E::CopyReportButtonClick},
+    {"DiagnosisSummary",  K::Label,         "DiagnosisTabSheet", "",                    8,   6,   355, 20,  kSummary,       -1, true,  E::None},
+    {"DiagnosisList",     K::ReportList,    "DiagnosisTabSheet", "",                    8,   28,  355, 150, Font(12),       0,  true,  E::None},
+    {"DiagnosisDetails",  K::ReadOnlyText,  "DiagnosisTabSheet", "",                    8,   184, 355, 106, Font(12),       1,  true,  E::None},
+    {"DiagnoseButton",    K::Button,        "DiagnosisTabSheet", "开始诊断",            112, 298, 121, 27,  Font(13),       2,  true,  E::DiagnoseButtonClick},
+    {"CopyReportButton",  K::Button,        "DiagnosisTabSheet", "复制结果",            242, 298, 121, 27,  Font(13),       3,  true,  E::CopyReportButtonClick},
 
     {"Image1",            K::Picture,       "TabSheet1",      "",                       32,  72,  41,  41,  kNoFont,        -1, true,  E::None},
     {"Label1",            K::Label,         "TabSheet1",      "Quillmate",              96,  80,  0,   0,   Font(20),       -1, true,  E::None},

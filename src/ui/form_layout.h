@@ -10,7 +10,18 @@ namespace qm::ui {
 // Positions and sizes are pixels of the 96 dpi design, relative to the page
 // or group box that holds the control.
 
-enum class ControlKind { PageControl, Page, GroupBox, Button, Edit, Label, DropDownList, Picture, ReportList };
+enum class ControlKind {
+    PageControl,
+    Page,
+    GroupBox,
+    Button,
+    Edit,
+    Label,
+    DropDownList,
+    Picture,
+    ReportList,
+    ReadOnlyText,  // several lines, wrapped, scrolled when longer than the box
+};
 
 // What a control raises. The window maps each to its handler member.
 enum class ControlEvent {

@@ -15,10 +15,14 @@
 #include <string>
 #include <vector>
 
+#include "e2e/display_scale.h"
 #include "e2e/quillmate_session.h"
 #include "support/lib/controls.h"
+#include "support/lib/held_fifo.h"
 #include "support/lib/listening_port.h"
 #include "support/lib/processes.h"
+#include "support/lib/remote_buffer.h"
+#include "support/lib/screenshot.h"
 #include "support/lib/test_service_control.h"
 #include "support/lib/wait.h"
 #include "support/lib/window_query.h"
@@ -164,6 +168,40 @@ std::vector<std::vector<std::wstring>> RowsOf(const Rows& rows, const std::wstri
     return found;
 }
 
+// What the page's summary says for these rows.
+std::wstring SummaryOf(const Rows& rows) {
+    const auto count = [&](const wchar_t* status) {
+        return std::count_if(rows.begin(), rows.end(), [&](const auto& row) { return row.at(1) == status; });
+    };
+    return L"发现 " + std::to_wstring(count(L"错误")) + L" 个错误、" + std::to_wstring(count(L"注意")) + L" 个注意";
+}
+
+// The first row with that status; -1 when none.
+int FirstRowWith(const Rows& rows, const std::wstring& status) {
+    const auto found = std::find_if(rows.begin(), rows.end(), [&](const auto& row) { return row.at(1) == status; });
+    return found == rows.end() ? -1 : static_cast<int>(found - rows.begin());
+}
+
+std::wstring DetailsOf(const std::vector<std::wstring>& row) {
+    return L"【" + row.at(1) + L"】" + row.at(0) + L"\r\n" + row.at(2);
+}
+
+int SelectedRow(HWND list) {
+    return static_cast<int>(
+        SendWithTimeout(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED).value_or(-1));
+}
+
+// Selects a row as a click would; the list tells its own window.
+bool SelectRow(HWND list, int row) {
+    auto remote = RemoteBuffer::ForWindow(list, sizeof(LVITEMW));
+    if (!remote) return false;
+    LVITEMW item{};
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    return remote->WriteValue(item) &&
+           SendWithTimeout(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), remote->AsLParam()).value_or(FALSE);
+}
+
 class DiagnosisPage : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -188,6 +226,12 @@ protected:
         ASSERT_NE(session_->MainWindow(), nullptr);
     }
     HWND List() const { return session_->Control("DiagnosisList"); }
+    std::wstring Summary() const { return ReadWindowText(session_->Control("DiagnosisSummary")); }
+    std::wstring Details() const { return ReadWindowText(session_->Control("DiagnosisDetails")); }
+    bool ButtonsEnabled() const {
+        return IsWindowEnabled(session_->Control("DiagnoseButton")) &&
+               IsWindowEnabled(session_->Control("CopyReportButton"));
+    }
 
     // Shows the page and waits for its first report.
     Rows ShowPage() {
@@ -317,6 +361,110 @@ TEST_F(DiagnosisPage, RunsAgainOnRequestAndChangesNothing) {
     EXPECT_EQ(running.State(), std::optional<DWORD>(SERVICE_RUNNING));
     EXPECT_EQ(stopped.State(), std::optional<DWORD>(SERVICE_STOPPED));
     EXPECT_TRUE(otherJava.IsRunning());
+}
+
+TEST_F(DiagnosisPage, SummarisesTheReportAndShowsTheFirstErrorInFull) {
+    StartProgram();
+    const Rows rows = ShowPage();
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(Summary(), SummaryOf(rows));
+    const int firstError = FirstRowWith(rows, L"错误");
+    ASSERT_GE(firstError, 0);
+    EXPECT_EQ(SelectedRow(List()), firstError);
+    EXPECT_EQ(Details(), DetailsOf(rows[static_cast<size_t>(firstError)]));
+    EXPECT_TRUE(ButtonsEnabled());
+
+    // Another row picked: its details replace the first's.
+    const int other = firstError == 0 ? 1 : 0;
+    ASSERT_TRUE(SelectRow(List(), other));
+    EXPECT_TRUE(WaitUntil([&] { return Details() == DetailsOf(rows[static_cast<size_t>(other)]); }, kBound))
+        << Details().size() << " characters of details";
+}
+
+// A JDK whose release file is a FIFO that a Linux program holds open for
+// writing: reading it waits for ever, and nothing can end that read.
+TEST_F(DiagnosisPage, StaysLiveWhileAReadNeverReturnsAndSaysThatCheckCouldNotBeMade) {
+    fs::remove(Jdk() / "release");
+    const HeldFifo release(Jdk() / "release");
+    ASSERT_TRUE(release);
+    StartProgram();
+    ASSERT_TRUE(SelectTab(session_->Control("PageControl1"), kDiagnosisTab));
+    ASSERT_TRUE(WaitUntil([&] { return Summary() == L"正在诊断…"; }, kBound)) << Summary().size();
+    EXPECT_FALSE(IsWindowEnabled(session_->Control("DiagnoseButton")));
+    EXPECT_FALSE(IsWindowEnabled(session_->Control("CopyReportButton")));
+    DWORD_PTR answer = 0;
+    EXPECT_NE(SendMessageTimeoutW(session_->MainWindow(), WM_NULL, 0, 0, SMTO_NORMAL, 1000, &answer), 0);
+    // Answered while the checks were still waiting on the read.
+    EXPECT_EQ(Summary(), L"正在诊断…");
+
+    ASSERT_TRUE(WaitUntil([&] { return ReportRowCount(List()) > 0; }, kBound));
+    const Rows rows = ReportRows(List(), 3);
+    const auto givenUp = RowOf(rows, L"Java 检查");
+    EXPECT_EQ(givenUp[1], L"注意");
+    EXPECT_TRUE(Contains(givenUp[2], L"无法完成检查")) << givenUp[2].size();
+    EXPECT_TRUE(Contains(givenUp[2], (Jdk() / "release").wstring())) << givenUp[2].size();
+    // The groups after it were checked.
+    EXPECT_EQ(RowOf(rows, L"CATALINA_HOME")[1], L"正常");
+    EXPECT_EQ(Summary(), SummaryOf(rows));
+    EXPECT_TRUE(ButtonsEnabled());
+}
+
+TEST_F(DiagnosisPage, ClosesAtOnceWhileACheckStillWaits) {
+    fs::remove(Jdk() / "release");
+    const HeldFifo release(Jdk() / "release");
+    ASSERT_TRUE(release);
+    StartProgram();
+    ASSERT_TRUE(SelectTab(session_->Control("PageControl1"), kDiagnosisTab));
+    ASSERT_TRUE(WaitUntil([&] { return Summary() == L"正在诊断…"; }, kBound));
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(session_->Close(kBound), std::optional<DWORD>(0));
+    // Gone before the waiting check's bound (10 s) could have passed.
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(9));
+}
+
+// The page at 96 and 144 dpi: every control inside the page. Under a display
+// with pixels (the X11 prefix) each is also photographed into the directory
+// QM_SCREENSHOT_DIR names.
+TEST_F(DiagnosisPage, FitsThePageAt96And144Dpi) {
+    for (const DWORD dpi : {96u, 144u}) {
+        SCOPED_TRACE(dpi);
+        const DisplayScale scale(dpi);
+        StartProgram();
+        const Rows rows = ShowPage();
+        ASSERT_FALSE(rows.empty());
+        const HWND page = GetParent(List());
+        RECT area{};
+        GetClientRect(page, &area);
+        for (const char* name :
+             {"DiagnosisSummary", "DiagnosisList", "DiagnosisDetails", "DiagnoseButton", "CopyReportButton"}) {
+            const WindowInfo control = DescribeWindow(session_->Control(name));
+            EXPECT_GE(control.rectInParent.left, area.left) << name;
+            EXPECT_GE(control.rectInParent.top, area.top) << name;
+            EXPECT_LE(control.rectInParent.right, area.right) << name;
+            EXPECT_LE(control.rectInParent.bottom, area.bottom) << name;
+        }
+        wchar_t directory[MAX_PATH] = {};
+        if (ScreenHasPixels() && GetEnvironmentVariableW(L"QM_SCREENSHOT_DIR", directory, MAX_PATH) > 0) {
+            RedrawWindow(session_->MainWindow(), nullptr, nullptr,
+                         RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+            SendWithTimeout(session_->MainWindow(), WM_NULL);
+            const std::wstring file = std::wstring(directory) + L"\\diagnosis-" + std::to_wstring(dpi) + L"dpi";
+            const CaptureResult captured = CaptureWindow(session_->MainWindow(), file + L".bmp");
+            EXPECT_TRUE(captured) << captured.failure;
+            // And the longest explanation, wrapped in the details.
+            const auto longest = std::max_element(
+                rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.at(2).size() < b.at(2).size(); });
+            ASSERT_TRUE(SelectRow(List(), static_cast<int>(longest - rows.begin())));
+            ASSERT_TRUE(WaitUntil([&] { return Details() == DetailsOf(*longest); }, kBound));
+            RedrawWindow(session_->MainWindow(), nullptr, nullptr,
+                         RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+            SendWithTimeout(session_->MainWindow(), WM_NULL);
+            const CaptureResult longCaptured = CaptureWindow(session_->MainWindow(), file + L"-longest.bmp");
+            EXPECT_TRUE(longCaptured) << longCaptured.failure;
+        }
+        EXPECT_EQ(session_->Close(), std::optional<DWORD>(0));
+        session_.reset();
+    }
 }
 
 }  // namespace

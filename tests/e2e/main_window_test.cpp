@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "e2e/display_scale.h"
 #include "e2e/quillmate_session.h"
 #include "support/lib/controls.h"
 #include "support/lib/message_box.h"
@@ -58,9 +59,11 @@ const std::vector<Expected> kExpected = {
     {"Label2", L"Static", "TabSheet1", L"For Tomcat6", 136, 136, 0, 0, true, -1},
     {"Label3", L"Static", "TabSheet1", L"Version : 1.2.2", 133, 208, 0, 0, true, -1},
     {"Label4", L"Static", "TabSheet1", nullptr, 16, 312, 0, 0, true, -1},
-    {"DiagnosisList", L"SysListView32", "DiagnosisTabSheet", L"", 8, 8, 355, 280, true, 0},
-    {"DiagnoseButton", L"Button", "DiagnosisTabSheet", L"开始诊断", 112, 298, 121, 27, true, 1},
-    {"CopyReportButton", L"Button", "DiagnosisTabSheet", L"复制结果", 242, 298, 121, 27, true, 2},
+    {"DiagnosisSummary", L"Static", "DiagnosisTabSheet", L"", 8, 6, 355, 20, true, -1},
+    {"DiagnosisList", L"SysListView32", "DiagnosisTabSheet", L"", 8, 28, 355, 150, true, 0},
+    {"DiagnosisDetails", L"Edit", "DiagnosisTabSheet", L"", 8, 184, 355, 106, true, 1},
+    {"DiagnoseButton", L"Button", "DiagnosisTabSheet", L"开始诊断", 112, 298, 121, 27, true, 2},
+    {"CopyReportButton", L"Button", "DiagnosisTabSheet", L"复制结果", 242, 298, 121, 27, true, 3},
 };
 
 const char* const kPages[] = {"TomcatTabSheet", "IETabSheet",        "EnvTabSheet",
@@ -258,31 +261,6 @@ TEST(MainWindowShowCommand, AnyOtherCommandShowsItNormally) {
 
 namespace qm::test {
 namespace {
-
-// The prefix's display scale for one test (Wine reads it at each program's start).
-class DisplayScale {
-public:
-    explicit DisplayScale(DWORD dpi) {
-        RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_,
-                        nullptr);
-        DWORD size = sizeof before_;
-        hadValue_ = RegQueryValueExW(key_, L"LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&before_), &size) ==
-                    ERROR_SUCCESS;
-        RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
-    }
-    ~DisplayScale() {
-        if (hadValue_)
-            RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&before_), sizeof before_);
-        else
-            RegDeleteValueW(key_, L"LogPixels");
-        RegCloseKey(key_);
-    }
-
-private:
-    HKEY key_ = nullptr;
-    DWORD before_ = 0;
-    bool hadValue_ = false;
-};
 
 TEST(MainWindowAt144Dpi, ScalesTheWholeLayoutByOneAndAHalf) {
     DisplayScale scale(144);

@@ -21,3 +21,48 @@ TEST(ReportText, PutsStatusItemAndExplanationOnALineEndedByCrLf) {
 
 }  // namespace
 }  // namespace qm::diagnosis
+
+namespace qm::diagnosis {
+namespace {
+
+Row RowWith(Status status, std::string item = "项") { return {Group::Java, std::move(item), status, "说明"}; }
+
+TEST(SummaryText, CountsErrorsAndNotices) {
+    const std::vector<Row> rows = {RowWith(Status::Notice), RowWith(Status::Error), RowWith(Status::Ok),
+                                   RowWith(Status::Error)};
+    EXPECT_EQ(SummaryText(rows), "发现 2 个错误、1 个注意");
+}
+
+TEST(SummaryText, NamesNoticesAloneWithNoErrors) {
+    EXPECT_EQ(SummaryText({RowWith(Status::Notice), RowWith(Status::Ok)}), "发现 0 个错误、1 个注意");
+}
+
+TEST(SummaryText, SaysNothingWasFoundWhenAllIsWell) {
+    EXPECT_EQ(SummaryText({RowWith(Status::Ok), RowWith(Status::Ok)}), "未发现问题");
+    EXPECT_EQ(SummaryText({}), "未发现问题");
+}
+
+TEST(RowToShowFirst, IsTheFirstErrorEvenAfterNotices) {
+    const std::vector<Row> rows = {RowWith(Status::Ok), RowWith(Status::Notice), RowWith(Status::Error),
+                                   RowWith(Status::Error)};
+    EXPECT_EQ(RowToShowFirst(rows), std::optional<std::size_t>(2));
+}
+
+TEST(RowToShowFirst, IsTheFirstNoticeWithoutErrors) {
+    EXPECT_EQ(RowToShowFirst({RowWith(Status::Ok), RowWith(Status::Notice), RowWith(Status::Notice)}),
+              std::optional<std::size_t>(1));
+}
+
+TEST(RowToShowFirst, IsTheFirstRowWhenAllIsWellAndNoneWithoutRows) {
+    EXPECT_EQ(RowToShowFirst({RowWith(Status::Ok), RowWith(Status::Ok)}), std::optional<std::size_t>(0));
+    EXPECT_EQ(RowToShowFirst({}), std::nullopt);
+}
+
+TEST(DetailsText, PutsStatusAndItemAboveTheWholeExplanation) {
+    const std::string explanation(400, 'x');
+    EXPECT_EQ(DetailsText({Group::Tomcat, "tomcat6.exe", Status::Error, explanation}),
+              "【错误】tomcat6.exe\r\n" + explanation);
+}
+
+}  // namespace
+}  // namespace qm::diagnosis

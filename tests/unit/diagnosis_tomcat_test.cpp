@@ -2,6 +2,8 @@
 
 #include "unit/diagnosis_fakes.h"
 
+#include <algorithm>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -22,6 +24,14 @@ TEST(TomcatChecks, AWorkingInstallationListsItsPorts) {
     const Row serverXml = OnlyRow(rows, "server.xml");
     EXPECT_EQ(serverXml.status, Status::Ok);
     EXPECT_THAT(serverXml.explanation, HasSubstr("关闭端口 8005，HTTP/1.1 8080，AJP/1.3 8009"));
+}
+
+TEST(ServerXml, TheRowNamesTheFileWithBackslashesOnly) {
+    FakeMachine machine;
+    std::string home = machine.catalinaHome;
+    std::replace(home.begin(), home.end(), '/', '\\');
+    EXPECT_THAT(OnlyRow(machine.Diagnose(), "server.xml").explanation,
+                ::testing::StartsWith(home + "\\conf\\server.xml："));
 }
 
 TEST(TomcatChecks, A32BitRunnerBesideA64BitJvmIsAnErrorNamingBoth) {

@@ -76,7 +76,7 @@ TEST(MainWindowControls, GivesEveryButtonAClickAndOnlyTheListAChange) {
     EXPECT_EQ(buttons, 15);
 }
 
-TEST(MainWindowControls, PutsTheDiagnosisPageBetweenSqlServerAndAboutWithAListAndTwoButtons) {
+TEST(MainWindowControls, PutsTheDiagnosisPageBetweenSqlServerAndAboutWithItsReportAndTwoButtons) {
     std::vector<std::string> pages;
     std::vector<std::pair<ControlKind, std::string>> onPage;
     for (const auto& c : MainWindowControls()) {
@@ -84,9 +84,29 @@ TEST(MainWindowControls, PutsTheDiagnosisPageBetweenSqlServerAndAboutWithAListAn
         if (c.parent == "DiagnosisTabSheet") onPage.emplace_back(c.kind, std::string(c.caption));
     }
     EXPECT_EQ(pages, (std::vector<std::string>{"Apache Tomcat", "IE浏览器", "运行环境", "SQL Server", "诊断", "关于"}));
-    EXPECT_EQ(onPage, (std::vector<std::pair<ControlKind, std::string>>{{ControlKind::ReportList, ""},
+    EXPECT_EQ(onPage, (std::vector<std::pair<ControlKind, std::string>>{{ControlKind::Label, ""},
+                                                                        {ControlKind::ReportList, ""},
+                                                                        {ControlKind::ReadOnlyText, ""},
                                                                         {ControlKind::Button, "开始诊断"},
                                                                         {ControlKind::Button, "复制结果"}}));
+}
+
+// The diagnosis page's controls stack from the summary down to the buttons,
+// none covering another.
+TEST(MainWindowControls, StacksTheDiagnosisPageWithoutOverlap) {
+    std::vector<const ControlSpec*> stacked;
+    for (const auto& c : MainWindowControls())
+        if (c.parent == "DiagnosisTabSheet" && c.kind != ControlKind::Button) stacked.push_back(&c);
+    ASSERT_EQ(stacked.size(), 3u);
+    int buttonsTop = 0;
+    for (const auto& c : MainWindowControls())
+        if (c.name == "DiagnoseButton") buttonsTop = c.top;
+    for (size_t i = 0; i < stacked.size(); ++i) {
+        EXPECT_GT(stacked[i]->height, 0) << stacked[i]->name;
+        const int bottom = stacked[i]->top + stacked[i]->height;
+        const int next = i + 1 < stacked.size() ? stacked[i + 1]->top : buttonsTop;
+        EXPECT_LE(bottom, next) << stacked[i]->name;
+    }
 }
 
 }  // namespace

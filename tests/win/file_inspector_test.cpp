@@ -9,6 +9,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <string>
+#include <thread>
 
 namespace qm {
 namespace {
@@ -94,6 +96,46 @@ TEST(FileInspectorOnPrograms, ReadsTheHeadersOfA32And64BitProgram) {
     ASSERT_TRUE(pe32 && pe64);
     EXPECT_EQ(MachineOf(*pe32), IMAGE_FILE_MACHINE_I386);
     EXPECT_EQ(MachineOf(*pe64), IMAGE_FILE_MACHINE_AMD64);
+}
+
+// A path that leads to a named pipe: its server learns who reads, but is
+// refused acting as them. Wine 8 gives every pipe server the impersonation
+// level whatever the client asked (tests/wine/NOTES.md), so this shows only
+// on Windows.
+TEST(FileInspectorPipe, LetsAPipeServerIdentifyTheReaderButNotActAsThem) {
+    if (GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version"))
+        GTEST_SKIP() << "Wine ignores the quality of service a pipe client asks for";
+    const std::wstring name = L"\\\\.\\pipe\\qm-file-inspector-" + std::to_wstring(GetCurrentProcessId());
+    const win32::UniqueFileHandle pipe(
+        CreateNamedPipeW(name.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE | PIPE_WAIT, 1, 4096, 4096, 0, nullptr));
+    ASSERT_TRUE(pipe);
+    std::optional<SECURITY_IMPERSONATION_LEVEL> level;
+    std::thread server([&] {
+        if (!ConnectNamedPipe(pipe.get(), nullptr) && GetLastError() != ERROR_PIPE_CONNECTED) return;
+        DWORD written = 0;
+        WriteFile(pipe.get(), "JAVA_VERSION=\"1.6\"\n", 19, &written, nullptr);
+        if (ImpersonateNamedPipeClient(pipe.get())) {
+            HANDLE token = nullptr;
+            if (OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &token)) {
+                const win32::UniqueKernelHandle owned(token);
+                SECURITY_IMPERSONATION_LEVEL seen{};
+                DWORD size = 0;
+                if (GetTokenInformation(token, TokenImpersonationLevel, &seen, sizeof seen, &size)) level = seen;
+            }
+            RevertToSelf();
+        }
+        DisconnectNamedPipe(pipe.get());
+    });
+    win32::Win32FileInspector files;
+    // The server goes once it has looked, and the read ends with the pipe.
+    files.ReadHead(win32::Narrow(name), 100);
+    // Had the inspector not reached the pipe, the server would still wait for
+    // a client: one that asks nothing special lets it finish.
+    const win32::UniqueFileHandle plainClient(
+        CreateFileW(name.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    server.join();
+    ASSERT_TRUE(level.has_value());
+    EXPECT_EQ(*level, SecurityIdentification);
 }
 
 }  // namespace

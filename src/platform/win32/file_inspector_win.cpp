@@ -28,9 +28,13 @@ std::optional<DWORD> Attributes(std::string_view path) {
     return attributes;
 }
 
+// A path may lead to a named pipe: its server then learns who we are, but may
+// not act as us.
+constexpr DWORD kIdentifyOnly = SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION;
+
 UniqueFileHandle OpenForReading(std::string_view path) {
     return UniqueFileHandle(CreateFileW(Widen(path).c_str(), GENERIC_READ, kShareEverything, nullptr, OPEN_EXISTING,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+                                        FILE_ATTRIBUTE_NORMAL | kIdentifyOnly, nullptr));
 }
 
 // Up to maxBytes from the file's current position; nothing on a read error.

@@ -1,5 +1,6 @@
 #include "platform/win32/system_library.h"
 
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -12,13 +13,20 @@ HMODULE SystemLibrary(const wchar_t* name) {
         std::wstring name;
         UniqueModule module;
     };
-    // The program has one thread; the modules go when the program ends.
-    static std::vector<Loaded> loaded;
-    for (const Loaded& library : loaded)
+    struct Libraries {
+        std::mutex lock;
+        std::vector<Loaded> loaded;
+    };
+    // The diagnosis asks from threads of its own, and a thread left waiting
+    // on a check may still be inside a module when the program ends: the
+    // modules stay loaded past the static destructors, until the process goes.
+    static Libraries& libraries = *new Libraries;
+    const std::lock_guard hold(libraries.lock);
+    for (const Loaded& library : libraries.loaded)
         if (library.name == name) return library.module.get();
     const HMODULE module = LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     if (!module) return nullptr;
-    loaded.push_back({name, UniqueModule(module)});
+    libraries.loaded.push_back({name, UniqueModule(module)});
     return module;
 }
 
