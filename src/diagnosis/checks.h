@@ -10,6 +10,7 @@
 
 #include "diagnosis/diagnose.h"
 #include "diagnosis/pe_header.h"
+#include "tomcat/installation.h"
 
 namespace qm::diagnosis {
 
@@ -38,6 +39,10 @@ struct Findings {
     std::string catalinaHome;  // likewise
     std::optional<Bitness> jvmBitness;
     std::vector<ServerPort> ports;  // each port once, in file order
+    // The Tomcat in CATALINA_HOME, learned before any check runs, since the
+    // Java checks measure Java against it; serviceName is its service.
+    tomcat::Installation installation;
+    std::string serviceName;
 };
 
 // Facts that several checks look at, asked of the machine once.
@@ -67,12 +72,9 @@ std::vector<std::string_view> Lines(std::string_view text);
 // A directory and the rest joined with one backslash.
 std::string JoinPath(std::string_view directory, std::string_view rest);
 
-// Whether two directory names name the same directory, letter case and
-// trailing separators aside.
-bool SameDirectory(std::string_view a, std::string_view b);
-
-// Equal when ASCII letter case is ignored.
-bool EqualFolded(std::string_view a, std::string_view b);
+using tomcat::EqualFolded;
+using tomcat::SameDirectory;
+using tomcat::ServiceProgram;
 
 // tomcat*.exe, letter case aside: the service runner and its monitor.
 bool IsTomcatRunnerName(std::string_view exeName);
@@ -87,13 +89,22 @@ bool BelongsToInstallation(const ProcessFacts& process, const Findings& findings
 // "名称（PID 12，路径）", the path left out when unknown.
 std::string DescribeProcess(const ProcessFacts& process);
 
-// The program of a service's command line: the quoted first part, or up to
-// the first ".exe" or blank.
-std::string ServiceProgram(std::string_view binaryPath);
-
 // A service state in Chinese, followed by the word the Tomcat page shows for it.
 std::string ServiceStateText(std::uint32_t state);
 
+// What a row says about a Java of this version (as a release file gives it:
+// 1.8.0_181, 17.0.2) running the Tomcat of this version: an error below
+// Tomcat's published minimum, and for Tomcat 6 on Java 9 or later, whose
+// start scripts and service options pass -Djava.endorsed.dirs that these
+// refuse. An unreadable Java version is a notice.
+struct Verdict {
+    Status status = Status::Ok;
+    std::string explanation;
+};
+Verdict JavaAgainstTomcat(std::string_view javaVersion, const tomcat::TomcatVersion& tomcat);
+
+// Reads CATALINA_HOME and the installation there into findings.
+void LearnInstallation(const Inspectors& inspectors, Survey& survey, Findings& findings);
 void CheckJava(const Inspectors& inspectors, Findings& findings, std::vector<Row>& rows);
 void CheckTomcat(const Inspectors& inspectors, Findings& findings, std::vector<Row>& rows);
 void CheckPorts(const Inspectors& inspectors, Survey& survey, const Findings& findings, std::vector<Row>& rows);

@@ -19,6 +19,7 @@ std::vector<Row> Diagnose(const Inspectors& inspectors) {
     std::vector<Row> rows;
     Findings findings;
     Survey survey(inspectors);
+    LearnInstallation(inspectors, survey, findings);
     CheckJava(inspectors, findings, rows);
     CheckTomcat(inspectors, findings, rows);
     CheckPorts(inspectors, survey, findings, rows);

@@ -45,17 +45,11 @@ bool RulesCallForEnd(std::string_view exeName, std::string_view path, const Proc
 
 }  // namespace
 
-bool MatchesInstallation(std::string_view path, std::string_view value) {
-    while (!value.empty() && IsSeparator(value.back())) value.remove_suffix(1);
-    if (value.empty() || path.size() <= value.size()) return false;
-    return std::equal(value.begin(), value.end(), path.begin(), SameFolded) && IsSeparator(path[value.size()]);
-}
-
 bool LooksLikeJavaOrTomcat(std::string_view exeName) { return ContainsJavaw(exeName) || ContainsTomcat(exeName); }
 
-bool CloseTomcatProcess(ServiceStopper& service, ProcessTable& processes, const ProcessEnvironment& environment,
-                        Waiting& waiting) {
-    service.Stop(kTomcatServiceName);
+bool CloseTomcatProcess(ServiceStopper& service, std::string_view serviceName, ProcessTable& processes,
+                        const ProcessEnvironment& environment, Waiting& waiting) {
+    service.Stop(serviceName);
 
     // The ended ones stay open, so their identifiers can't be reused before
     // we have seen them go.
@@ -89,7 +83,7 @@ bool CloseTomcatProcess(ServiceStopper& service, ProcessTable& processes, const 
             waiting.PumpPendingMessages();
         }
     }
-    return service.IsDown(kTomcatServiceName) && allEnded;
+    return service.IsDown(serviceName) && allEnded;
 }
 
 }  // namespace qm::tomcat

@@ -24,9 +24,14 @@ std::string ProgramDirectoryPath(std::string_view catalinaHome) {
     return path;
 }
 
+Installation CurrentInstallation(TomcatPorts ports) {
+    return ReadInstallation(ports.environment.Get(kCatalinaHomeVariable), ports.files, ports.installedServices);
+}
+
 std::string ClearWorkDirectory(TomcatPorts ports) {
     if (ports.environment.Get(kCatalinaHomeVariable).empty()) return std::string(kNoInstallationNotice);
-    const bool down = CloseTomcatProcess(ports.service, ports.processes, ports.environment, ports.waiting);
+    const bool down = CloseTomcatProcess(ports.service, CurrentInstallation(ports).service, ports.processes,
+                                         ports.environment, ports.waiting);
     // Read again: the user may have picked another installation while the
     // stop waited, and that is the one meant now.
     const auto home = ports.environment.Get(kCatalinaHomeVariable);
@@ -40,10 +45,11 @@ std::string ClearWorkDirectory(TomcatPorts ports) {
     return std::string(down && !ports.shell.Exists(work) ? kClearedNotice : kClearFailedNotice);
 }
 
-std::optional<std::string> StartTomcatProgram(const ProcessEnvironment& environment, Shell& shell) {
+std::optional<std::string> StartTomcatProgram(const ProcessEnvironment& environment, FileInspector& files,
+                                              Shell& shell) {
     const auto home = environment.Get(kCatalinaHomeVariable);
     if (home.empty()) return std::string(kNoInstallationNotice);
-    shell.StartIn("tomcat6.exe", ProgramDirectoryPath(home));
+    shell.StartIn(RunnerName(home, files), ProgramDirectoryPath(home));
     return std::nullopt;
 }
 
@@ -52,7 +58,8 @@ std::string ServiceStartNotice(std::string_view runServiceResult) {
 }
 
 std::string StopTomcat(TomcatPorts ports) {
-    const bool down = CloseTomcatProcess(ports.service, ports.processes, ports.environment, ports.waiting);
+    const bool down = CloseTomcatProcess(ports.service, CurrentInstallation(ports).service, ports.processes,
+                                         ports.environment, ports.waiting);
     return std::string(down ? kStoppedNotice : kStopFailedNotice);
 }
 
