@@ -60,8 +60,7 @@ void CheckPrograms(FileInspector& files, const std::string& home, GroupRows& row
                  "这是 JRE（没有 bin\\javac.exe）：Tomcat 6 的 bin\\startup.bat 需要 JDK，以服务方式运行可以使用 JRE");
 }
 
-void CheckVersion(FileInspector& files, const std::string& home, const tomcat::TomcatVersion& tomcat,
-                  GroupRows& rows) {
+void CheckVersion(FileInspector& files, const std::string& home, const tomcat::TomcatVersion& tomcat, GroupRows& rows) {
     const std::optional<std::string> release = files.ReadHead(JoinPath(home, "release"), kReleaseFileBytes);
     const std::optional<std::string> version = release ? ReleaseVersion(*release) : std::nullopt;
     if (!version || MajorVersion(*version) == 0) {
@@ -100,7 +99,8 @@ Verdict JavaAgainstTomcat(std::string_view javaVersion, const tomcat::TomcatVers
         return {Status::Error, java + "：Tomcat 6 不能在 Java 9 及以上版本运行"};
     const std::optional<int> minimum = tomcat::MinimumJava(tomcat);
     if (minimum && major < *minimum)
-        return {Status::Error, java + "：Tomcat " + tomcat.text + " 需要 Java " + std::to_string(*minimum) + " 及以上版本"};
+        return {Status::Error,
+                java + "：Tomcat " + tomcat.text + " 需要 Java " + std::to_string(*minimum) + " 及以上版本"};
     return {Status::Ok, java};
 }
 

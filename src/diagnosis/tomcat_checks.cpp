@@ -28,9 +28,9 @@ void CheckVersion(const tomcat::Installation& installation, GroupRows& rows) {
         rows.Add("Tomcat 版本", Status::Ok, "Tomcat " + version.text + "（读自 " + installation.versionFile + "）");
         break;
     case tomcat::VersionSource::RunnerName:
-        rows.Add("Tomcat 版本", Status::Ok,
-                 "Tomcat " + version.text + "（没有 RELEASE-NOTES，主版本读自 " + installation.versionFile +
-                     " 的文件名）");
+        rows.Add(
+            "Tomcat 版本", Status::Ok,
+            "Tomcat " + version.text + "（没有 RELEASE-NOTES，主版本读自 " + installation.versionFile + " 的文件名）");
         break;
     case tomcat::VersionSource::Unknown:
         rows.Add("Tomcat 版本", Status::Notice,
@@ -50,7 +50,8 @@ void CheckServiceRunner(const Inspectors& inspectors, const Findings& findings, 
             rows.Add(name, Status::Error,
                      runner + " 不存在：无法以服务方式运行 Tomcat（服务 " + installation.service + " 运行的就是它）");
         else
-            rows.Add(name, Status::Notice, runner + " 不存在：无法以服务方式运行 Tomcat（用 bin\\startup.bat 启动不需要它）");
+            rows.Add(name, Status::Notice,
+                     runner + " 不存在：无法以服务方式运行 Tomcat（用 bin\\startup.bat 启动不需要它）");
         return;
     }
     const std::optional<std::string> head = inspectors.files.ReadHead(runner, kPeHeadBytes);

@@ -132,8 +132,7 @@ std::string RunnerPath(std::string_view home, std::string_view runner) {
 }
 
 std::optional<TomcatVersion> VersionInReleaseNotes(std::string_view text) {
-    for (std::size_t at = text.find(kVersionLead); at != std::string_view::npos;
-         at = text.find(kVersionLead, at + 1)) {
+    for (std::size_t at = text.find(kVersionLead); at != std::string_view::npos; at = text.find(kVersionLead, at + 1)) {
         std::string_view rest = text.substr(at + kVersionLead.size());
         rest = rest.substr(0, rest.find_first_of(" \t\r\n"));
         std::size_t used = 0;
@@ -182,10 +181,10 @@ Installation ReadInstallation(std::string_view home, FileInspector& files,
     if (WithoutTrailingSeparators(home).empty()) return installation;
 
     installation.runner = RunnerName(home, files);
-    installation.runnerExists = files.IsFile(RunnerPath(home, installation.runner));
-    if (!installation.runnerExists && services)
+    if (!files.IsFile(RunnerPath(home, installation.runner)) && services)
         installation.runner = RunnerOfAService(*services, home).value_or(installation.runner);
     const std::string runnerPath = RunnerPath(home, installation.runner);
+    installation.runnerExists = files.IsFile(runnerPath);
 
     const std::string notes = JoinPath(home, "RELEASE-NOTES");
     const std::optional<std::string> head = files.ReadHead(notes, kReleaseNotesHeadBytes);

@@ -34,8 +34,8 @@ struct Installation {
     std::string versionFile;  // the file the version was read from; empty when unknown
     std::string runner;       // file name in bin: "tomcat6.exe", "tomcat9.exe"
     bool runnerExists = false;
-    std::string service;              // the Windows service that runs this Tomcat
-    bool serviceRunsRunner = false;   // an installed service's program is the runner
+    std::string service;             // the Windows service that runs this Tomcat
+    bool serviceRunsRunner = false;  // an installed service's program is the runner
 };
 
 // Reads what home holds: the version from RELEASE-NOTES, else from the

@@ -16,6 +16,11 @@ struct TestServiceBehaviour {
     bool failStart = false;
     unsigned stopDelayMs = 0;
     bool refuseStop = false;
+    // A copy of the test service placed where a real installation keeps its
+    // service program; empty: the one beside the tests.
+    std::wstring program;
+    // Put before the options above, as a real service's own (//RS//Tomcat9).
+    std::wstring leadingArguments;
 };
 
 // The user control that ends the test service whatever it was told.
