@@ -46,10 +46,10 @@ std::string ClearWorkDirectory(TomcatPorts ports) {
 }
 
 std::optional<std::string> StartTomcatProgram(const ProcessEnvironment& environment, FileInspector& files,
-                                              Shell& shell) {
+                                              ServiceInspector& installedServices, Shell& shell) {
     const auto home = environment.Get(kCatalinaHomeVariable);
     if (home.empty()) return std::string(kNoInstallationNotice);
-    shell.StartIn(RunnerName(home, files), ProgramDirectoryPath(home));
+    shell.StartIn(ReadInstallation(home, files, installedServices).runner, ProgramDirectoryPath(home));
     return std::nullopt;
 }
 

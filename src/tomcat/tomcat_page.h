@@ -59,7 +59,7 @@ std::string ClearWorkDirectory(TomcatPorts ports);
 // cxButton8: starts the installation's runner (tomcat6.exe for Tomcat 6)
 // from its bin directory and shows nothing, unless CATALINA_HOME is unset.
 std::optional<std::string> StartTomcatProgram(const ProcessEnvironment& environment, FileInspector& files,
-                                              Shell& shell);
+                                              ServiceInspector& installedServices, Shell& shell);
 
 // cxButton9: the notice for what starting the installation's service yielded
 // ("success" or anything else).

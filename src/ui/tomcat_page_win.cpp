@@ -39,7 +39,8 @@ void TForm1::cxButton7Click() {
 
 void TForm1::cxButton8Click() {
     TomcatSystem system;
-    if (const auto notice = tomcat::StartTomcatProgram(system.environment, system.files, system.shell))
+    if (const auto notice =
+            tomcat::StartTomcatProgram(system.environment, system.files, system.installedServices, system.shell))
         app::ShowInformationBox(*notice);
 }
 

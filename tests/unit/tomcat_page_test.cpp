@@ -120,22 +120,22 @@ TEST_F(TomcatPageTest, ClearPassesAValueWithATrailingBackslashAsComposed) {
 TEST_F(TomcatPageTest, ClearAndStartRefuseWithoutAnInstallation) {
     environment.variables.clear();
     EXPECT_EQ(ClearWorkDirectory(ports), "未设置Tomcat安装目录(CATALINA_HOME)!");
-    EXPECT_EQ(StartTomcatProgram(environment, files, shell), "未设置Tomcat安装目录(CATALINA_HOME)!");
+    EXPECT_EQ(StartTomcatProgram(environment, files, installedServices, shell), "未设置Tomcat安装目录(CATALINA_HOME)!");
     // Not even the service is stopped.
     EXPECT_TRUE(journal.empty());
 }
 
 TEST_F(TomcatPageTest, StartRunsTomcat6FromBinAndSaysNothing) {
-    EXPECT_EQ(StartTomcatProgram(environment, files, shell), std::nullopt);
+    EXPECT_EQ(StartTomcatProgram(environment, files, installedServices, shell), std::nullopt);
     environment.variables["CATALINA_HOME"] = "C:\\tomcat\\";
-    EXPECT_EQ(StartTomcatProgram(environment, files, shell), std::nullopt);
+    EXPECT_EQ(StartTomcatProgram(environment, files, installedServices, shell), std::nullopt);
     EXPECT_EQ(shell.calls, (std::vector<std::string>{"start tomcat6.exe in C:\\tomcat\\bin",
                                                      "start tomcat6.exe in C:\\tomcat\\bin"}));
 }
 
 TEST_F(TomcatPageTest, StartRunsTheRunnerOfTomcat9) {
     InstallTomcat9("Tomcat9");
-    EXPECT_EQ(StartTomcatProgram(environment, files, shell), std::nullopt);
+    EXPECT_EQ(StartTomcatProgram(environment, files, installedServices, shell), std::nullopt);
     EXPECT_EQ(shell.calls, (std::vector<std::string>{"start tomcat9.exe in C:\\tomcat\\bin"}));
 }
 

@@ -99,6 +99,7 @@ class StartTest : public ShellTest {
 protected:
     fs::path record = scratch.Path() / L"record.txt";
     win32::Win32FileInspector files;
+    win32::Win32ServiceInspector services;
     void SetUp() override { SetEnvironmentVariableW(L"QM_RECORD_FILE", record.c_str()); }
     void TearDown() override { SetEnvironmentVariableW(L"QM_RECORD_FILE", nullptr); }
 
@@ -113,7 +114,7 @@ TEST_F(StartTest, StartButtonRunsTomcat6InItsBinDirectory) {
     test::CopyProgram(L"qm_record_start.exe", home / L"bin" / L"tomcat6.exe");
     MapEnvironment environment;
     environment.variables["CATALINA_HOME"] = scratch.Text(L"tomcat") + "\\";
-    EXPECT_EQ(tomcat::StartTomcatProgram(environment, files, shell), std::nullopt);
+    EXPECT_EQ(tomcat::StartTomcatProgram(environment, files, services, shell), std::nullopt);
     const auto text = AwaitRecord();
     EXPECT_NE(text.find("directory=" + scratch.Text(L"tomcat\\bin") + "\n"), std::string::npos) << text;
     EXPECT_EQ(text.find("argument="), std::string::npos) << text;
@@ -124,7 +125,7 @@ TEST_F(StartTest, StartButtonRunsTheRunnerOfTomcat9AndNotItsMonitor) {
     test::CopyProgram(L"qm_record_start.exe", home / L"bin" / L"tomcat9w.exe");
     MapEnvironment environment;
     environment.variables["CATALINA_HOME"] = scratch.Text(L"tomcat");
-    EXPECT_EQ(tomcat::StartTomcatProgram(environment, files, shell), std::nullopt);
+    EXPECT_EQ(tomcat::StartTomcatProgram(environment, files, services, shell), std::nullopt);
     const auto text = AwaitRecord();
     EXPECT_NE(text.find("tomcat9.exe\n"), std::string::npos) << text;
     EXPECT_NE(text.find("directory=" + scratch.Text(L"tomcat\\bin") + "\n"), std::string::npos) << text;
