@@ -38,11 +38,13 @@ struct Installation {
     bool serviceRunsRunner = false;  // an installed service's program is the runner
 };
 
-// Reads what home holds: the version from RELEASE-NOTES, else from the
-// runner's name; the runner; and the service among services whose program is
-// the runner, started with //RS//. Nothing in services (the list was
-// refused) leaves the installer's default name. An empty home names no
-// installation: tomcat6.exe and "tomcat6", as Tomcat 6 always had.
+// Reads what home holds: the runner (RunnerName; when that is not there, the
+// tomcat<N>.exe in home\bin that an installed service runs, if any); the
+// version from RELEASE-NOTES, else from the name of a runner that is there;
+// and the service among services whose program is the runner, started with
+// //RS//, else DefaultServiceName. Nothing in services (the list was refused)
+// leaves the default. An empty home names no installation: tomcat6.exe and
+// "tomcat6", as Tomcat 6 always had.
 Installation ReadInstallation(std::string_view home, FileInspector& files,
                               const std::optional<std::vector<ServiceDescription>>& services);
 // The same, asking the service manager for its list only when there is a home.
