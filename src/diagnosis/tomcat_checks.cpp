@@ -27,6 +27,10 @@ void CheckVersion(const tomcat::Installation& installation, GroupRows& rows) {
     case tomcat::VersionSource::ReleaseNotes:
         rows.Add("Tomcat 版本", Status::Ok, "Tomcat " + version.text + "（读自 " + installation.versionFile + "）");
         break;
+    case tomcat::VersionSource::CatalinaJar:
+        rows.Add("Tomcat 版本", Status::Ok,
+                 "Tomcat " + version.text + "（读自 " + installation.versionFile + " 中的 ServerInfo.properties）");
+        break;
     case tomcat::VersionSource::RunnerName:
         rows.Add(
             "Tomcat 版本", Status::Ok,

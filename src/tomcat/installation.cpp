@@ -1,5 +1,7 @@
 #include "tomcat/installation.h"
 
+#include "tomcat/jar_entry.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -9,6 +11,11 @@ namespace {
 // The version line sits below the licence header, well inside this.
 constexpr std::size_t kReleaseNotesHeadBytes = 16 * 1024;
 constexpr std::string_view kVersionLead = "Apache Tomcat Version ";
+// catalina.jar is under 2 MB in every Tomcat from 6 to 11.
+constexpr std::size_t kJarBytes = 16 * 1024 * 1024;
+constexpr std::size_t kServerInfoBytes = 64 * 1024;
+constexpr std::string_view kServerInfoEntry = "org/apache/catalina/util/ServerInfo.properties";
+constexpr std::string_view kServerNumberKey = "server.number";
 // Procrun's switch for "run as a service"; the installer registers it so.
 constexpr std::string_view kRunServiceSwitch = "//RS//";
 
@@ -61,6 +68,28 @@ std::string JoinPath(std::string_view directory, std::string_view rest) {
     return path;
 }
 
+// A version as "X.Y..." begins, with what follows its numbers kept in the text.
+std::optional<TomcatVersion> ParsedVersion(std::string_view text, VersionSource source) {
+    std::size_t used = 0;
+    const std::optional<int> major = LeadingNumber(text, used);
+    if (!major || *major == 0) return std::nullopt;
+    TomcatVersion version;
+    version.source = source;
+    version.text = std::string(text);
+    version.major = *major;
+    if (used < text.size() && text[used] == '.') {
+        std::size_t minorUsed = 0;
+        version.minor = LeadingNumber(text.substr(used + 1), minorUsed);
+    }
+    return version;
+}
+
+std::string_view Trimmed(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) text.remove_suffix(1);
+    return text;
+}
+
 TomcatVersion VersionOfRunner(std::string_view runner) {
     TomcatVersion version;
     const std::optional<int> major = RunnerMajor(runner);
@@ -69,6 +98,13 @@ TomcatVersion VersionOfRunner(std::string_view runner) {
     version.major = *major;
     version.text = std::to_string(*major);
     return version;
+}
+
+std::optional<TomcatVersion> VersionInJar(const std::string& jar, FileInspector& files) {
+    const std::optional<std::string> bytes = files.ReadHead(jar, kJarBytes);
+    const std::optional<std::string> properties =
+        bytes ? JarEntry(*bytes, kServerInfoEntry, kServerInfoBytes) : std::nullopt;
+    return properties ? VersionInServerInfo(*properties) : std::nullopt;
 }
 
 bool RunsAsService(const ServiceDescription& service) {
@@ -135,18 +171,19 @@ std::optional<TomcatVersion> VersionInReleaseNotes(std::string_view text) {
     for (std::size_t at = text.find(kVersionLead); at != std::string_view::npos; at = text.find(kVersionLead, at + 1)) {
         std::string_view rest = text.substr(at + kVersionLead.size());
         rest = rest.substr(0, rest.find_first_of(" \t\r\n"));
-        std::size_t used = 0;
-        const std::optional<int> major = LeadingNumber(rest, used);
-        if (!major || *major == 0) continue;
-        TomcatVersion version;
-        version.source = VersionSource::ReleaseNotes;
-        version.text = std::string(rest);
-        version.major = *major;
-        if (used < rest.size() && rest[used] == '.') {
-            std::size_t minorUsed = 0;
-            version.minor = LeadingNumber(rest.substr(used + 1), minorUsed);
-        }
-        return version;
+        if (auto version = ParsedVersion(rest, VersionSource::ReleaseNotes)) return version;
+    }
+    return std::nullopt;
+}
+
+std::optional<TomcatVersion> VersionInServerInfo(std::string_view properties) {
+    while (!properties.empty()) {
+        const std::size_t end = properties.find('\n');
+        const std::string_view line = Trimmed(properties.substr(0, end));
+        properties.remove_prefix(end == std::string_view::npos ? properties.size() : end + 1);
+        const std::size_t equals = line.find('=');
+        if (equals == std::string_view::npos || Trimmed(line.substr(0, equals)) != kServerNumberKey) continue;
+        return ParsedVersion(Trimmed(line.substr(equals + 1)), VersionSource::CatalinaJar);
     }
     return std::nullopt;
 }
@@ -188,9 +225,13 @@ Installation ReadInstallation(std::string_view home, FileInspector& files,
 
     const std::string notes = JoinPath(home, "RELEASE-NOTES");
     const std::optional<std::string> head = files.ReadHead(notes, kReleaseNotesHeadBytes);
+    const std::string jar = JoinPath(home, "lib\\catalina.jar");
     if (auto version = head ? VersionInReleaseNotes(*head) : std::nullopt) {
         installation.version = std::move(*version);
         installation.versionFile = notes;
+    } else if (auto jarVersion = VersionInJar(jar, files)) {
+        installation.version = std::move(*jarVersion);
+        installation.versionFile = jar;
     } else if (installation.runnerExists) {
         // A runner that is not there tells nothing: tomcat6.exe is only the fallback then.
         installation.version = VersionOfRunner(installation.runner);

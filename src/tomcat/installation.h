@@ -19,11 +19,11 @@ inline constexpr std::string_view kTomcat6Runner = "tomcat6.exe";
 inline constexpr std::string_view kTomcatServiceName = "tomcat6";
 
 // Where the version was read; Unknown when nowhere.
-enum class VersionSource { ReleaseNotes, RunnerName, Unknown };
+enum class VersionSource { ReleaseNotes, CatalinaJar, RunnerName, Unknown };
 
 struct TomcatVersion {
     VersionSource source = VersionSource::Unknown;
-    std::string text;          // "9.0.85", "11.0.0-M1", or "9" when only the runner's name told
+    std::string text;          // "9.0.85", "11.0.0-M1", "9.0.85.0" from the jar, "9" from the runner's name
     int major = 0;             // 0 when unknown
     std::optional<int> minor;  // the runner's name does not tell it
 };
@@ -40,7 +40,8 @@ struct Installation {
 
 // Reads what home holds: the runner (RunnerName; when that is not there, the
 // tomcat<N>.exe in home\bin that an installed service runs, if any); the
-// version from RELEASE-NOTES, else from the name of a runner that is there;
+// version from RELEASE-NOTES, else server.number in lib\catalina.jar, else
+// from the name of a runner that is there;
 // and the service among services whose program is the runner, started with
 // //RS//, else DefaultServiceName. Nothing in services (the list was refused)
 // leaves the default. An empty home names no installation: tomcat6.exe and
@@ -64,6 +65,9 @@ std::string RunnerPath(std::string_view home, std::string_view runner);
 
 // "Apache Tomcat Version X.Y.Z" in RELEASE-NOTES; nothing without such a line.
 std::optional<TomcatVersion> VersionInReleaseNotes(std::string_view text);
+
+// server.number of ServerInfo.properties; nothing without it.
+std::optional<TomcatVersion> VersionInServerInfo(std::string_view properties);
 
 // The oldest Java a Tomcat runs on, by Tomcat's published requirements;
 // nothing for a version older than 6 or unknown. With only the major known
