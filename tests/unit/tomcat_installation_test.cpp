@@ -127,14 +127,6 @@ TEST(Installation, WithoutReleaseNotesTheRunnerTellsTheMajorOnly) {
     EXPECT_EQ(installation.versionFile, "C:\\tomcat\\bin\\tomcat8.exe");
 }
 
-TEST(Installation, NeitherNotesNorRunnerLeaveTheVersionUnknown) {
-    Layout layout("C:\\tomcat");
-    const Installation installation = layout.Read();
-    EXPECT_EQ(installation.version.source, VersionSource::Unknown);
-    EXPECT_EQ(installation.version.major, 0);
-    EXPECT_EQ(installation.versionFile, "");
-}
-
 TEST(Installation, SeveralRunnersGiveTomcat6AsBefore) {
     Layout layout("C:\\tomcat");
     layout.Program("tomcat8.exe").Program("tomcat9.exe");
@@ -169,16 +161,6 @@ TEST(Installation, ARefusedServiceListLeavesTheInstallersName) {
     EXPECT_EQ(layout.Read().service, "Tomcat9");
 }
 
-TEST(Installation, NoHomeIsTomcat6AndAsksNoService) {
-    FakeFiles files;
-    FakeServices services;
-    services.listRefused = true;
-    const Installation installation = ReadInstallation("", files, services);
-    EXPECT_EQ(installation.runner, "tomcat6.exe");
-    EXPECT_EQ(installation.service, "tomcat6");
-    EXPECT_EQ(installation.version.source, VersionSource::Unknown);
-}
-
 TEST(VersionInReleaseNotes, ReadsTheVersionLineOnly) {
     EXPECT_EQ(VersionInReleaseNotes(ReleaseNotes("8.5.99"))->text, "8.5.99");
     EXPECT_EQ(VersionInReleaseNotes("Apache Tomcat Version 7.0.109\r\n")->minor, 0);
@@ -204,17 +186,6 @@ TEST(MinimumJava, FollowsTomcatsPublishedRequirements) {
     EXPECT_EQ(minimum(6, 0), 5);
     EXPECT_EQ(minimum(5, 5), std::nullopt);
     EXPECT_EQ(minimum(0, std::nullopt), std::nullopt);
-}
-
-TEST(ServiceProgram, TakesTheQuotedOrTheExePart) {
-    EXPECT_EQ(ServiceProgram("\"C:\\Tomcat 9.0\\bin\\tomcat9.exe\" //RS//Tomcat9"), "C:\\Tomcat 9.0\\bin\\tomcat9.exe");
-    EXPECT_EQ(ServiceProgram("C:\\Tomcat 9.0\\bin\\tomcat9.exe //RS//Tomcat9"), "C:\\Tomcat 9.0\\bin\\tomcat9.exe");
-}
-
-TEST(SameDirectory, IgnoresCaseSeparatorsAndTrailingOnes) {
-    EXPECT_TRUE(SameDirectory("C:\\Tomcat\\", "c:/tomcat"));
-    EXPECT_FALSE(SameDirectory("C:\\tomcat2", "C:\\tomcat"));
-    EXPECT_FALSE(SameDirectory("", ""));
 }
 
 }  // namespace
