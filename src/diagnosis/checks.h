@@ -10,6 +10,7 @@
 
 #include "diagnosis/diagnose.h"
 #include "diagnosis/pe_header.h"
+#include "tomcat/installation.h"
 
 namespace qm::diagnosis {
 
@@ -43,6 +44,9 @@ struct Findings {
     // to the date; empty while its settings are unknown.
     std::string serviceLogDirectory;
     std::string serviceLogPrefix;
+    // The Tomcat in CATALINA_HOME, learned before any check runs, since the
+    // Java checks measure Java against it.
+    tomcat::Installation installation;
 };
 
 // What a Java version means for the Tomcat of the installation.
@@ -56,8 +60,8 @@ struct JavaVersionVerdict {
 inline constexpr std::size_t kReleaseFileBytes = 64 * 1024;
 
 // The Java named by the text of a release file (nothing: there was none)
-// against the Tomcat version.
-JavaVersionVerdict JudgeJavaVersion(const std::optional<std::string>& release);
+// against the Tomcat of that version, as JavaAgainstTomcat judges it.
+JavaVersionVerdict JudgeJavaVersion(const std::optional<std::string>& release, const tomcat::TomcatVersion& tomcat);
 
 // Facts that several checks look at, asked of the machine once.
 class Survey {
@@ -90,12 +94,9 @@ std::string JoinPath(std::string_view directory, std::string_view rest);
 // it, whatever separators the path was put together with.
 std::string ShownPath(std::string_view path);
 
-// Whether two directory names name the same directory, letter case and
-// trailing separators aside.
-bool SameDirectory(std::string_view a, std::string_view b);
-
-// Equal when ASCII letter case is ignored.
-bool EqualFolded(std::string_view a, std::string_view b);
+using tomcat::EqualFolded;
+using tomcat::SameDirectory;
+using tomcat::ServiceProgram;
 
 // tomcat*.exe, letter case aside: the service runner and its monitor.
 bool IsTomcatRunnerName(std::string_view exeName);
@@ -110,10 +111,6 @@ bool BelongsToInstallation(const ProcessFacts& process, const Findings& findings
 // "名称（PID 12，路径）", the path left out when unknown.
 std::string DescribeProcess(const ProcessFacts& process);
 
-// The program of a service's command line: the quoted first part, or up to
-// the first ".exe" or blank.
-std::string ServiceProgram(std::string_view binaryPath);
-
 // A service whose program is a Tomcat service runner, started to run as a
 // service.
 bool IsTomcatService(const ServiceDescription& service);
@@ -125,6 +122,19 @@ std::string ExpandVariables(std::string_view value, const ProcessEnvironment& en
 // A service state in Chinese, followed by the word the Tomcat page shows for it.
 std::string ServiceStateText(std::uint32_t state);
 
+// What a row says about a Java of this version (as a release file gives it:
+// 1.8.0_181, 17.0.2) running the Tomcat of this version: an error below
+// Tomcat's published minimum, and for Tomcat 6 on Java 9 or later, whose
+// start scripts and service options pass -Djava.endorsed.dirs that these
+// refuse. An unreadable Java version is a notice.
+struct Verdict {
+    Status status = Status::Ok;
+    std::string explanation;
+};
+Verdict JavaAgainstTomcat(std::string_view javaVersion, const tomcat::TomcatVersion& tomcat);
+
+// Reads CATALINA_HOME and the installation there into findings.
+void LearnInstallation(const Inspectors& inspectors, Survey& survey, Findings& findings);
 void CheckJava(const Inspectors& inspectors, Findings& findings, std::vector<Row>& rows);
 void CheckTomcat(const Inspectors& inspectors, Findings& findings, std::vector<Row>& rows);
 void CheckPorts(const Inspectors& inspectors, Survey& survey, const Findings& findings, std::vector<Row>& rows);

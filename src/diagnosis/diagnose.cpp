@@ -106,7 +106,10 @@ struct GroupCheck {
 };
 
 // The groups in report order.
-constexpr std::array<GroupCheck, 8> kGroupChecks{{
+constexpr std::array<GroupCheck, 9> kGroupChecks{{
+    // Adds no rows: the Tomcat in CATALINA_HOME, which the Java checks measure Java against.
+    {Group::Tomcat, "Tomcat 安装",
+     [](Session& s, std::vector<Row>&) { LearnInstallation(s.View(), s.Facts(), s.Learnt()); }},
     {Group::Java, "Java", [](Session& s, std::vector<Row>& rows) { CheckJava(s.View(), s.Learnt(), rows); }},
     {Group::Tomcat, "Tomcat", [](Session& s, std::vector<Row>& rows) { CheckTomcat(s.View(), s.Learnt(), rows); }},
     {Group::Ports, "端口",

@@ -9,8 +9,8 @@
 namespace qm::diagnosis {
 namespace {
 
-// Tomcat 6 stops working with the module system of Java 9.
-constexpr int kFirstUnsupportedJava = 9;
+// Tomcat 6 passes -Djava.endorsed.dirs, which Java 9 and later refuse.
+constexpr int kFirstJavaRefusingTomcat6 = 9;
 
 // Where a JDK or a JRE keeps its JVM, in the order the service runner looks.
 constexpr std::array<std::string_view, 4> kJvmPlaces = {"jre\\bin\\server\\jvm.dll", "jre\\bin\\client\\jvm.dll",
@@ -59,8 +59,9 @@ void CheckPrograms(FileInspector& files, const std::string& home, GroupRows& row
                  "这是 JRE（没有 bin\\javac.exe）：Tomcat 6 的 bin\\startup.bat 需要 JDK，以服务方式运行可以使用 JRE");
 }
 
-void CheckVersion(FileInspector& files, const std::string& home, GroupRows& rows) {
-    const JavaVersionVerdict verdict = JudgeJavaVersion(files.ReadHead(JoinPath(home, "release"), kReleaseFileBytes));
+void CheckVersion(FileInspector& files, const std::string& home, const tomcat::TomcatVersion& tomcat, GroupRows& rows) {
+    const JavaVersionVerdict verdict =
+        JudgeJavaVersion(files.ReadHead(JoinPath(home, "release"), kReleaseFileBytes), tomcat);
     rows.Add("Java 版本", verdict.status, verdict.explanation);
 }
 
@@ -84,13 +85,25 @@ std::optional<Bitness> CheckJvm(FileInspector& files, const std::string& home, G
 
 }  // namespace
 
-JavaVersionVerdict JudgeJavaVersion(const std::optional<std::string>& release) {
+JavaVersionVerdict JudgeJavaVersion(const std::optional<std::string>& release, const tomcat::TomcatVersion& tomcat) {
     const std::optional<std::string> version = release ? ReleaseVersion(*release) : std::nullopt;
     const int major = version ? MajorVersion(*version) : 0;
     if (major == 0) return {Status::Notice, "无法确定 Java 版本：没有 release 文件，或其中没有可读的 JAVA_VERSION", 0};
-    if (major >= kFirstUnsupportedJava)
-        return {Status::Error, "Java " + *version + "：Tomcat 6 不能在 Java 9 及以上版本运行", major};
-    return {Status::Ok, "Java " + *version, major};
+    Verdict verdict = JavaAgainstTomcat(*version, tomcat);
+    return {verdict.status, std::move(verdict.explanation), major};
+}
+
+Verdict JavaAgainstTomcat(std::string_view javaVersion, const tomcat::TomcatVersion& tomcat) {
+    const std::string java = "Java " + std::string(javaVersion);
+    const int major = MajorVersion(javaVersion);
+    if (major == 0) return {Status::Notice, "无法确定 Java 版本：" + std::string(javaVersion)};
+    if (tomcat.major == 6 && major >= kFirstJavaRefusingTomcat6)
+        return {Status::Error, java + "：Tomcat 6 不能在 Java 9 及以上版本运行"};
+    const std::optional<int> minimum = tomcat::MinimumJava(tomcat);
+    if (minimum && major < *minimum)
+        return {Status::Error,
+                java + "：Tomcat " + tomcat.text + " 需要 Java " + std::to_string(*minimum) + " 及以上版本"};
+    return {Status::Ok, java};
 }
 
 void CheckJava(const Inspectors& inspectors, Findings& findings, std::vector<Row>& rows) {
@@ -107,7 +120,7 @@ void CheckJava(const Inspectors& inspectors, Findings& findings, std::vector<Row
     if (home.empty() || !inspectors.files.IsDirectory(home)) return;
 
     CheckPrograms(inspectors.files, home, java);
-    CheckVersion(inspectors.files, home, java);
+    CheckVersion(inspectors.files, home, findings.installation.version, java);
     findings.jvmBitness = CheckJvm(inspectors.files, home, java);
 }
 

@@ -1,4 +1,4 @@
-// The service "tomcat6" and the Tomcat processes of this installation.
+// The installation's service and the Tomcat processes of this installation.
 
 #include <algorithm>
 
@@ -12,9 +12,9 @@ namespace {
 constexpr std::uint32_t kServiceDoesNotExist = 1060;  // ERROR_SERVICE_DOES_NOT_EXIST
 constexpr std::uint32_t kServiceNeverStarted = 1077;  // ERROR_SERVICE_NEVER_STARTED
 
-void ReportMissingService(Survey& survey, GroupRows& rows) {
-    const std::string item = "服务 " + std::string(tomcat::kTomcatServiceName);
-    const std::string missing = "没有安装服务 " + std::string(tomcat::kTomcatServiceName);
+void ReportMissingService(Survey& survey, const std::string& name, GroupRows& rows) {
+    const std::string item = "服务 " + name;
+    const std::string missing = "没有安装服务 " + name;
     const auto& services = survey.AllServices();
     if (!services) {
         rows.Add(item, Status::Notice, missing + "（无法列出其他服务）");
@@ -28,8 +28,7 @@ void ReportMissingService(Survey& survey, GroupRows& rows) {
         rows.Add(item, Status::Notice, missing);
     else
         rows.Add(item, Status::Notice,
-                 missing + "；已安装的其他 Tomcat 服务：" + others + "。本程序的按钮只操作服务 " +
-                     std::string(tomcat::kTomcatServiceName));
+                 missing + "；已安装的其他 Tomcat 服务：" + others + "。本程序的按钮只操作服务 " + name);
 }
 
 void ReportServiceState(const ServiceDescription& service, GroupRows& rows) {
@@ -61,13 +60,13 @@ void ReportServiceProgram(const ServiceDescription& service, const Findings& fin
 }
 
 void CheckTomcatService(const Inspectors& inspectors, Survey& survey, const Findings& findings, GroupRows& rows) {
-    const ServiceLookup lookup = inspectors.services.Describe(tomcat::kTomcatServiceName);
+    const std::string& name = findings.serviceName;
+    const ServiceLookup lookup = inspectors.services.Describe(name);
     if (lookup.error == kServiceDoesNotExist) {
-        ReportMissingService(survey, rows);
+        ReportMissingService(survey, name, rows);
     } else if (lookup.error != 0) {
-        rows.Add("服务 " + std::string(tomcat::kTomcatServiceName), Status::Notice,
-                 "无法查询服务 " + std::string(tomcat::kTomcatServiceName) + "（错误代码 " +
-                     std::to_string(lookup.error) + "）");
+        rows.Add("服务 " + name, Status::Notice,
+                 "无法查询服务 " + name + "（错误代码 " + std::to_string(lookup.error) + "）");
     } else {
         ReportServiceState(lookup.service, rows);
         ReportServiceProgram(lookup.service, findings, rows);

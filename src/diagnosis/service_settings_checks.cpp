@@ -147,7 +147,7 @@ private:
             const std::string candidate = JoinPath(directory, "release");
             if (inspectors_.files.IsFile(candidate)) release = inspectors_.files.ReadHead(candidate, kReleaseFileBytes);
         }
-        const JavaVersionVerdict verdict = JudgeJavaVersion(release);
+        const JavaVersionVerdict verdict = JudgeJavaVersion(release, findings_.installation.version);
         jvm.javaMajor = verdict.major;
         Add("Java 版本", verdict.status, verdict.explanation + (release ? "（" + directory + "）" : std::string()));
     }

@@ -53,12 +53,6 @@ std::vector<std::string_view> CatalinaDirectories(std::string_view commandLine) 
 
 }  // namespace
 
-bool EqualFolded(std::string_view a, std::string_view b) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
-}
-
 const std::vector<ProcessFacts>& Survey::TomcatCandidates() {
     if (!candidates_) candidates_ = inspectors_.processes.Processes(IsTomcatProcessName);
     return *candidates_;
@@ -108,11 +102,6 @@ std::string ShownPath(std::string_view path) {
     return shown;
 }
 
-bool SameDirectory(std::string_view a, std::string_view b) {
-    // Each inside the other, by the rule the stop button ends processes with.
-    return tomcat::MatchesInstallation(JoinPath(a, "x"), b) && tomcat::MatchesInstallation(JoinPath(b, "x"), a);
-}
-
 bool IsTomcatRunnerName(std::string_view exeName) {
     return StartsFolded(exeName, "tomcat") && EndsFolded(exeName, ".exe");
 }
@@ -133,18 +122,6 @@ std::string DescribeProcess(const ProcessFacts& process) {
     std::string text = process.exeName + "（PID " + std::to_string(process.id);
     if (process.imagePath) text += "，" + *process.imagePath;
     return text + "）";
-}
-
-std::string ServiceProgram(std::string_view binaryPath) {
-    while (!binaryPath.empty() && binaryPath.front() == ' ') binaryPath.remove_prefix(1);
-    if (!binaryPath.empty() && binaryPath.front() == '"') {
-        binaryPath.remove_prefix(1);
-        return std::string(binaryPath.substr(0, binaryPath.find('"')));
-    }
-    for (std::size_t at = 0; at + 4 <= binaryPath.size(); ++at)
-        if (EqualFolded(binaryPath.substr(at, 4), ".exe") && (at + 4 == binaryPath.size() || binaryPath[at + 4] == ' '))
-            return std::string(binaryPath.substr(0, at + 4));
-    return std::string(binaryPath.substr(0, binaryPath.find(' ')));
 }
 
 bool IsTomcatService(const ServiceDescription& service) {

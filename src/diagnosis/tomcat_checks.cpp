@@ -1,5 +1,5 @@
-// CATALINA_HOME: the directory, its service runner and the ports server.xml
-// makes Tomcat bind.
+// CATALINA_HOME: the directory, the Tomcat version, its service runner and
+// the ports server.xml makes Tomcat bind.
 
 #include <algorithm>
 #include <map>
@@ -22,26 +22,57 @@ constexpr std::string_view kShutdownPortUse = "关闭端口";
 // What Tomcat takes for a connector that names no protocol.
 constexpr std::string_view kDefaultProtocol = "HTTP/1.1";
 
+void CheckVersion(const tomcat::Installation& installation, GroupRows& rows) {
+    const tomcat::TomcatVersion& version = installation.version;
+    switch (version.source) {
+    case tomcat::VersionSource::ReleaseNotes:
+        rows.Add("Tomcat 版本", Status::Ok, "Tomcat " + version.text + "（读自 " + installation.versionFile + "）");
+        break;
+    case tomcat::VersionSource::CatalinaJar:
+        rows.Add("Tomcat 版本", Status::Ok,
+                 "Tomcat " + version.text + "（读自 " + installation.versionFile + " 中的 ServerInfo.properties）");
+        break;
+    case tomcat::VersionSource::RunnerName:
+        rows.Add(
+            "Tomcat 版本", Status::Ok,
+            "Tomcat " + version.text + "（没有 RELEASE-NOTES，主版本读自 " + installation.versionFile + " 的文件名）");
+        break;
+    case tomcat::VersionSource::Unknown:
+        rows.Add("Tomcat 版本", Status::Notice,
+                 "无法确定 Tomcat 版本：CATALINA_HOME 中没有可读的 RELEASE-NOTES，bin 中也没有 tomcat<N>.exe");
+        break;
+    }
+}
+
 void CheckServiceRunner(const Inspectors& inspectors, const Findings& findings, GroupRows& rows) {
-    const std::string runner = JoinPath(findings.catalinaHome, "bin\\tomcat6.exe");
-    if (!inspectors.files.IsFile(runner)) {
-        rows.Add("tomcat6.exe", Status::Error, runner + " 不存在：无法以服务方式运行 Tomcat");
+    const tomcat::Installation& installation = findings.installation;
+    const std::string& name = installation.runner;
+    const std::string runner = tomcat::RunnerPath(findings.catalinaHome, name);
+    if (!installation.runnerExists) {
+        // Started from bin\startup.bat, Tomcat needs no runner; only a service
+        // that runs it makes its absence an error.
+        if (installation.serviceRunsRunner)
+            rows.Add(name, Status::Error,
+                     runner + " 不存在：无法以服务方式运行 Tomcat（服务 " + installation.service + " 运行的就是它）");
+        else
+            rows.Add(name, Status::Notice,
+                     runner + " 不存在：无法以服务方式运行 Tomcat（用 bin\\startup.bat 启动不需要它）");
         return;
     }
     const std::optional<std::string> head = inspectors.files.ReadHead(runner, kPeHeadBytes);
     const std::optional<Bitness> bitness = head ? PeBitness(*head) : std::nullopt;
     if (!bitness) {
-        rows.Add("tomcat6.exe", Status::Notice, runner + "：无法读出它是 32 位还是 64 位");
+        rows.Add(name, Status::Notice, runner + "：无法读出它是 32 位还是 64 位");
         return;
     }
     const std::string bits(BitnessText(*bitness));
     if (findings.jvmBitness && *findings.jvmBitness != *bitness) {
-        rows.Add("tomcat6.exe", Status::Error,
-                 "tomcat6.exe 为 " + bits + "，JVM 为 " + std::string(BitnessText(*findings.jvmBitness)) +
+        rows.Add(name, Status::Error,
+                 name + " 为 " + bits + "，JVM 为 " + std::string(BitnessText(*findings.jvmBitness)) +
                      "：服务无法加载这个 JVM（" + runner + "）");
         return;
     }
-    rows.Add("tomcat6.exe", Status::Ok, runner + "，" + bits);
+    rows.Add(name, Status::Ok, runner + "，" + bits);
 }
 
 std::optional<XmlNodeId> FirstElementNamed(const XmlDocument& document, XmlNodeId parent, std::string_view name) {
@@ -152,10 +183,18 @@ void CheckServerXml(Findings& findings, GroupRows& rows) {
 
 }  // namespace
 
+void LearnInstallation(const Inspectors& inspectors, Survey& survey, Findings& findings) {
+    findings.catalinaHome = inspectors.environment.Get(tomcat::kCatalinaHomeVariable);
+    const std::string& home = findings.catalinaHome;
+    if (!home.empty() && inspectors.files.IsDirectory(home))
+        findings.installation = tomcat::ReadInstallation(home, inspectors.files, survey.AllServices());
+    else
+        findings.installation = tomcat::ReadInstallation("", inspectors.files, std::nullopt);
+    findings.serviceName = findings.installation.service;
+}
+
 void CheckTomcat(const Inspectors& inspectors, Findings& findings, std::vector<Row>& rows) {
     GroupRows tomcat(rows, Group::Tomcat);
-    findings.catalinaHome = inspectors.environment.Get(tomcat::kCatalinaHomeVariable);
-    findings.serviceName = tomcat::kTomcatServiceName;
     const std::string& home = findings.catalinaHome;
     const bool exists = !home.empty() && inspectors.files.IsDirectory(home);
     if (home.empty())
@@ -167,6 +206,7 @@ void CheckTomcat(const Inspectors& inspectors, Findings& findings, std::vector<R
     CheckMachineValue(inspectors, tomcat::kCatalinaHomeVariable, tomcat);
     if (!exists) return;
 
+    CheckVersion(findings.installation, tomcat);
     CheckServiceRunner(inspectors, findings, tomcat);
     CheckServerXml(findings, tomcat);
 }

@@ -43,49 +43,13 @@ bool RulesCallForEnd(std::string_view exeName, std::string_view path, const Proc
     return end;
 }
 
-bool IsDriveName(std::string_view text) {
-    return text.size() == 2 && text[1] == ':' && AsciiLower(text[0]) >= 'a' && AsciiLower(text[0]) <= 'z';
-}
-
-// How many names a path has, however many separators stand between them.
-std::size_t CountNames(std::string_view path) {
-    std::size_t names = 0;
-    for (std::size_t i = 0; i < path.size(); ++i)
-        if (!IsSeparator(path[i]) && (i == 0 || IsSeparator(path[i - 1]))) ++names;
-    return names;
-}
-
-// Whether a value without its trailing separators is the root of a drive (C:)
-// or of a share (\\server\share), also in the \\?\ forms: everything on that
-// drive or share would lie inside it.
-bool IsRoot(std::string_view value) {
-    if (IsDriveName(value)) return true;
-    if (value.size() < 2 || !IsSeparator(value[0]) || !IsSeparator(value[1])) return false;
-    value.remove_prefix(2);
-    if (value.size() >= 2 && (value[0] == '?' || value[0] == '.') && IsSeparator(value[1])) {
-        value.remove_prefix(2);
-        if (IsDriveName(value)) return true;
-        if (value.size() < 4 || !std::equal(value.begin(), value.begin() + 3, "unc", SameFolded) ||
-            !IsSeparator(value[3]))
-            return CountNames(value) <= 1;
-        value.remove_prefix(4);
-    }
-    return CountNames(value) <= 2;
-}
-
 }  // namespace
-
-bool MatchesInstallation(std::string_view path, std::string_view value) {
-    while (!value.empty() && IsSeparator(value.back())) value.remove_suffix(1);
-    if (value.empty() || IsRoot(value) || path.size() <= value.size()) return false;
-    return std::equal(value.begin(), value.end(), path.begin(), SameFolded) && IsSeparator(path[value.size()]);
-}
 
 bool LooksLikeJavaOrTomcat(std::string_view exeName) { return ContainsJavaw(exeName) || ContainsTomcat(exeName); }
 
-bool CloseTomcatProcess(ServiceStopper& service, ProcessTable& processes, const ProcessEnvironment& environment,
-                        Waiting& waiting) {
-    service.Stop(kTomcatServiceName);
+bool CloseTomcatProcess(ServiceStopper& service, std::string_view serviceName, ProcessTable& processes,
+                        const ProcessEnvironment& environment, Waiting& waiting) {
+    service.Stop(serviceName);
 
     // The ended ones stay open, so their identifiers can't be reused before
     // we have seen them go.
@@ -120,7 +84,7 @@ bool CloseTomcatProcess(ServiceStopper& service, ProcessTable& processes, const 
             waiting.PumpPendingMessages();
         }
     }
-    return service.IsDown(kTomcatServiceName) && allEnded;
+    return service.IsDown(serviceName) && allEnded;
 }
 
 }  // namespace qm::tomcat

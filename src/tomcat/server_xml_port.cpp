@@ -53,8 +53,6 @@ bool IsAbove(std::string_view digits, unsigned highest) {
 
 }  // namespace
 
-std::string ServerXmlPath(std::string_view catalinaHome) { return std::string(catalinaHome) + "/conf/server.xml"; }
-
 std::optional<HttpConnector> FindHttpConnector(const XmlDocument& document) {
     const std::optional<XmlNodeId> server = FirstChildNamed(document, document.DocumentNode(), "Server");
     if (!server) return std::nullopt;

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "platform/file_system.h"
+#include "tomcat/installation.h"
 #include "xml/document.h"
 #include "xml/file_replacer.h"
 
@@ -15,11 +16,6 @@ inline constexpr std::string_view kHttpProtocol = "HTTP/1.1";
 
 // Tomcat takes no port above this one.
 inline constexpr unsigned kHighestPort = 65535;
-
-// server.xml of an installation: the directory followed directly by
-// "/conf/server.xml", nothing added or removed, so a Windows directory gives
-// both kinds of separator.
-std::string ServerXmlPath(std::string_view catalinaHome);
 
 // The connector the window works with, and the port it has in the file.
 struct HttpConnector {

@@ -12,9 +12,6 @@ namespace {
 // for; it is there for a shell that shows it anyway.
 constexpr std::string_view kDeletingTitle = "正在删除文件夹";
 
-// The program that runs Tomcat, in the installation's bin directory.
-constexpr std::string_view kTomcatRunner = "tomcat6.exe";
-
 // Deletes work\Catalina below home, and only there: the folders on the way
 // must be plain directories, held so until the delete is done, and the links
 // inside go as links before the shell, which follows them, sees the tree. An
@@ -61,10 +58,15 @@ std::string ProgramDirectoryPath(std::string_view catalinaHome) {
     return path;
 }
 
+Installation CurrentInstallation(TomcatPorts ports) {
+    return ReadInstallation(ports.environment.Get(kCatalinaHomeVariable), ports.files, ports.installedServices);
+}
+
 std::string ClearWorkDirectory(TomcatPorts ports) {
     if (ports.environment.Get(kCatalinaHomeVariable).empty()) return std::string(kNoInstallationNotice);
     // Pages in use by a Tomcat that still runs are not ours to take.
-    if (!CloseTomcatProcess(ports.service, ports.processes, ports.environment, ports.waiting))
+    if (!CloseTomcatProcess(ports.service, CurrentInstallation(ports).service, ports.processes, ports.environment,
+                            ports.waiting))
         return std::string(kClearFailedNotice);
     // Read again: the installation is the one of the moment of the delete.
     const auto home = ports.environment.Get(kCatalinaHomeVariable);
@@ -72,13 +74,14 @@ std::string ClearWorkDirectory(TomcatPorts ports) {
     return std::string(DeleteWorkDirectory(ports.shell, home) ? kClearedNotice : kClearFailedNotice);
 }
 
-std::optional<std::string> StartTomcatProgram(const ProcessEnvironment& environment, Shell& shell) {
+std::optional<std::string> StartTomcatProgram(const ProcessEnvironment& environment, FileInspector& files,
+                                              ServiceInspector& installedServices, Shell& shell) {
     const auto home = environment.Get(kCatalinaHomeVariable);
     if (home.empty()) return std::string(kNoInstallationNotice);
     // By its full path: the shell would otherwise look further along its
     // search path for a program of that name when bin has none.
-    const auto bin = ProgramDirectoryPath(home);
-    shell.StartIn(bin + "\\" + std::string(kTomcatRunner), bin);
+    const Installation installation = ReadInstallation(home, files, installedServices);
+    shell.StartIn(RunnerPath(home, installation.runner), ProgramDirectoryPath(home));
     return std::nullopt;
 }
 
@@ -87,7 +90,8 @@ std::string ServiceStartNotice(std::string_view runServiceResult) {
 }
 
 std::string StopTomcat(TomcatPorts ports) {
-    const bool down = CloseTomcatProcess(ports.service, ports.processes, ports.environment, ports.waiting);
+    const bool down = CloseTomcatProcess(ports.service, CurrentInstallation(ports).service, ports.processes,
+                                         ports.environment, ports.waiting);
     return std::string(down ? kStoppedNotice : kStopFailedNotice);
 }
 

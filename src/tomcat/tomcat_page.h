@@ -3,6 +3,7 @@
 #include "platform/process_environment.h"
 #include "platform/process_table.h"
 #include "platform/shell.h"
+#include "platform/system_inspection.h"
 #include "platform/waiting.h"
 #include "tomcat/notice.h"
 #include "tomcat/process_shutdown.h"
@@ -18,7 +19,7 @@ namespace qm::tomcat {
 // a doubled one, which the shell takes as a single separator.
 std::string WorkDirectoryPath(std::string_view catalinaHome);
 
-// Where tomcat6.exe lives: the installation directory and bin, with exactly
+// Where the runner lives: the installation directory and bin, with exactly
 // one separator between them.
 std::string ProgramDirectoryPath(std::string_view catalinaHome);
 
@@ -37,7 +38,13 @@ struct TomcatPorts {
     ProcessEnvironment& environment;
     Shell& shell;
     Waiting& waiting;
+    // What tells which Tomcat CATALINA_HOME holds, and so which service is its own.
+    FileInspector& files;
+    ServiceInspector& installedServices;
 };
+
+// The installation CATALINA_HOME names at this moment.
+Installation CurrentInstallation(TomcatPorts ports);
 
 // Every function below returns the text of the information box to show
 // in an information box, or nothing when the button shows nothing.
@@ -51,12 +58,13 @@ struct TomcatPorts {
 // directory is gone.
 std::string ClearWorkDirectory(TomcatPorts ports);
 
-// cxButton8: starts the installation's bin\tomcat6.exe by its full path, in
-// bin, and shows nothing, unless CATALINA_HOME is unset. Nothing starts when
-// that program is missing.
-std::optional<std::string> StartTomcatProgram(const ProcessEnvironment& environment, Shell& shell);
+// cxButton8: starts the installation's runner (tomcat6.exe for Tomcat 6) by
+// its full path, in its bin directory, and shows nothing, unless
+// CATALINA_HOME is unset. Nothing starts when the runner is missing.
+std::optional<std::string> StartTomcatProgram(const ProcessEnvironment& environment, FileInspector& files,
+                                              ServiceInspector& installedServices, Shell& shell);
 
-// cxButton9: the notice for what starting the service "tomcat6" yielded
+// cxButton9: the notice for what starting the installation's service yielded
 // ("success" or anything else).
 std::string ServiceStartNotice(std::string_view runServiceResult);
 

@@ -5,6 +5,7 @@
 #include "platform/win32/process_table_win.h"
 #include "platform/win32/service_manager_win.h"
 #include "platform/win32/shell_win.h"
+#include "platform/win32/system_inspection_win.h"
 #include "services/service_control.h"
 #include "tomcat/tomcat_page.h"
 #include "tomcat/tomcat_service.h"
@@ -23,8 +24,10 @@ struct TomcatSystem {
     win32::ToolhelpProcessTable processes;
     win32::CurrentProcessEnvironment environment;
     win32::DesktopShell shell;
+    win32::Win32FileInspector files;
+    win32::Win32ServiceInspector installedServices;
 
-    tomcat::TomcatPorts Ports() { return {stopper, processes, environment, shell, waiting}; }
+    tomcat::TomcatPorts Ports() { return {stopper, processes, environment, shell, waiting, files, installedServices}; }
 };
 
 }  // namespace
@@ -36,13 +39,15 @@ void TForm1::cxButton7Click() {
 
 void TForm1::cxButton8Click() {
     TomcatSystem system;
-    if (const auto notice = tomcat::StartTomcatProgram(system.environment, system.shell))
+    if (const auto notice =
+            tomcat::StartTomcatProgram(system.environment, system.files, system.installedServices, system.shell))
         app::ShowInformationBox(*notice);
 }
 
 void TForm1::cxButton9Click() {
     TomcatSystem system;
-    const std::string result = services::RunService(system.services, system.waiting, tomcat::kTomcatServiceName);
+    const std::string service = tomcat::CurrentInstallation(system.Ports()).service;
+    const std::string result = services::RunService(system.services, system.waiting, service);
     app::ShowInformationBox(tomcat::ServiceStartNotice(result));
 }
 

@@ -319,6 +319,32 @@ TEST_F(DiagnosisPage, ShowsTheServicesOwnSettingsAndWhyItsLogSaysItFailed) {
     EXPECT_TRUE(Contains((*explained)[2], L"Jvm 路径")) << (*explained)[2];
     EXPECT_TRUE(Contains((*explained)[2], L"（" + LocalWriteTime(runnerLog) + L"）中有：")) << (*explained)[2];
     EXPECT_TRUE(Contains((*explained)[2], L"Failed creating java " + jvm)) << (*explained)[2];
+
+    // At a glance: the count above, the first error in full below.
+    EXPECT_EQ(Summary(), SummaryOf(rows));
+    const int firstError = FirstRowWith(rows, L"错误");
+    ASSERT_GE(firstError, 0);
+    EXPECT_EQ(SelectedRow(List()), firstError);
+    EXPECT_EQ(Details(), DetailsOf(rows[static_cast<size_t>(firstError)]));
+}
+
+TEST_F(DiagnosisPage, Java17UnderTomcat101ShowsTheVersionAndNoError) {
+    CreateFileWithText(Jdk() / "release", "JAVA_VERSION=\"17.0.2\"\n");
+    fs::remove(Tomcat() / "bin" / "tomcat6.exe");
+    CopyProgram(L"qm_sleeper.exe", Tomcat() / "bin" / "tomcat10.exe");
+    CreateFileWithText(Tomcat() / "RELEASE-NOTES", "                     Apache Tomcat Version 10.1.18\n");
+    // server.xml names the port; free now, nothing is wrong with it.
+    held_.Release();
+    StartProgram();
+    const Rows rows = ShowPage();
+    ASSERT_FALSE(rows.empty());
+
+    const auto version = RowOf(rows, L"Tomcat 版本");
+    EXPECT_EQ(version[1], L"正常");
+    EXPECT_TRUE(Contains(version[2], L"10.1.18")) << version[2];
+    EXPECT_TRUE(Contains(version[2], L"RELEASE-NOTES")) << version[2];
+    EXPECT_EQ(RowOf(rows, L"tomcat10.exe")[1], L"正常");
+    for (const auto& row : rows) EXPECT_NE(row[1], L"错误") << row[0] << ": " << row[2];
 }
 
 TEST_F(DiagnosisPage, CopiesTheRowsAsTabSeparatedLines) {

@@ -207,6 +207,24 @@ TEST_F(TomcatPage, StopEndsTheServiceAndOnlyTheProcessesInsideTheInstallations) 
     EXPECT_TRUE(session_->Program().IsRunning());
 }
 
+// Tomcat 9 as its installer leaves it: bin\tomcat9.exe run by the service
+// "Tomcat9" (a copy of the test service in the runner's place).
+TEST_F(TomcatPage, Tomcat9StartsAndStopsTheServiceThatRunsIt) {
+    const fs::path runner = Tomcat() / "bin" / "tomcat9.exe";
+    CopyProgram(L"qm_test_service.exe", runner);
+    CreateFileWithText(Tomcat() / "bin" / "tomcat9w.exe");
+    CreateFileWithText(Tomcat() / "RELEASE-NOTES", "                     Apache Tomcat Version 9.0.85\n");
+    RegisteredTestService tomcat9(
+        {.startDelayMs = 600, .stopDelayMs = 600, .program = runner.wstring(), .leadingArguments = L"//RS//Tomcat9"},
+        RegisteredTestService::ExactName{L"Tomcat9"});
+    StartProgram();
+
+    EXPECT_EQ(ClickAndReadBox("cxButton9"), L"Tomcat服务已启动!");
+    EXPECT_EQ(tomcat9.State(), std::optional<DWORD>(SERVICE_RUNNING));
+    EXPECT_EQ(ClickAndReadBox("cxButton10"), L"已关闭Tomcat服务!");
+    EXPECT_EQ(tomcat9.State(), std::optional<DWORD>(SERVICE_STOPPED));
+}
+
 // Puts a file in another's place for one test and the original back after.
 class ReplacedFile {
 public:

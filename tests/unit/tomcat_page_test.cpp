@@ -1,15 +1,20 @@
 #include "tomcat/tomcat_page.h"
 
+#include "unit/diagnosis_fakes.h"
 #include "unit/services_fakes.h"
 #include "unit/tomcat_fakes.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace qm::tomcat {
 namespace {
 
+using test::FakeFiles;
 using test::FakeProcessEnvironment;
 using test::FakeProcessTable;
+using test::FakeServices;
 using test::FakeServiceStopper;
 using test::FakeShell;
 using test::FakeWaiting;
@@ -38,7 +43,17 @@ protected:
     FakeProcessEnvironment environment;
     FakeShell shell{&journal};
     FakeWaiting waiting{journal};
-    TomcatPorts ports{service, table, environment, shell, waiting};
+    FakeFiles files;
+    FakeServices installedServices;
+    TomcatPorts ports{service, table, environment, shell, waiting, files, installedServices};
+
+    // C:\tomcat as Tomcat 9's installer leaves it.
+    void InstallTomcat9(const std::string& serviceName) {
+        files.files["C:\\tomcat\\bin\\tomcat9.exe"] = "";
+        files.files["C:\\tomcat\\bin\\tomcat9w.exe"] = "";
+        files.listings["C:\\tomcat\\bin"] = {{"tomcat9.exe"}, {"tomcat9w.exe"}, {"catalina.bat"}};
+        installedServices.Install(serviceName, "\"C:\\tomcat\\bin\\tomcat9.exe\" //RS//" + serviceName, 1);
+    }
 
     void SetUp() override {
         environment.variables["CATALINA_HOME"] = "C:\\tomcat";
@@ -130,17 +145,39 @@ TEST_F(TomcatPageTest, ClearPassesAValueWithATrailingBackslashAsComposed) {
 TEST_F(TomcatPageTest, ClearAndStartRefuseWithoutAnInstallation) {
     environment.variables.clear();
     EXPECT_EQ(ClearWorkDirectory(ports), "未设置Tomcat安装目录(CATALINA_HOME)!");
-    EXPECT_EQ(StartTomcatProgram(environment, shell), "未设置Tomcat安装目录(CATALINA_HOME)!");
+    EXPECT_EQ(StartTomcatProgram(environment, files, installedServices, shell), "未设置Tomcat安装目录(CATALINA_HOME)!");
     // Not even the service is stopped.
     EXPECT_TRUE(journal.empty());
 }
 
 TEST_F(TomcatPageTest, StartRunsBinTomcat6ByItsFullPathAndSaysNothing) {
-    EXPECT_EQ(StartTomcatProgram(environment, shell), std::nullopt);
+    EXPECT_EQ(StartTomcatProgram(environment, files, installedServices, shell), std::nullopt);
     environment.variables["CATALINA_HOME"] = "C:\\tomcat\\";
-    EXPECT_EQ(StartTomcatProgram(environment, shell), std::nullopt);
+    EXPECT_EQ(StartTomcatProgram(environment, files, installedServices, shell), std::nullopt);
     EXPECT_EQ(shell.calls, (std::vector<std::string>{"start C:\\tomcat\\bin\\tomcat6.exe in C:\\tomcat\\bin",
                                                      "start C:\\tomcat\\bin\\tomcat6.exe in C:\\tomcat\\bin"}));
+}
+
+TEST_F(TomcatPageTest, StartRunsTheRunnerOfTomcat9) {
+    InstallTomcat9("Tomcat9");
+    EXPECT_EQ(StartTomcatProgram(environment, files, installedServices, shell), std::nullopt);
+    EXPECT_EQ(shell.calls, (std::vector<std::string>{"start C:\\tomcat\\bin\\tomcat9.exe in C:\\tomcat\\bin"}));
+}
+
+TEST_F(TomcatPageTest, StopAndClearStopTheServiceThatRunsTheInstallation) {
+    InstallTomcat9("MyTomcat");
+    StopTomcat(ports);
+    ClearWorkDirectory(ports);
+    EXPECT_EQ(journal[0], "stop service MyTomcat");
+    EXPECT_EQ(std::count(journal.begin(), journal.end(), "stop service MyTomcat"), 2);
+}
+
+TEST_F(TomcatPageTest, TheInstallationIsReadAtEachClick) {
+    EXPECT_EQ(CurrentInstallation(ports).service, "tomcat6");
+    InstallTomcat9("Tomcat9");
+    EXPECT_EQ(CurrentInstallation(ports).service, "Tomcat9");
+    environment.variables.clear();
+    EXPECT_EQ(CurrentInstallation(ports).service, "tomcat6");
 }
 
 TEST_F(TomcatPageTest, ServiceStartSaysStartedOnlyForSuccess) {

@@ -98,7 +98,7 @@ protected:
         environment.variables["JAVA_HOME"] = "C:\\jdk";
         environment.variables["CATALINA_HOME"] = "C:\\tomcat";
     }
-    bool Close() { return CloseTomcatProcess(service, table, environment, waiting); }
+    bool Close() { return CloseTomcatProcess(service, "tomcat6", table, environment, waiting); }
 };
 
 TEST_F(CloseTomcatProcessTest, StopsTheServiceBeforeLookingAtProcesses) {

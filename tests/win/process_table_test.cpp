@@ -101,7 +101,7 @@ TEST(CloseTomcatProcess, EndsExactlyTheProcessesInsideTheInstallations) {
     NoService service;
     win32::ToolhelpProcessTable table;
     test::ThreadWaiting waiting;
-    EXPECT_TRUE(tomcat::CloseTomcatProcess(service, table, environment, waiting));
+    EXPECT_TRUE(tomcat::CloseTomcatProcess(service, "tomcat6", table, environment, waiting));
 
     for (size_t i = 0; i < cases.size(); ++i) {
         if (cases[i].ended) {
@@ -125,7 +125,7 @@ TEST(CloseTomcatProcess, EndsNothingWithoutInstallations) {
     NoService service;
     win32::ToolhelpProcessTable table;
     test::ThreadWaiting waiting;
-    EXPECT_TRUE(tomcat::CloseTomcatProcess(service, table, environment, waiting));
+    EXPECT_TRUE(tomcat::CloseTomcatProcess(service, "tomcat6", table, environment, waiting));
     EXPECT_TRUE(javaw.IsRunning());
     EXPECT_TRUE(tomcat.IsRunning());
 }

@@ -3,6 +3,7 @@
 #include "browser/browser_data.h"
 #include "platform/win32/process_table_win.h"
 #include "platform/win32/shell_win.h"
+#include "platform/win32/system_inspection_win.h"
 #include "platform/win32/wide_text.h"
 #include "support/lib/links.h"
 #include "support/lib/processes.h"
@@ -118,7 +119,10 @@ TEST_F(ShellTest, ClearButtonDeletesTheWorkDirectoryOfTheInstallation) {
     NoService service;
     win32::ToolhelpProcessTable table;
     test::ThreadWaiting waiting;
-    EXPECT_EQ(tomcat::ClearWorkDirectory({service, table, environment, shell, waiting}), "已删除临时文件!");
+    win32::Win32FileInspector files;
+    win32::Win32ServiceInspector services;
+    EXPECT_EQ(tomcat::ClearWorkDirectory({service, table, environment, shell, waiting, files, services}),
+              "已删除临时文件!");
     EXPECT_FALSE(fs::exists(home / L"work" / L"Catalina"));
     EXPECT_TRUE(fs::exists(home / L"work" / L"keep.txt"));
 }
@@ -127,6 +131,8 @@ TEST_F(ShellTest, ClearButtonDeletesTheWorkDirectoryOfTheInstallation) {
 class StartTest : public ShellTest {
 protected:
     fs::path record = scratch.Path() / L"record.txt";
+    win32::Win32FileInspector files;
+    win32::Win32ServiceInspector services;
     void SetUp() override { SetEnvironmentVariableW(L"QM_RECORD_FILE", record.c_str()); }
     void TearDown() override { SetEnvironmentVariableW(L"QM_RECORD_FILE", nullptr); }
 
@@ -141,10 +147,21 @@ TEST_F(StartTest, StartButtonRunsTomcat6InItsBinDirectory) {
     test::CopyProgram(L"qm_record_start.exe", home / L"bin" / L"tomcat6.exe");
     MapEnvironment environment;
     environment.variables["CATALINA_HOME"] = scratch.Text(L"tomcat") + "\\";
-    EXPECT_EQ(tomcat::StartTomcatProgram(environment, shell), std::nullopt);
+    EXPECT_EQ(tomcat::StartTomcatProgram(environment, files, services, shell), std::nullopt);
     const auto text = AwaitRecord();
     EXPECT_NE(text.find("directory=" + scratch.Text(L"tomcat\\bin") + "\n"), std::string::npos) << text;
     EXPECT_EQ(text.find("argument="), std::string::npos) << text;
+}
+
+TEST_F(StartTest, StartButtonRunsTheRunnerOfTomcat9AndNotItsMonitor) {
+    test::CopyProgram(L"qm_record_start.exe", home / L"bin" / L"tomcat9.exe");
+    test::CopyProgram(L"qm_record_start.exe", home / L"bin" / L"tomcat9w.exe");
+    MapEnvironment environment;
+    environment.variables["CATALINA_HOME"] = scratch.Text(L"tomcat");
+    EXPECT_EQ(tomcat::StartTomcatProgram(environment, files, services, shell), std::nullopt);
+    const auto text = AwaitRecord();
+    EXPECT_NE(text.find("tomcat9.exe\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("directory=" + scratch.Text(L"tomcat\\bin") + "\n"), std::string::npos) << text;
 }
 
 TEST_F(StartTest, StartReportsAProgramThatIsNotThere) {

@@ -19,7 +19,10 @@ std::wstring UniqueServiceName(const std::wstring& prefix) {
 
 std::wstring CommandLine(const TestServiceBehaviour& behaviour) {
     if (!behaviour.commandLine.empty()) return behaviour.commandLine;
-    std::wstring line = L"\"" + SiblingProgramPath(L"qm_test_service.exe") + L"\"";
+    const std::wstring program =
+        behaviour.program.empty() ? SiblingProgramPath(L"qm_test_service.exe") : behaviour.program;
+    std::wstring line = L"\"" + program + L"\"";
+    if (!behaviour.leadingArguments.empty()) line += L" " + behaviour.leadingArguments;
     if (behaviour.startDelayMs) line += L" --start-delay-ms " + std::to_wstring(behaviour.startDelayMs);
     if (behaviour.failStart) line += L" --fail-start";
     if (behaviour.stopDelayMs) line += L" --stop-delay-ms " + std::to_wstring(behaviour.stopDelayMs);

@@ -4,6 +4,8 @@
 //   --fail-start         at the end of the start delay stop instead of running
 //   --stop-delay-ms N    on a stop, stay stop-pending for N ms, then stop
 //   --refuse-stop        never accept the stop control
+//   //XX//Name           ignored: what a real Tomcat runner is told, so a copy
+//                        of this service can stand in for one
 // The user control kQuitControl ends it at once whatever it was told, so a
 // test can clean up a service that refuses stops.
 #include "platform/win32/unique_handle.h"
@@ -46,7 +48,7 @@ bool ParseArguments(int argc, wchar_t** argv) {
             behaviour.failStart = true;
         } else if (argument == L"--refuse-stop") {
             behaviour.refuseStop = true;
-        } else {
+        } else if (argument.substr(0, 2) != L"//") {
             return false;
         }
     }

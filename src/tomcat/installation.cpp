@@ -1,0 +1,309 @@
+#include "tomcat/installation.h"
+
+#include "tomcat/jar_entry.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace qm::tomcat {
+namespace {
+
+// The version line sits below the licence header, well inside this.
+constexpr std::size_t kReleaseNotesHeadBytes = 16 * 1024;
+constexpr std::string_view kVersionLead = "Apache Tomcat Version ";
+// catalina.jar is under 2 MB in every Tomcat from 6 to 11.
+constexpr std::size_t kJarBytes = 16 * 1024 * 1024;
+constexpr std::size_t kServerInfoBytes = 64 * 1024;
+constexpr std::string_view kServerInfoEntry = "org/apache/catalina/util/ServerInfo.properties";
+constexpr std::string_view kServerNumberKey = "server.number";
+// Procrun's switch for "run as a service"; the installer registers it so.
+constexpr std::string_view kRunServiceSwitch = "//RS//";
+
+char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Only ASCII letters fold, so a byte of a multi-byte character never equals
+// an ASCII letter by accident.
+bool SameFolded(char a, char b) {
+    if (IsSeparator(a) && IsSeparator(b)) return true;
+    return AsciiLower(a) == AsciiLower(b);
+}
+
+std::string_view WithoutTrailingSeparators(std::string_view path) {
+    while (!path.empty() && IsSeparator(path.back())) path.remove_suffix(1);
+    return path;
+}
+
+bool IsDriveName(std::string_view text) {
+    return text.size() == 2 && text[1] == ':' && AsciiLower(text[0]) >= 'a' && AsciiLower(text[0]) <= 'z';
+}
+
+// How many names a path has, however many separators stand between them.
+std::size_t CountNames(std::string_view path) {
+    std::size_t names = 0;
+    for (std::size_t i = 0; i < path.size(); ++i)
+        if (!IsSeparator(path[i]) && (i == 0 || IsSeparator(path[i - 1]))) ++names;
+    return names;
+}
+
+// Whether a value without its trailing separators is the root of a drive (C:)
+// or of a share (\\server\share), also in the \\?\ forms: everything on that
+// drive or share would lie inside it.
+bool IsRoot(std::string_view value) {
+    if (IsDriveName(value)) return true;
+    if (value.size() < 2 || !IsSeparator(value[0]) || !IsSeparator(value[1])) return false;
+    value.remove_prefix(2);
+    if (value.size() >= 2 && (value[0] == '?' || value[0] == '.') && IsSeparator(value[1])) {
+        value.remove_prefix(2);
+        if (IsDriveName(value)) return true;
+        if (value.size() < 4 || !std::equal(value.begin(), value.begin() + 3, "unc", SameFolded) ||
+            !IsSeparator(value[3]))
+            return CountNames(value) <= 1;
+        value.remove_prefix(4);
+    }
+    return CountNames(value) <= 2;
+}
+
+// The digits at the front, as a number; nothing when there are none or too many.
+std::optional<int> LeadingNumber(std::string_view text, std::size_t& used) {
+    used = 0;
+    int value = 0;
+    while (used < text.size() && IsDigit(text[used]) && used < 6) value = value * 10 + (text[used++] - '0');
+    if (used == 0 || (used < text.size() && IsDigit(text[used]))) return std::nullopt;
+    return value;
+}
+
+// N of tomcat<N>.exe; nothing for any other name, the monitor tomcat<N>w.exe too.
+std::optional<int> RunnerMajor(std::string_view name) {
+    constexpr std::string_view kStart = "tomcat";
+    constexpr std::string_view kEnd = ".exe";
+    if (name.size() <= kStart.size() + kEnd.size()) return std::nullopt;
+    if (!EqualFolded(name.substr(0, kStart.size()), kStart) ||
+        !EqualFolded(name.substr(name.size() - kEnd.size()), kEnd))
+        return std::nullopt;
+    const std::string_view digits = name.substr(kStart.size(), name.size() - kStart.size() - kEnd.size());
+    std::size_t used = 0;
+    const std::optional<int> major = LeadingNumber(digits, used);
+    if (!major || used != digits.size()) return std::nullopt;
+    return major;
+}
+
+std::string JoinPath(std::string_view directory, std::string_view rest) {
+    std::string path(WithoutTrailingSeparators(directory));
+    path += '\\';
+    path += rest;
+    return path;
+}
+
+// A version as "X.Y..." begins, with what follows its numbers kept in the text.
+std::optional<TomcatVersion> ParsedVersion(std::string_view text, VersionSource source) {
+    std::size_t used = 0;
+    const std::optional<int> major = LeadingNumber(text, used);
+    if (!major || *major == 0) return std::nullopt;
+    TomcatVersion version;
+    version.source = source;
+    version.text = std::string(text);
+    version.major = *major;
+    if (used < text.size() && text[used] == '.') {
+        std::size_t minorUsed = 0;
+        version.minor = LeadingNumber(text.substr(used + 1), minorUsed);
+    }
+    return version;
+}
+
+std::string_view Trimmed(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) text.remove_suffix(1);
+    return text;
+}
+
+TomcatVersion VersionOfRunner(std::string_view runner) {
+    TomcatVersion version;
+    const std::optional<int> major = RunnerMajor(runner);
+    if (!major) return version;
+    version.source = VersionSource::RunnerName;
+    version.major = *major;
+    version.text = std::to_string(*major);
+    return version;
+}
+
+std::optional<TomcatVersion> VersionInJar(const std::string& jar, FileInspector& files) {
+    const std::optional<std::string> bytes = files.ReadHead(jar, kJarBytes);
+    const std::optional<std::string> properties =
+        bytes ? JarEntry(*bytes, kServerInfoEntry, kServerInfoBytes) : std::nullopt;
+    return properties ? VersionInServerInfo(*properties) : std::nullopt;
+}
+
+bool RunsAsService(const ServiceDescription& service) {
+    return service.binaryPath.find(kRunServiceSwitch) != std::string::npos;
+}
+
+// A runner in home\bin that a service runs, gone from the disk since: the
+// service still tells which Tomcat this was.
+std::optional<std::string> RunnerOfAService(const std::vector<ServiceDescription>& services, std::string_view home) {
+    const std::string bin = JoinPath(home, "bin");
+    for (const ServiceDescription& service : services) {
+        if (!RunsAsService(service)) continue;
+        const std::string program = ServiceProgram(service.binaryPath);
+        const std::size_t slash = program.find_last_of("\\/");
+        if (slash == std::string::npos) continue;
+        const std::string name = program.substr(slash + 1);
+        if (RunnerMajor(name) && SameDirectory(program.substr(0, slash), bin)) return name;
+    }
+    return std::nullopt;
+}
+
+// The service whose program is the runner. Where several are, the one under
+// the installer's name, else the first the manager lists.
+std::optional<std::string> ServiceOfRunner(const std::vector<ServiceDescription>& services,
+                                           const std::string& runnerPath, const std::string& defaultName) {
+    std::optional<std::string> found;
+    for (const ServiceDescription& service : services) {
+        if (!RunsAsService(service)) continue;
+        if (!SameDirectory(ServiceProgram(service.binaryPath), runnerPath)) continue;
+        if (EqualFolded(service.name, defaultName)) return service.name;
+        if (!found) found = service.name;
+    }
+    return found;
+}
+
+}  // namespace
+
+bool EqualFolded(std::string_view a, std::string_view b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
+}
+
+std::string RunnerName(std::string_view home, FileInspector& files) {
+    const std::string bin = JoinPath(home, "bin");
+    if (files.IsFile(JoinPath(bin, kTomcat6Runner))) return std::string(kTomcat6Runner);
+    std::vector<std::string> runners;
+    if (const auto items = files.List(bin))
+        for (const DirectoryItem& item : *items)
+            if (!item.directory && RunnerMajor(item.name)) runners.push_back(item.name);
+    return runners.size() == 1 ? runners.front() : std::string(kTomcat6Runner);
+}
+
+std::string DefaultServiceName(std::string_view runner) {
+    const std::optional<int> major = RunnerMajor(runner);
+    if (!major || EqualFolded(runner, kTomcat6Runner)) return std::string(kTomcatServiceName);
+    return "Tomcat" + std::to_string(*major);
+}
+
+std::string RunnerPath(std::string_view home, std::string_view runner) {
+    return JoinPath(JoinPath(home, "bin"), runner);
+}
+
+std::optional<TomcatVersion> VersionInReleaseNotes(std::string_view text) {
+    for (std::size_t at = text.find(kVersionLead); at != std::string_view::npos; at = text.find(kVersionLead, at + 1)) {
+        std::string_view rest = text.substr(at + kVersionLead.size());
+        rest = rest.substr(0, rest.find_first_of(" \t\r\n"));
+        if (auto version = ParsedVersion(rest, VersionSource::ReleaseNotes)) return version;
+    }
+    return std::nullopt;
+}
+
+std::optional<TomcatVersion> VersionInServerInfo(std::string_view properties) {
+    while (!properties.empty()) {
+        const std::size_t end = properties.find('\n');
+        const std::string_view line = Trimmed(properties.substr(0, end));
+        properties.remove_prefix(end == std::string_view::npos ? properties.size() : end + 1);
+        const std::size_t equals = line.find('=');
+        if (equals == std::string_view::npos || Trimmed(line.substr(0, equals)) != kServerNumberKey) continue;
+        return ParsedVersion(Trimmed(line.substr(equals + 1)), VersionSource::CatalinaJar);
+    }
+    return std::nullopt;
+}
+
+std::optional<int> MinimumJava(const TomcatVersion& version) {
+    const int minor = version.minor.value_or(0);
+    switch (version.major) {
+    case 6:
+        return 5;
+    case 7:
+        return 6;
+    case 8:
+        return 7;
+    case 9:
+        return 8;
+    case 10:
+        return minor >= 1 ? 11 : 8;
+    case 11:
+        return 17;
+    default:
+        // A Tomcat newer than these needs at least what the newest of them does.
+        return version.major > 11 ? std::optional<int>(17) : std::nullopt;
+    }
+}
+
+Installation ReadInstallation(std::string_view home, FileInspector& files,
+                              const std::optional<std::vector<ServiceDescription>>& services) {
+    Installation installation;
+    installation.home = std::string(home);
+    installation.runner = std::string(kTomcat6Runner);
+    installation.service = std::string(kTomcatServiceName);
+    if (WithoutTrailingSeparators(home).empty()) return installation;
+
+    installation.runner = RunnerName(home, files);
+    if (!files.IsFile(RunnerPath(home, installation.runner)) && services)
+        installation.runner = RunnerOfAService(*services, home).value_or(installation.runner);
+    const std::string runnerPath = RunnerPath(home, installation.runner);
+    installation.runnerExists = files.IsFile(runnerPath);
+
+    const std::string notes = JoinPath(home, "RELEASE-NOTES");
+    const std::optional<std::string> head = files.ReadHead(notes, kReleaseNotesHeadBytes);
+    const std::string jar = JoinPath(home, "lib\\catalina.jar");
+    if (auto version = head ? VersionInReleaseNotes(*head) : std::nullopt) {
+        installation.version = std::move(*version);
+        installation.versionFile = notes;
+    } else if (auto jarVersion = VersionInJar(jar, files)) {
+        installation.version = std::move(*jarVersion);
+        installation.versionFile = jar;
+    } else if (installation.runnerExists) {
+        // A runner that is not there tells nothing: tomcat6.exe is only the fallback then.
+        installation.version = VersionOfRunner(installation.runner);
+        if (installation.version.source != VersionSource::Unknown) installation.versionFile = runnerPath;
+    }
+
+    const std::string defaultName = DefaultServiceName(installation.runner);
+    const std::optional<std::string> installed =
+        services ? ServiceOfRunner(*services, runnerPath, defaultName) : std::nullopt;
+    installation.service = installed.value_or(defaultName);
+    installation.serviceRunsRunner = installed.has_value();
+    return installation;
+}
+
+Installation ReadInstallation(std::string_view home, FileInspector& files, ServiceInspector& services) {
+    if (WithoutTrailingSeparators(home).empty()) return ReadInstallation(home, files, std::nullopt);
+    return ReadInstallation(home, files, services.DescribeAll());
+}
+
+std::string ServerXmlPath(std::string_view catalinaHome) { return std::string(catalinaHome) + "/conf/server.xml"; }
+
+bool MatchesInstallation(std::string_view path, std::string_view value) {
+    value = WithoutTrailingSeparators(value);
+    if (value.empty() || IsRoot(value) || path.size() <= value.size()) return false;
+    return std::equal(value.begin(), value.end(), path.begin(), SameFolded) && IsSeparator(path[value.size()]);
+}
+
+bool SameDirectory(std::string_view a, std::string_view b) {
+    // Each inside the other, by the rule the stop button ends processes with.
+    return MatchesInstallation(JoinPath(a, "x"), b) && MatchesInstallation(JoinPath(b, "x"), a);
+}
+
+std::string ServiceProgram(std::string_view binaryPath) {
+    while (!binaryPath.empty() && binaryPath.front() == ' ') binaryPath.remove_prefix(1);
+    if (!binaryPath.empty() && binaryPath.front() == '"') {
+        binaryPath.remove_prefix(1);
+        return std::string(binaryPath.substr(0, binaryPath.find('"')));
+    }
+    for (std::size_t at = 0; at + 4 <= binaryPath.size(); ++at)
+        if (EqualFolded(binaryPath.substr(at, 4), ".exe") && (at + 4 == binaryPath.size() || binaryPath[at + 4] == ' '))
+            return std::string(binaryPath.substr(0, at + 4));
+    return std::string(binaryPath.substr(0, binaryPath.find(' ')));
+}
+
+}  // namespace qm::tomcat
