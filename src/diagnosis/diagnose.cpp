@@ -4,9 +4,9 @@
 #include <condition_variable>
 #include <exception>
 #include <mutex>
-#include <thread>
 
 #include "diagnosis/checks.h"
+#include "platform/detached_thread.h"
 
 namespace qm::diagnosis {
 namespace {
@@ -172,7 +172,7 @@ std::vector<Row> DiagnoseWithin(const MachineOpener& open, std::chrono::millisec
     for (const GroupCheck& check : kGroupChecks) {
         if (!session) session = std::make_shared<OwnedSession>(open(), learnt);
         const auto run = std::make_shared<GroupRun>();
-        std::thread([run, session, check = &check] {
+        StartDetached([run, session, check = &check] {
             std::vector<Row> found;
             std::exception_ptr failure;
             try {
@@ -185,7 +185,7 @@ std::vector<Row> DiagnoseWithin(const MachineOpener& open, std::chrono::millisec
             run->failure = failure;
             run->done = true;
             run->finished.notify_all();
-        }).detach();
+        });
 
         std::unique_lock wait(run->lock);
         if (run->finished.wait_for(wait, bound, [&] { return run->done; })) {

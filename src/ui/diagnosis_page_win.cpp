@@ -7,11 +7,11 @@
 #include <memory>
 #include <optional>
 #include <stdexcept>
-#include <thread>
 
 #include "app/application_win.h"
 #include "diagnosis/diagnose.h"
 #include "diagnosis/pending_report.h"
+#include "platform/detached_thread.h"
 #include "platform/retry.h"
 #include "platform/win32/environment_win.h"
 #include "platform/win32/system_inspection_win.h"
@@ -59,7 +59,7 @@ private:
 // Runs the diagnosis on a thread of its own and leaves the outcome where the
 // window takes it; the thread never touches the window itself.
 void StartDiagnosis(std::shared_ptr<diagnosis::PendingReport> pending) {
-    std::thread([pending] {
+    StartDetached([pending] {
         diagnosis::Outcome outcome;
         try {
             outcome.rows = diagnosis::DiagnoseWithin([] { return std::make_unique<DiagnosisSystem>(); });
@@ -67,7 +67,7 @@ void StartDiagnosis(std::shared_ptr<diagnosis::PendingReport> pending) {
             outcome.failure = std::current_exception();
         }
         pending->Deliver(std::move(outcome));
-    }).detach();
+    });
 }
 
 void SetCell(HWND list, int row, int column, std::string_view text) {

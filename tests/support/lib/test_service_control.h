@@ -16,14 +16,14 @@ struct TestServiceBehaviour {
     bool failStart = false;
     unsigned stopDelayMs = 0;
     bool refuseStop = false;
-    // In place of the test service: the command line of a service that is
-    // only looked at, never started.
-    std::wstring commandLine;
     // A copy of the test service placed where a real installation keeps its
     // service program; empty: the one beside the tests.
     std::wstring program;
     // Put before the options above, as a real service's own (//RS//Tomcat9).
     std::wstring leadingArguments;
+    // In place of the test service: the command line of a service that is
+    // only looked at, never started.
+    std::wstring commandLine;
 };
 
 // The user control that ends the test service whatever it was told.
