@@ -3,7 +3,6 @@
 
 #include "diagnosis/checks.h"
 #include "services/service_control.h"
-#include "sqlserver/instance_page.h"
 
 namespace qm::diagnosis {
 namespace {

@@ -30,4 +30,9 @@ public:
 // telling: that view adds nothing.
 std::vector<std::string> ReadInstanceList(InstanceNameSource& source);
 
+// The service behind an instance, named as the database server names its
+// own: the default instance's service is "MSSQLSERVER", any other instance
+// NAME runs as "MSSQL$NAME".
+std::string ServiceNameOf(std::string_view instance);
+
 }  // namespace qm::sqlserver

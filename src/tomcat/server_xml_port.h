@@ -14,9 +14,6 @@ namespace qm::tomcat {
 // The protocol of the connector whose port the window shows and changes.
 inline constexpr std::string_view kHttpProtocol = "HTTP/1.1";
 
-// Tomcat takes no port above this one.
-inline constexpr unsigned kHighestPort = 65535;
-
 // The connector the window works with, and the port it has in the file.
 struct HttpConnector {
     xml::XmlNodeId node{};
@@ -45,18 +42,14 @@ struct ConnectorPortOutcome {
 ConnectorPortOutcome WriteConnectorPort(const std::string& path, const std::string& newPort, const FileProbe& files,
                                         xml::FileReplacer& replacer);
 
-// The port check: every character below 33 trimmed from both ends, then
-// nothing but ASCII digits. Empty text passes.
-bool IsNumber(std::string_view text);
-
 // What a click of btn_port asks of writeXML.
 struct PortWrite {
     std::string path;
     std::string newPort;  // empty: only read the port again
 };
 
-// btn_portClick: nothing unless the typed port passes IsNumber, is at most
-// kHighestPort and an installation directory is set. The port is written
+// btn_portClick: nothing unless the typed port passes text::IsNumber, is at
+// most text::kHighestPort and an installation directory is set. The port is written
 // trimmed: Tomcat refuses one with blanks around it.
 std::optional<PortWrite> PortWriteForClick(std::string_view typedPort, std::string_view catalinaHome);
 

@@ -391,37 +391,6 @@ TEST_F(ServerXmlPort, ChangeOnDiskReadsBackAsTheNewPort) {
     EXPECT_EQ(Read().rfind("<?xml version=\"1.0\" encoding=\"GB2312\"?>\r\n", 0), 0u);
 }
 
-// --- The check of the typed port ----------------------------------------------
-
-TEST(IsNumber, DigitsAfterTrimmingControlCharactersAndBlanks) {
-    const struct {
-        const char* text;
-        bool number;
-    } cases[] = {
-        {"", true},
-        {"0", true},
-        {"00080", true},
-        {"99999", true},
-        {"8080", true},
-        {" 8080 ", true},
-        {"\t8080\r\n", true},
-        {"\x01"
-         "80\x1f",
-         true},
-        {"   ", true},
-        {"80a", false},
-        {"-1", false},
-        {"+1", false},
-        {"8 0", false},
-        {"1.0", false},
-        {"0x50", false},
-        {"\x7f", false},
-        {"\xEF\xBC\x98\xEF\xBC\x90", false},  // full-width 80
-        {"80\xC2\xA0", false},                // no-break space is not trimmed
-    };
-    for (const auto& c : cases) EXPECT_EQ(IsNumber(c.text), c.number) << '"' << c.text << '"';
-}
-
 TEST(PortWriteForClick, WritesTheTypedPortIntoTheInstallationsServerXml) {
     EXPECT_EQ(PortWriteForClick("8090", "C:\\tomcat6")->path, "C:\\tomcat6/conf/server.xml");
     EXPECT_EQ(PortWriteForClick("8090", "C:\\tomcat6\\")->path, "C:\\tomcat6\\/conf/server.xml");
