@@ -118,13 +118,13 @@ PortsInFile PortsOf(const XmlDocument& document) {
     return ports;
 }
 
-void CheckServerXml(Findings& findings, GroupRows& rows) {
+void CheckServerXml(FileInspector& files, Findings& findings, GroupRows& rows) {
     const std::string path = tomcat::ServerXmlPath(findings.catalinaHome);
     xml::LoadResult loaded;
-    // The document reports bad input as values; a path the file system
-    // can't take throws, and is just as unreadable here.
+    // The document reports bad input as values; whatever else a read throws
+    // leaves the file just as unreadable here.
     try {
-        loaded = xml::LoadXmlFile(path);
+        loaded = xml::LoadXmlFile(files, path);
     } catch (const std::bad_alloc&) {
         throw;
     } catch (const std::exception& error) {
@@ -193,7 +193,7 @@ void CheckTomcat(const Inspectors& inspectors, Findings& findings, std::vector<R
 
     CheckVersion(findings.installation, tomcat);
     CheckServiceRunner(inspectors, findings, tomcat);
-    CheckServerXml(findings, tomcat);
+    CheckServerXml(inspectors.files, findings, tomcat);
 }
 
 }  // namespace qm::diagnosis

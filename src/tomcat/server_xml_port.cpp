@@ -54,14 +54,14 @@ std::optional<HttpConnector> FindHttpConnector(const XmlDocument& document) {
     return HttpConnector{*connector, std::move(*port)};
 }
 
-ConnectorPortOutcome WriteConnectorPort(const std::string& path, const std::string& newPort, const FileProbe& files,
-                                        xml::FileReplacer& replacer) {
+ConnectorPortOutcome WriteConnectorPort(const std::string& path, const std::string& newPort, FileInspector& files,
+                                        FileReplacer& replacer) {
     if (!files.IsFile(path)) return {};
     // The document reports bad input as values; what still throws is a broken
     // invariant, which stays as silent as any other failure here. Running out
     // of memory is the one error the user is told of.
     try {
-        xml::LoadResult loaded = xml::LoadXmlFile(path);
+        xml::LoadResult loaded = xml::LoadXmlFile(files, path);
         if (!loaded.ok()) return {};
         XmlDocument& document = *loaded.document;
         // In memory even when only reading: the file changes only on a save.
@@ -73,9 +73,9 @@ ConnectorPortOutcome WriteConnectorPort(const std::string& path, const std::stri
         if (!newPort.empty()) {
             std::string reason;
             if (!document.SetAttribute(connector->node, "port", newPort, reason)) return {};
-            const xml::ReplaceOutcome replaced = xml::SaveXmlFile(document, path, replacer, reason);
-            if (replaced != xml::ReplaceOutcome::Replaced) {
-                outcome.refusedHardLink = replaced == xml::ReplaceOutcome::HasOtherNames;
+            const ReplaceOutcome replaced = xml::SaveXmlFile(document, path, replacer, reason);
+            if (replaced != ReplaceOutcome::Replaced) {
+                outcome.refusedHardLink = replaced == ReplaceOutcome::HasOtherNames;
                 return outcome;
             }
             connector->port = newPort;

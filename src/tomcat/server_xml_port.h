@@ -4,10 +4,10 @@
 #include <string>
 #include <string_view>
 
-#include "platform/file_system.h"
+#include "platform/file_inspector.h"
 #include "tomcat/installation.h"
 #include "xml/document.h"
-#include "xml/file_replacer.h"
+#include "platform/file_replacer.h"
 
 namespace qm::tomcat {
 
@@ -39,8 +39,8 @@ struct ConnectorPortOutcome {
 // rewritten in memory but never saved. Every failure after the file is found
 // yields nothing to do, but for a server.xml with more than one name (hard
 // links), which is not saved and says so; only running out of memory escapes.
-ConnectorPortOutcome WriteConnectorPort(const std::string& path, const std::string& newPort, const FileProbe& files,
-                                        xml::FileReplacer& replacer);
+ConnectorPortOutcome WriteConnectorPort(const std::string& path, const std::string& newPort, FileInspector& files,
+                                        FileReplacer& replacer);
 
 // What a click of btn_port asks of writeXML.
 struct PortWrite {

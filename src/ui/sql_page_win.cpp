@@ -4,6 +4,7 @@
 #include "platform/win32/service_manager_win.h"
 #include "platform/win32/wide_text.h"
 #include "platform/win32/instance_names_win.h"
+#include "sqlserver/instance_names.h"
 #include "sqlserver/instance_page.h"
 
 // SQL Server page: the instance list, and start and stop of the picked

@@ -21,7 +21,7 @@ struct ReferenceError {
 // reference is an error, worded differently for names the DOCTYPE declared.
 // Text gets "\r\n" and "\r" as "\n"; attribute values get each literal tab
 // and line end as a blank.
-bool ResolveCharacterData(std::string_view raw, CharacterDataKind kind,
+[[nodiscard]] bool ResolveCharacterData(std::string_view raw, CharacterDataKind kind,
                           const std::unordered_set<std::string>& declaredEntities, std::string& out,
                           ReferenceError& error);
 

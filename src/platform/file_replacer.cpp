@@ -1,11 +1,11 @@
-#include "xml/file_replacer.h"
+#include "platform/file_replacer.h"
 
 #include <memory>
 #include <random>
 
 #include "text/ascii.h"
 
-namespace qm::xml {
+namespace qm {
 namespace {
 
 constexpr std::string_view kMarker = ".qm-";
@@ -143,4 +143,4 @@ bool WholeFileReplacer::ReplaceFile(const std::string& path, std::string_view by
     return false;
 }
 
-}  // namespace qm::xml
+}  // namespace qm
