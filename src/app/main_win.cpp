@@ -4,9 +4,9 @@
 
 #include <memory>
 
-#include "app/application_win.h"
 #include "app/single_instance_guard_win.h"
 #include "ui/form1_win.h"
+#include "ui/shell_win.h"
 
 namespace {
 
@@ -20,15 +20,15 @@ int StartShowCommand(int fromWinMain) {
 
 void Run(HINSTANCE instance, int showCommand) {
     const bool comReady = SUCCEEDED(CoInitialize(nullptr));
-    if (!qm::app::AlreadyRunning(qm::app::OwnerWindow())) {
-        qm::app::SetTitle(qm::app::kApplicationTitle);
+    if (!qm::app::AlreadyRunning(qm::ui::OwnerWindow())) {
+        qm::ui::SetTitle(qm::ui::kApplicationTitle);
         std::unique_ptr<qm::ui::TForm1> form;
-        qm::app::RunHandler([&] { form = std::make_unique<qm::ui::TForm1>(instance, qm::app::OwnerWindow()); });
+        qm::ui::RunHandler([&] { form = std::make_unique<qm::ui::TForm1>(instance, qm::ui::OwnerWindow()); });
         if (form) {
-            qm::app::SetMainWindow(form->Handle());
+            qm::ui::SetMainWindow(form->Handle());
             form->Show(showCommand);
-            qm::app::RunMessageLoop();
-            qm::app::SetMainWindow(nullptr);
+            qm::ui::RunMessageLoop();
+            qm::ui::SetMainWindow(nullptr);
             form.reset();
         }
     }
@@ -41,11 +41,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     qm::app::OpenInstanceSlot();
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_TAB_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
-    qm::app::CreateOwnerWindow(instance);
+    qm::ui::CreateOwnerWindow(instance);
 
     Run(instance, StartShowCommand(showCommand));
 
     qm::app::CloseInstanceSlot();
-    qm::app::DestroyOwnerWindow();
+    qm::ui::DestroyOwnerWindow();
     return 0;
 }

@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "app/application_win.h"
+#include "ui/shell_win.h"
 #include "diagnosis/diagnose.h"
 #include "diagnosis/pending_report.h"
 #include "platform/retry.h"
@@ -112,7 +112,7 @@ void CopyToClipboard(HWND owner, std::string_view text) {
     std::copy_n(wide.c_str(), wide.size() + 1, static_cast<wchar_t*>(target));
     GlobalUnlock(memory.get());
     std::optional<OpenedClipboard> clipboard;
-    app::GuiThreadWaiting waiting;
+    GuiThreadWaiting waiting;
     const bool opened =
         TryRepeatedly([&] { return bool(clipboard.emplace(owner)); }, kClipboardTries, kClipboardPause, waiting);
     if (!opened) throw std::runtime_error("无法复制结果: 剪贴板正被其他程序使用");
@@ -145,7 +145,7 @@ void TForm1::CopyReportButtonClick() { CopyToClipboard(hwnd_, diagnosis::ReportT
 void TForm1::DiagnosisPageShown() {
     if (diagnosed_) return;
     diagnosed_ = true;
-    app::RunHandler([this] { RunDiagnosis(); });
+    RunHandler([this] { RunDiagnosis(); });
 }
 
 // The checks run in the background while the window stays live; the page

@@ -1,6 +1,6 @@
 #include "ui/form1_win.h"
 
-#include "app/application_win.h"
+#include "ui/shell_win.h"
 #include "platform/win32/broadcast_win.h"
 #include "platform/win32/environment_win.h"
 #include "platform/win32/folder_browser_win.h"
@@ -27,10 +27,10 @@ void TForm1::cxButton11Click() { ChangeInstallationDirectory(tomcat::kJavaHomeBu
 void TForm1::cxButton12Click() { ChangeInstallationDirectory(tomcat::kTomcatHomeButton, "TomcatHomeEdit"); }
 
 void TForm1::ChangeInstallationDirectory(const tomcat::DirectoryButton& button, std::string_view edit) {
-    win32::ShellFolderBrowser browser(app::OwnerWindow());
+    win32::ShellFolderBrowser browser(OwnerWindow());
     EnvironmentSystem system;
     const tomcat::DirectoryChange change = tomcat::ChangeInstallationDirectory(button, browser, system.Ports());
-    if (change.notice) app::ShowInformationBox(*change.notice);
+    if (change.notice) ShowInformationBox(*change.notice);
     if (change.editText) SetText(edit, *change.editText);
 }
 

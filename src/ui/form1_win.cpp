@@ -6,7 +6,7 @@
 #include <span>
 #include <stdexcept>
 
-#include "app/application_win.h"
+#include "ui/shell_win.h"
 #include "platform/win32/environment_win.h"
 #include "platform/win32/wide_text.h"
 #include "ui/dpi_win.h"
@@ -108,7 +108,7 @@ TForm1::TForm1(HINSTANCE instance, HWND owner) : instance_(instance) {
     // it later costs about as much as creating a control.
     const SIZE frame = FrameSize(SystemDpi(), kFormStyle, kFormExStyle);
     const Point at = CentredPosition(frame);
-    hwnd_ = CreateWindowExW(kFormExStyle, kFormClass, win32::Widen(app::kApplicationTitle).c_str(), kFormStyle, at.x,
+    hwnd_ = CreateWindowExW(kFormExStyle, kFormClass, win32::Widen(kApplicationTitle).c_str(), kFormStyle, at.x,
                             at.y, frame.cx, frame.cy, owner, nullptr, instance, this);
     if (!hwnd_) throw std::runtime_error("无法创建主窗口");
     ApplyDpi(WindowDpi(hwnd_));
@@ -138,7 +138,7 @@ LRESULT CALLBACK TForm1::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
     try {
         return self->HandleMessage(message, wParam, lParam);
     } catch (...) {
-        app::ReportEscapedError();
+        ReportEscapedError();
         return 0;
     }
 }
@@ -160,7 +160,7 @@ LRESULT CALLBACK TForm1::ContainerProc(HWND hwnd, UINT message, WPARAM wParam, L
         LRESULT result = 0;
         if (self->HandleContainerMessage(message, wParam, lParam, result)) return result;
     } catch (...) {
-        app::ReportEscapedError();
+        ReportEscapedError();
         return 0;
     }
     return DefSubclassProc(hwnd, message, wParam, lParam);
@@ -171,12 +171,12 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (HandleContainerMessage(message, wParam, lParam, result)) return result;
     switch (message) {
     case WM_ACTIVATE:
-        if (LOWORD(wParam) == WA_INACTIVE) app::RememberFocus(GetFocus());
+        if (LOWORD(wParam) == WA_INACTIVE) RememberFocus(GetFocus());
         break;
     case WM_SYSCOMMAND:
         switch (wParam & 0xFFF0) {
         case SC_MINIMIZE:
-            app::RememberFocus(GetFocus());
+            RememberFocus(GetFocus());
             break;
         case SC_MAXIMIZE:
         case SC_SIZE:
@@ -214,7 +214,7 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         break;
     case kDiagnosisDoneMessage:
-        app::RunHandler([this] { DiagnosisDone(); });
+        RunHandler([this] { DiagnosisDone(); });
         return 0;
     case WM_CLOSE:
         // Closing ends the message loop; the window itself goes in the exit
@@ -326,7 +326,7 @@ void TForm1::FinishPages() {
     CreateControls(false);
     // An error in FormCreate is reported and ends FormCreate; the window
     // stays all the same.
-    app::RunHandler([this] { FormCreate(); });
+    RunHandler([this] { FormCreate(); });
 }
 
 // Sizes, fonts and icons for the window's dpi: once at creation, and again
@@ -553,7 +553,7 @@ bool TForm1::Raise(ControlEvent event) {
 }
 
 void TForm1::RunEvent(ControlEvent event) {
-    app::RunHandler([&] {
+    RunHandler([&] {
         // clang-format off
         switch (event) {
         case ControlEvent::None: break;

@@ -1,6 +1,6 @@
 #include "ui/form1_win.h"
 
-#include "app/application_win.h"
+#include "ui/shell_win.h"
 #include "platform/win32/file_inspector_win.h"
 #include "platform/win32/file_system_win.h"
 #include "tomcat/server_xml_port.h"
@@ -22,8 +22,8 @@ void TForm1::writeXML(const std::string& path, const std::string& newPort) {
     win32::WindowsFileSystem files;
     WholeFileReplacer replacer(files);
     const tomcat::ConnectorPortOutcome outcome = tomcat::WriteConnectorPort(path, newPort, reader, replacer);
-    if (outcome.saved) app::ShowPlainMessage(tomcat::kChangedNotice);
-    if (outcome.refusedHardLink) app::ShowInformationBox(tomcat::kHardLinkRefusedNotice);
+    if (outcome.saved) ShowPlainMessage(tomcat::kChangedNotice);
+    if (outcome.refusedHardLink) ShowInformationBox(tomcat::kHardLinkRefusedNotice);
     if (outcome.shownPort) SetText("TomcatPort", *outcome.shownPort);
 }
 

@@ -1,6 +1,6 @@
 #include "ui/form1_win.h"
 
-#include "app/application_win.h"
+#include "ui/shell_win.h"
 #include "platform/win32/service_manager_win.h"
 #include "platform/win32/wide_text.h"
 #include "platform/win32/instance_names_win.h"
@@ -17,7 +17,7 @@ namespace {
 // page changes under it.
 template <typename SetButtons>
 void Apply(const sqlserver::PageOutcome& outcome, SetButtons setButtons) {
-    if (outcome.message) app::ShowInformationBox(*outcome.message);
+    if (outcome.message) ShowInformationBox(*outcome.message);
     if (outcome.buttons) setButtons(outcome.buttons->startEnabled, outcome.buttons->stopEnabled);
 }
 
@@ -44,7 +44,7 @@ void TForm1::cxButton14Click() { RunInstancePage(&sqlserver::InstancePage::Stop)
 void TForm1::RunInstancePage(sqlserver::PageOutcome (sqlserver::InstancePage::*action)(std::string_view)) {
     const std::string instance = Text("ServiceComboBox");
     win32::Win32ServiceManager services;
-    app::GuiThreadWaiting waiting;
+    GuiThreadWaiting waiting;
     sqlserver::InstancePage page(services, waiting);
     Apply((page.*action)(instance), [this](bool start, bool stop) {
         SetEnabled("cxButton13", start);

@@ -1,6 +1,6 @@
 #include "ui/form1_win.h"
 
-#include "app/application_win.h"
+#include "ui/shell_win.h"
 #include "platform/win32/environment_win.h"
 #include "platform/win32/process_table_win.h"
 #include "platform/win32/service_manager_win.h"
@@ -19,7 +19,7 @@ namespace {
 // What the Tomcat buttons work with, for one click.
 struct TomcatSystem {
     win32::Win32ServiceManager services;
-    app::GuiThreadWaiting waiting;
+    GuiThreadWaiting waiting;
     tomcat::ServiceControlStopper stopper{services, waiting};
     win32::ToolhelpProcessTable processes;
     win32::CurrentProcessEnvironment environment;
@@ -34,26 +34,26 @@ struct TomcatSystem {
 
 void TForm1::cxButton7Click() {
     TomcatSystem system;
-    app::ShowInformationBox(tomcat::ClearWorkDirectory(system.Ports()));
+    ShowInformationBox(tomcat::ClearWorkDirectory(system.Ports()));
 }
 
 void TForm1::cxButton8Click() {
     TomcatSystem system;
     if (const auto notice =
             tomcat::StartTomcatProgram(system.environment, system.files, system.installedServices, system.shell))
-        app::ShowInformationBox(*notice);
+        ShowInformationBox(*notice);
 }
 
 void TForm1::cxButton9Click() {
     TomcatSystem system;
     const std::string service = tomcat::CurrentInstallation(system.Ports()).service;
     const std::string result = services::RunService(system.services, system.waiting, service);
-    app::ShowInformationBox(tomcat::ServiceStartNotice(result));
+    ShowInformationBox(tomcat::ServiceStartNotice(result));
 }
 
 void TForm1::cxButton10Click() {
     TomcatSystem system;
-    app::ShowInformationBox(tomcat::StopTomcat(system.Ports()));
+    ShowInformationBox(tomcat::StopTomcat(system.Ports()));
 }
 
 }  // namespace qm::ui
