@@ -7,7 +7,6 @@
 #include <stdexcept>
 
 #include "ui/shell_win.h"
-#include "platform/win32/environment_win.h"
 #include "platform/win32/wide_text.h"
 #include "ui/dpi_win.h"
 
@@ -102,7 +101,7 @@ void RefreshCursor() {
 
 }  // namespace
 
-TForm1::TForm1(HINSTANCE instance, HWND owner) : instance_(instance) {
+TForm1::TForm1(HINSTANCE instance, HWND owner, const WindowPorts& ports) : instance_(instance), ports_(ports) {
     RegisterClasses(instance, WindowProc);
     // Created where it will be shown and at its size for the system dpi; moving
     // it later costs about as much as creating a control.
@@ -601,9 +600,8 @@ void TForm1::SetText(std::string_view name, std::string_view text) {
 void TForm1::SetEnabled(std::string_view name, bool enabled) { EnableWindow(Control(name), enabled ? TRUE : FALSE); }
 
 void TForm1::FormCreate() {
-    const win32::CurrentProcessEnvironment environment;
-    const std::string catalinaHome = environment.Get("CATALINA_HOME");
-    const std::string javaHome = environment.Get("JAVA_HOME");
+    const std::string catalinaHome = ports_.environment.Get("CATALINA_HOME");
+    const std::string javaHome = ports_.environment.Get("JAVA_HOME");
     SetText("JavaHomeEdit", javaHome);
     SetText("TomcatHomeEdit", catalinaHome);
     if (!catalinaHome.empty()) writeXML(catalinaHome + "/conf/server.xml", "");

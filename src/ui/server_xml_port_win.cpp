@@ -1,10 +1,7 @@
 #include "ui/form1_win.h"
 
-#include "ui/shell_win.h"
-#include "platform/win32/file_inspector_win.h"
-#include "platform/win32/file_system_win.h"
 #include "tomcat/server_xml_port.h"
-#include "platform/file_replacer.h"
+#include "ui/shell_win.h"
 
 // Runtime environment page, connector port: the port of server.xml's HTTP/1.1
 // connector, shown in TomcatPort and changed with btn_port.
@@ -18,10 +15,8 @@ void TForm1::btn_portClick() {
 }
 
 void TForm1::writeXML(const std::string& path, const std::string& newPort) {
-    win32::Win32FileInspector reader;
-    win32::WindowsFileSystem files;
-    WholeFileReplacer replacer(files);
-    const tomcat::ConnectorPortOutcome outcome = tomcat::WriteConnectorPort(path, newPort, reader, replacer);
+    const tomcat::ConnectorPortOutcome outcome =
+        tomcat::WriteConnectorPort(path, newPort, ports_.files, ports_.replacer);
     if (outcome.saved) ShowPlainMessage(tomcat::kChangedNotice);
     if (outcome.refusedHardLink) ShowInformationBox(tomcat::kHardLinkRefusedNotice);
     if (outcome.shownPort) SetText("TomcatPort", *outcome.shownPort);

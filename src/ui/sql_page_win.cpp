@@ -1,11 +1,9 @@
 #include "ui/form1_win.h"
 
-#include "ui/shell_win.h"
-#include "platform/win32/service_manager_win.h"
 #include "platform/win32/wide_text.h"
-#include "platform/win32/instance_names_win.h"
 #include "sqlserver/instance_names.h"
 #include "sqlserver/instance_page.h"
+#include "ui/shell_win.h"
 
 // SQL Server page: the instance list, and start and stop of the picked
 // instance's service.
@@ -24,8 +22,7 @@ void Apply(const sqlserver::PageOutcome& outcome, SetButtons setButtons) {
 }  // namespace
 
 void TForm1::getSQLServer() {
-    win32::RegistryInstanceNames registry;
-    const std::vector<std::string> names = sqlserver::ReadInstanceList(registry);
+    const std::vector<std::string> names = sqlserver::ReadInstanceList(ports_.instanceNames);
     const HWND list = Control("ServiceComboBox");
     SendMessageW(list, CB_RESETCONTENT, 0, 0);
     for (const std::string& name : names)
@@ -43,9 +40,7 @@ void TForm1::cxButton14Click() { RunInstancePage(&sqlserver::InstancePage::Stop)
 // picks another entry while it waits.
 void TForm1::RunInstancePage(sqlserver::PageOutcome (sqlserver::InstancePage::*action)(std::string_view)) {
     const std::string instance = Text("ServiceComboBox");
-    win32::Win32ServiceManager services;
-    GuiThreadWaiting waiting;
-    sqlserver::InstancePage page(services, waiting);
+    sqlserver::InstancePage page(ports_.services, ports_.waiting);
     Apply((page.*action)(instance), [this](bool start, bool stop) {
         SetEnabled("cxButton13", start);
         SetEnabled("cxButton14", stop);
