@@ -6,9 +6,10 @@
 #include <span>
 #include <stdexcept>
 
-#include "ui/shell_win.h"
 #include "platform/win32/wide_text.h"
+#include "ui/controls_win.h"
 #include "ui/dpi_win.h"
+#include "ui/shell_win.h"
 
 namespace qm::ui {
 namespace {
@@ -251,7 +252,7 @@ bool TForm1::HandleContainerMessage(UINT message, WPARAM wParam, LPARAM lParam, 
         // A pick that comes while another action runs is undone, so the list
         // never shows an instance that the page's buttons were not set for.
         if (enabled && row->kind == ControlKind::DropDownList && code == CBN_SELCHANGE && !Raise(row->event))
-            SendMessageW(control, CB_SETCURSEL, static_cast<WPARAM>(pickedInstance_), 0);
+            SetComboBoxPick(control, pickedInstance_);
         result = 0;
         return true;
     }
@@ -586,16 +587,9 @@ HWND TForm1::Control(std::string_view name) const {
     throw std::logic_error("没有控件 " + std::string(name));
 }
 
-std::string TForm1::Text(std::string_view name) const {
-    const HWND control = Control(name);
-    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
-    text.resize(static_cast<size_t>(GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
-    return win32::Narrow(text);
-}
+std::string TForm1::Text(std::string_view name) const { return ControlText(Control(name)); }
 
-void TForm1::SetText(std::string_view name, std::string_view text) {
-    SetWindowTextW(Control(name), win32::Widen(text).c_str());
-}
+void TForm1::SetText(std::string_view name, std::string_view text) { SetControlText(Control(name), text); }
 
 void TForm1::SetEnabled(std::string_view name, bool enabled) { EnableWindow(Control(name), enabled ? TRUE : FALSE); }
 

@@ -1,8 +1,8 @@
 #include "ui/form1_win.h"
 
-#include "platform/win32/wide_text.h"
 #include "sqlserver/instance_names.h"
 #include "sqlserver/instance_page.h"
+#include "ui/controls_win.h"
 #include "ui/shell_win.h"
 
 // SQL Server page: the instance list, and start and stop of the picked
@@ -22,15 +22,11 @@ void Apply(const sqlserver::PageOutcome& outcome, SetButtons setButtons) {
 }  // namespace
 
 void TForm1::getSQLServer() {
-    const std::vector<std::string> names = sqlserver::ReadInstanceList(ports_.instanceNames);
-    const HWND list = Control("ServiceComboBox");
-    SendMessageW(list, CB_RESETCONTENT, 0, 0);
-    for (const std::string& name : names)
-        SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(win32::Widen(name).c_str()));
+    FillComboBox(Control("ServiceComboBox"), sqlserver::ReadInstanceList(ports_.instanceNames));
 }
 
 void TForm1::ServiceComboBoxChange() {
-    pickedInstance_ = static_cast<int>(SendMessageW(Control("ServiceComboBox"), CB_GETCURSEL, 0, 0));
+    pickedInstance_ = ComboBoxPick(Control("ServiceComboBox"));
     RunInstancePage(&sqlserver::InstancePage::Pick);
 }
 void TForm1::cxButton13Click() { RunInstancePage(&sqlserver::InstancePage::Start); }
