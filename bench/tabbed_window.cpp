@@ -43,8 +43,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         SendMessageW(tabs, TCM_INSERTITEMW, i, reinterpret_cast<LPARAM>(&item));
     }
     for (int i = 0; i < 4; ++i)
-        CreateWindowExW(0, WC_BUTTONW, kButtons[i], WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 24,
-                        40 + i * 48, 120, 32, hwnd, nullptr, instance, nullptr);
+        CreateWindowExW(0, WC_BUTTONW, kButtons[i], WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 24, 40 + i * 48,
+                        120, 32, hwnd, nullptr, instance, nullptr);
     ShowWindow(hwnd, SW_SHOWNORMAL);
     UpdateWindow(hwnd);
     MSG msg;

@@ -49,8 +49,9 @@ struct Win32System {
     qm::WholeFileReplacer replacer{fileSystem};
 
     qm::ui::WindowPorts Ports() {
-        return {services,           waiting,   stopper,       processes,     environment, shell, files, installedServices,
-                machineEnvironment, broadcast, folderBrowser, instanceNames, replacer};
+        return {services,      waiting,       stopper,           processes,          environment,
+                shell,         files,         installedServices, machineEnvironment, broadcast,
+                folderBrowser, instanceNames, replacer};
     }
 };
 

@@ -29,7 +29,8 @@ public:
     // Replaces the existing file at path (UTF-8) with bytes. Refuses a
     // missing or read-only file. On failure the original is untouched and
     // reason says what went wrong.
-    [[nodiscard]] virtual ReplaceOutcome Replace(const std::string& path, std::string_view bytes, std::string& reason) = 0;
+    [[nodiscard]] virtual ReplaceOutcome Replace(const std::string& path, std::string_view bytes,
+                                                 std::string& reason) = 0;
 };
 
 // The new file is named after the old one, "server.xml.qm-1a2b3c4d.tmp";

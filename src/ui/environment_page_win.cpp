@@ -7,9 +7,6 @@
 // directory the machine-wide JAVA_HOME or CATALINA_HOME.
 
 namespace qm::ui {
-namespace {
-
-}  // namespace
 
 void TForm1::cxButton11Click() { ChangeInstallationDirectory(tomcat::kJavaHomeButton, "JavaHomeEdit"); }
 void TForm1::cxButton12Click() { ChangeInstallationDirectory(tomcat::kTomcatHomeButton, "TomcatHomeEdit"); }

@@ -108,8 +108,8 @@ TForm1::TForm1(HINSTANCE instance, HWND owner, const WindowPorts& ports) : insta
     // it later costs about as much as creating a control.
     const SIZE frame = FrameSize(SystemDpi(), kFormStyle, kFormExStyle);
     const Point at = CentredPosition(frame);
-    hwnd_ = CreateWindowExW(kFormExStyle, kFormClass, win32::Widen(kApplicationTitle).c_str(), kFormStyle, at.x,
-                            at.y, frame.cx, frame.cy, owner, nullptr, instance, this);
+    hwnd_ = CreateWindowExW(kFormExStyle, kFormClass, win32::Widen(kApplicationTitle).c_str(), kFormStyle, at.x, at.y,
+                            frame.cx, frame.cy, owner, nullptr, instance, this);
     if (!hwnd_) throw std::runtime_error("无法创建主窗口");
     ApplyDpi(WindowDpi(hwnd_));
     CreateControls(true);

@@ -76,7 +76,8 @@ public:
     // Changes the value of an attribute where it stands; an attribute the
     // element lacks is added after its last one, quoted with '"'. Namespace
     // declarations set this way do not change the names already resolved.
-    [[nodiscard]] bool SetAttribute(XmlNodeId element, std::string_view name, std::string_view value, std::string& reason);
+    [[nodiscard]] bool SetAttribute(XmlNodeId element, std::string_view name, std::string_view value,
+                                    std::string& reason);
 
     // Makes the declaration read version="1.0" encoding="GB2312", followed by
     // the standalone item of the file's own declaration when it had one; a

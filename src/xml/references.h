@@ -22,8 +22,8 @@ struct ReferenceError {
 // Text gets "\r\n" and "\r" as "\n"; attribute values get each literal tab
 // and line end as a blank.
 [[nodiscard]] bool ResolveCharacterData(std::string_view raw, CharacterDataKind kind,
-                          const std::unordered_set<std::string>& declaredEntities, std::string& out,
-                          ReferenceError& error);
+                                        const std::unordered_set<std::string>& declaredEntities, std::string& out,
+                                        ReferenceError& error);
 
 // Line ends of comments, CDATA and processing instructions, normalised and
 // appended to out.

@@ -192,8 +192,8 @@ DecodedText DecodeXmlBytes(std::string_view bytes) {
             break;
         case Encoding::Gbk:
         case Encoding::Gb18030:
-            decoded = text::DecodeGb(body, encoding == Encoding::Gbk ? text::GbVariant::Gbk : text::GbVariant::Gb18030, result.utf8,
-                               result.error);
+            decoded = text::DecodeGb(body, encoding == Encoding::Gbk ? text::GbVariant::Gbk : text::GbVariant::Gb18030,
+                                     result.utf8, result.error);
             break;
         default:
             decoded = DecodeSingleByte(body, encoding, result.utf8, result.error);

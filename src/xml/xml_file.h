@@ -19,6 +19,6 @@ namespace qm::xml {
 // document cannot be encoded nothing is written. Unless it is Replaced,
 // reason says why not.
 [[nodiscard]] ReplaceOutcome SaveXmlFile(const XmlDocument& document, const std::string& path, FileReplacer& replacer,
-                           std::string& reason);
+                                         std::string& reason);
 
 }  // namespace qm::xml
