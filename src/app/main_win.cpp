@@ -4,9 +4,21 @@
 
 #include <memory>
 
-#include "app/application_win.h"
 #include "app/single_instance_guard_win.h"
+#include "platform/file_replacer.h"
+#include "platform/win32/broadcast_win.h"
+#include "platform/win32/environment_win.h"
+#include "platform/win32/file_system_win.h"
+#include "platform/win32/folder_browser_win.h"
+#include "platform/win32/instance_names_win.h"
+#include "platform/win32/process_table_win.h"
+#include "platform/win32/registry_win.h"
+#include "platform/win32/service_manager_win.h"
+#include "platform/win32/shell_win.h"
+#include "platform/win32/system_inspection_win.h"
+#include "tomcat/tomcat_service.h"
 #include "ui/form1_win.h"
+#include "ui/shell_win.h"
 
 namespace {
 
@@ -18,17 +30,44 @@ int StartShowCommand(int fromWinMain) {
     return (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : fromWinMain;
 }
 
+// Every adapter the window's handlers use, built once: each is a few calls of
+// the system with no state of its own, so one serves every click.
+struct Win32System {
+    qm::win32::Win32ServiceManager services;
+    qm::ui::GuiThreadWaiting waiting;
+    qm::tomcat::ServiceControlStopper stopper{services, waiting};
+    qm::win32::ToolhelpProcessTable processes;
+    qm::win32::CurrentProcessEnvironment environment;
+    qm::win32::DesktopShell shell;
+    qm::win32::Win32FileInspector files;
+    qm::win32::Win32ServiceInspector installedServices;
+    qm::win32::MachineEnvironmentRegistry machineEnvironment;
+    qm::win32::WindowBroadcast broadcast;
+    qm::win32::ShellFolderBrowser folderBrowser{qm::ui::OwnerWindow()};
+    qm::win32::RegistryInstanceNames instanceNames;
+    qm::win32::WindowsFileSystem fileSystem;
+    qm::WholeFileReplacer replacer{fileSystem};
+
+    qm::ui::WindowPorts Ports() {
+        return {services,      waiting,       stopper,           processes,          environment,
+                shell,         files,         installedServices, machineEnvironment, broadcast,
+                folderBrowser, instanceNames, replacer};
+    }
+};
+
 void Run(HINSTANCE instance, int showCommand) {
     const bool comReady = SUCCEEDED(CoInitialize(nullptr));
-    if (!qm::app::AlreadyRunning(qm::app::OwnerWindow())) {
-        qm::app::SetTitle(qm::app::kApplicationTitle);
+    if (!qm::app::AlreadyRunning(qm::ui::OwnerWindow())) {
+        qm::ui::SetTitle(qm::ui::kApplicationTitle);
+        Win32System system;
         std::unique_ptr<qm::ui::TForm1> form;
-        qm::app::RunHandler([&] { form = std::make_unique<qm::ui::TForm1>(instance, qm::app::OwnerWindow()); });
+        qm::ui::RunHandler(
+            [&] { form = std::make_unique<qm::ui::TForm1>(instance, qm::ui::OwnerWindow(), system.Ports()); });
         if (form) {
-            qm::app::SetMainWindow(form->Handle());
+            qm::ui::SetMainWindow(form->Handle());
             form->Show(showCommand);
-            qm::app::RunMessageLoop();
-            qm::app::SetMainWindow(nullptr);
+            qm::ui::RunMessageLoop();
+            qm::ui::SetMainWindow(nullptr);
             form.reset();
         }
     }
@@ -41,11 +80,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     qm::app::OpenInstanceSlot();
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_TAB_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
-    qm::app::CreateOwnerWindow(instance);
+    qm::ui::CreateOwnerWindow(instance);
 
     Run(instance, StartShowCommand(showCommand));
 
     qm::app::CloseInstanceSlot();
-    qm::app::DestroyOwnerWindow();
+    qm::ui::DestroyOwnerWindow();
     return 0;
 }

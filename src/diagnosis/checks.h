@@ -10,6 +10,7 @@
 
 #include "diagnosis/diagnose.h"
 #include "diagnosis/pe_header.h"
+#include "text/ascii.h"
 #include "tomcat/installation.h"
 
 namespace qm::diagnosis {
@@ -84,9 +85,6 @@ private:
     std::optional<std::optional<std::vector<ServiceDescription>>> services_;
 };
 
-// The lines of a text, without their CR LF or LF ends.
-std::vector<std::string_view> Lines(std::string_view text);
-
 // A directory and the rest joined with one backslash.
 std::string JoinPath(std::string_view directory, std::string_view rest);
 
@@ -94,7 +92,10 @@ std::string JoinPath(std::string_view directory, std::string_view rest);
 // it, whatever separators the path was put together with.
 std::string ShownPath(std::string_view path);
 
-using tomcat::EqualFolded;
+using text::EndsFolded;
+using text::EqualFolded;
+using text::Lines;
+using text::StartsFolded;
 using tomcat::SameDirectory;
 using tomcat::ServiceProgram;
 

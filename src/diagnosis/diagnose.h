@@ -8,7 +8,7 @@
 #include "diagnosis/report.h"
 #include "platform/process_environment.h"
 #include "platform/system_inspection.h"
-#include "sqlserver/instance_names.h"
+#include "platform/instance_name_source.h"
 
 namespace qm::diagnosis {
 
@@ -21,7 +21,7 @@ struct Inspectors {
     NetworkInspector& network;
     ProcessInspector& processes;
     RightsInspector& rights;
-    sqlserver::InstanceNameSource& instances;
+    InstanceNameSource& instances;
 };
 
 // Runs every check and returns the rows in report order. Changes nothing on

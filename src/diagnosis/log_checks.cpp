@@ -8,8 +8,8 @@
 
 #include "diagnosis/checks.h"
 #include "diagnosis/log_failures.h"
-#include "xml/gb_codec.h"
-#include "xml/unicode.h"
+#include "text/gb_codec.h"
+#include "text/utf8.h"
 
 namespace qm::diagnosis {
 namespace {
@@ -26,22 +26,12 @@ constexpr std::string_view kRunnerLogPrefix = "commons-daemon";
 // system's code page (GBK) or in UTF-8.
 constexpr std::array<std::string_view, 4> kFailureWords = {"SEVERE", "Exception", "严重", "\xD1\xCF\xD6\xD8"};
 
-bool IsUtf8(std::string_view text) {
-    for (std::size_t at = 0; at < text.size();) {
-        char32_t codePoint = 0;
-        const std::size_t length = xml::DecodeUtf8At(text, at, codePoint);
-        if (length == 0) return false;
-        at += length;
-    }
-    return true;
-}
-
 // A log line as readable UTF-8: as it is, else read as GBK, else with every
 // byte past ASCII shown as '?'.
 std::string Readable(std::string_view line) {
-    if (IsUtf8(line)) return std::string(line);
+    if (text::IsUtf8(line)) return std::string(line);
     std::string utf8, reason;
-    if (xml::DecodeGb(line, xml::GbVariant::Gbk, utf8, reason)) return utf8;
+    if (text::DecodeGb(line, text::GbVariant::Gbk, utf8, reason)) return utf8;
     std::string ascii(line);
     std::replace_if(
         ascii.begin(), ascii.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }, '?');
@@ -55,10 +45,6 @@ std::string Shortened(std::string text) {
     while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
     text.resize(end);
     return text + "…";
-}
-
-bool StartsFolded(std::string_view text, std::string_view start) {
-    return text.size() >= start.size() && EqualFolded(text.substr(0, start.size()), start);
 }
 
 struct FailureLine {

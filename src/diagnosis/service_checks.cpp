@@ -4,7 +4,6 @@
 
 #include "diagnosis/checks.h"
 #include "services/service_control.h"
-#include "tomcat/process_shutdown.h"
 
 namespace qm::diagnosis {
 namespace {

@@ -6,7 +6,6 @@
 #include <array>
 
 #include "diagnosis/checks.h"
-#include "tomcat/process_shutdown.h"
 
 namespace qm::diagnosis {
 namespace {

@@ -3,7 +3,7 @@
 
 #include "diagnosis/checks.h"
 #include "services/service_control.h"
-#include "sqlserver/instance_page.h"
+#include "sqlserver/instance_names.h"
 
 namespace qm::diagnosis {
 namespace {
@@ -21,7 +21,7 @@ struct InstanceKey {
 
 std::optional<InstanceKey> InstanceKeyOf(RegistryReader& registry, const std::string& instance) {
     for (RegistryView view : {RegistryView::Native, RegistryView::Wow32})
-        if (auto id = registry.ReadString(sqlserver::kInstanceNamesKeyPath, instance, view); id && !id->empty())
+        if (auto id = registry.ReadString(kInstanceNamesKeyPath, instance, view); id && !id->empty())
             return InstanceKey{std::move(*id), view};
     return std::nullopt;
 }

@@ -2,18 +2,9 @@
 
 #include "diagnosis/checks.h"
 #include "services/service_control.h"
-#include "tomcat/process_shutdown.h"
 
 namespace qm::diagnosis {
 namespace {
-
-bool StartsFolded(std::string_view text, std::string_view start) {
-    return text.size() >= start.size() && EqualFolded(text.substr(0, start.size()), start);
-}
-
-bool EndsFolded(std::string_view text, std::string_view end) {
-    return text.size() >= end.size() && EqualFolded(text.substr(text.size() - end.size()), end);
-}
 
 bool IsJavaName(std::string_view exeName) {
     return EqualFolded(exeName, "java.exe") || EqualFolded(exeName, "javaw.exe");
@@ -74,20 +65,6 @@ const std::optional<std::vector<ServiceDescription>>& Survey::AllServices() {
     return *services_;
 }
 
-std::vector<std::string_view> Lines(std::string_view text) {
-    std::vector<std::string_view> lines;
-    std::size_t at = 0;
-    while (at < text.size()) {
-        std::size_t end = text.find('\n', at);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(at, end - at);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        lines.push_back(line);
-        at = end + 1;
-    }
-    return lines;
-}
-
 std::string JoinPath(std::string_view directory, std::string_view rest) {
     while (!directory.empty() && (directory.back() == '\\' || directory.back() == '/')) directory.remove_suffix(1);
     std::string path(directory);
@@ -144,13 +121,13 @@ std::string ServiceStateText(std::uint32_t state) {
     case services::kRunning:
         words = "正在运行";
         break;
-    case 5:
+    case services::kContinuePending:
         words = "正在继续";
         break;
-    case 6:
+    case services::kPausePending:
         words = "正在暂停";
         break;
-    case 7:
+    case services::kPaused:
         words = "已暂停";
         break;
     default:

@@ -7,9 +7,8 @@
 #include <stdexcept>
 
 #include "diagnosis/checks.h"
+#include "text/port_number.h"
 #include "tomcat/notice.h"
-#include "tomcat/process_shutdown.h"
-#include "tomcat/server_xml_port.h"
 #include "xml/xml_file.h"
 
 namespace qm::diagnosis {
@@ -89,20 +88,6 @@ std::vector<XmlNodeId> ElementsNamed(const XmlDocument& document, XmlNodeId pare
     return found;
 }
 
-// A port as Tomcat reads it: digits, blanks around them allowed.
-std::optional<unsigned> PortNumber(std::string_view text) {
-    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-    if (text.empty() || text.size() > 5) return std::nullopt;
-    unsigned value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
-        value = value * 10 + static_cast<unsigned>(c - '0');
-    }
-    if (value > tomcat::kHighestPort) return std::nullopt;
-    return value;
-}
-
 struct PortsInFile {
     std::vector<ServerPort> all;  // as often as the file names them
     std::vector<std::string> unreadable;
@@ -110,7 +95,7 @@ struct PortsInFile {
 
 void AddPort(PortsInFile& ports, const std::optional<std::string>& text, std::string_view use) {
     if (!text) return;
-    const std::optional<unsigned> number = PortNumber(*text);
+    const std::optional<unsigned> number = text::PortNumber(*text);
     if (!number) {
         ports.unreadable.push_back(std::string(use) + " " + *text);
         return;
@@ -133,13 +118,13 @@ PortsInFile PortsOf(const XmlDocument& document) {
     return ports;
 }
 
-void CheckServerXml(Findings& findings, GroupRows& rows) {
+void CheckServerXml(FileInspector& files, Findings& findings, GroupRows& rows) {
     const std::string path = tomcat::ServerXmlPath(findings.catalinaHome);
     xml::LoadResult loaded;
-    // The document reports bad input as values; a path the file system
-    // can't take throws, and is just as unreadable here.
+    // The document reports bad input as values; whatever else a read throws
+    // leaves the file just as unreadable here.
     try {
-        loaded = xml::LoadXmlFile(path);
+        loaded = xml::LoadXmlFile(files, path);
     } catch (const std::bad_alloc&) {
         throw;
     } catch (const std::exception& error) {
@@ -208,7 +193,7 @@ void CheckTomcat(const Inspectors& inspectors, Findings& findings, std::vector<R
 
     CheckVersion(findings.installation, tomcat);
     CheckServiceRunner(inspectors, findings, tomcat);
-    CheckServerXml(findings, tomcat);
+    CheckServerXml(inspectors.files, findings, tomcat);
 }
 
 }  // namespace qm::diagnosis

@@ -8,13 +8,6 @@
 
 namespace qm {
 
-// Whether a path names an existing file; a directory does not count.
-class FileProbe {
-public:
-    virtual ~FileProbe() = default;
-    virtual bool IsFile(const std::string& path) const = 0;
-};
-
 // How one step on the file system went. The code is the system's own error
 // number, for the reason a failed save gives; the logic acts on the outcome.
 enum class FileOutcome {
@@ -48,12 +41,12 @@ struct FileFacts {
 class NewFile {
 public:
     virtual ~NewFile() = default;
-    virtual FileStatus Write(std::string_view bytes) = 0;
+    [[nodiscard]] virtual FileStatus Write(std::string_view bytes) = 0;
     // The original's attributes (hidden, archive, ...) and creation time.
-    virtual FileStatus TakeAttributesOf(const std::string& original) = 0;
-    virtual FileStatus TakeOwnerOf(const std::string& original) = 0;
+    [[nodiscard]] virtual FileStatus TakeAttributesOf(const std::string& original) = 0;
+    [[nodiscard]] virtual FileStatus TakeOwnerOf(const std::string& original) = 0;
     // Until this is done the bytes may be only in memory.
-    virtual FileStatus Flush() = 0;
+    [[nodiscard]] virtual FileStatus Flush() = 0;
 };
 
 // The file system, one step at a time, for replacing a file whole. Paths are
@@ -63,10 +56,10 @@ class FileSystem {
 public:
     virtual ~FileSystem() = default;
     // A missing path is no failure: its facts say it does not exist.
-    virtual FileStatus Inspect(const std::string& path, FileFacts& facts) = 0;
+    [[nodiscard]] virtual FileStatus Inspect(const std::string& path, FileFacts& facts) = 0;
     // The names of the entries of directory; none when it cannot be listed.
     virtual std::vector<std::string> NamesIn(const std::string& directory) = 0;
-    virtual FileStatus Remove(const std::string& path) = 0;
+    [[nodiscard]] virtual FileStatus Remove(const std::string& path) = 0;
     // Creates path, which must not exist yet, with the access rules (the
     // DACL) of the file model from its first moment, where the file system
     // keeps any: what is written into it is never open to more people than
@@ -75,7 +68,7 @@ public:
                                                FileStatus& status) = 0;
     // Puts the file from in to's place in one step, replacing to, and returns
     // once that is on the disk. Either to is the old file or it is from.
-    virtual FileStatus MoveOver(const std::string& from, const std::string& to) = 0;
+    [[nodiscard]] virtual FileStatus MoveOver(const std::string& from, const std::string& to) = 0;
     // Waits before a step is tried again.
     virtual void Pause(unsigned milliseconds) = 0;
 };

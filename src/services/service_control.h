@@ -27,6 +27,9 @@ inline constexpr std::uint32_t kStopped = 1;
 inline constexpr std::uint32_t kStartPending = 2;
 inline constexpr std::uint32_t kStopPending = 3;
 inline constexpr std::uint32_t kRunning = 4;
+inline constexpr std::uint32_t kContinuePending = 5;
+inline constexpr std::uint32_t kPausePending = 6;
+inline constexpr std::uint32_t kPaused = 7;
 
 // The waits poll once a second: the stop sleeps a whole second before each
 // query, the start half a second on either side of its message pump.

@@ -1,12 +1,10 @@
 #include "sqlserver/instance_page.h"
 
 #include "services/service_control.h"
+#include "sqlserver/instance_names.h"
 
 namespace qm::sqlserver {
 namespace {
-
-constexpr std::string_view kDefaultInstance = "MSSQLSERVER";
-constexpr std::string_view kNamedInstancePrefix = "MSSQL$";
 
 // "【" + instance + tail; every tail starts with "】" and ends with an ASCII "!".
 std::string Message(std::string_view instance, std::string_view tail) {
@@ -17,13 +15,6 @@ std::string Message(std::string_view instance, std::string_view tail) {
 }
 
 }  // namespace
-
-std::string ServiceNameOf(std::string_view instance) {
-    if (instance == kDefaultInstance) return std::string(instance);
-    std::string service(kNamedInstancePrefix);
-    service += instance;
-    return service;
-}
 
 PageOutcome OutcomeOfPick(std::string_view stateWord) {
     if (stateWord == "notRunning") return {std::nullopt, kStartOnly};

@@ -9,11 +9,6 @@
 
 namespace qm::sqlserver {
 
-// The service behind an instance, named as the database server names its
-// own: the default instance's service is "MSSQLSERVER", any other instance
-// NAME runs as "MSSQL$NAME".
-std::string ServiceNameOf(std::string_view instance);
-
 // The enabled flags of the page's start and stop buttons. At most one is
 // ever on, since every outcome sets both or neither.
 struct ButtonStates {

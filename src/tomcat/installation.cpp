@@ -1,5 +1,6 @@
 #include "tomcat/installation.h"
 
+#include "text/ascii.h"
 #include "tomcat/jar_entry.h"
 
 #include <algorithm>
@@ -7,6 +8,9 @@
 
 namespace qm::tomcat {
 namespace {
+
+using text::AsciiLower;
+using text::EqualFolded;
 
 // The version line sits below the licence header, well inside this.
 constexpr std::size_t kReleaseNotesHeadBytes = 16 * 1024;
@@ -18,8 +22,6 @@ constexpr std::string_view kServerInfoEntry = "org/apache/catalina/util/ServerIn
 constexpr std::string_view kServerNumberKey = "server.number";
 // Procrun's switch for "run as a service"; the installer registers it so.
 constexpr std::string_view kRunServiceSwitch = "//RS//";
-
-char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
@@ -114,11 +116,7 @@ std::optional<TomcatVersion> ParsedVersion(std::string_view text, VersionSource 
     return version;
 }
 
-std::string_view Trimmed(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) text.remove_suffix(1);
-    return text;
-}
+std::string_view Trimmed(std::string_view text) { return text::Trimmed(text, " \t", " \t\r"); }
 
 TomcatVersion VersionOfRunner(std::string_view runner) {
     TomcatVersion version;
@@ -171,11 +169,6 @@ std::optional<std::string> ServiceOfRunner(const std::vector<ServiceDescription>
 }
 
 }  // namespace
-
-bool EqualFolded(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
-}
 
 std::string RunnerName(std::string_view home, FileInspector& files) {
     const std::string bin = JoinPath(home, "bin");

@@ -95,7 +95,4 @@ bool SameDirectory(std::string_view a, std::string_view b);
 // the first ".exe" or blank.
 std::string ServiceProgram(std::string_view binaryPath);
 
-// Equal when ASCII letter case is ignored; service names compare so.
-bool EqualFolded(std::string_view a, std::string_view b);
-
 }  // namespace qm::tomcat

@@ -1,5 +1,6 @@
 #include "tomcat/process_shutdown.h"
 
+#include "text/ascii.h"
 #include "tomcat/notice.h"
 
 #include <algorithm>
@@ -16,23 +17,8 @@ namespace {
 constexpr auto kExitSlice = std::chrono::milliseconds(100);
 constexpr int kExitSlices = 50;
 
-char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
-
-// Only ASCII letters fold, so a byte of a multi-byte character never equals
-// an ASCII letter by accident.
-bool SameFolded(char a, char b) {
-    if (IsSeparator(a) && IsSeparator(b)) return true;
-    return AsciiLower(a) == AsciiLower(b);
-}
-
-bool ContainsFolded(std::string_view text, std::string_view word) {
-    return std::search(text.begin(), text.end(), word.begin(), word.end(), SameFolded) != text.end();
-}
-
-bool ContainsJavaw(std::string_view exeName) { return ContainsFolded(exeName, "javaw"); }
-bool ContainsTomcat(std::string_view exeName) { return ContainsFolded(exeName, "tomcat"); }
+bool ContainsJavaw(std::string_view exeName) { return text::ContainsFolded(exeName, "javaw"); }
+bool ContainsTomcat(std::string_view exeName) { return text::ContainsFolded(exeName, "tomcat"); }
 
 // Which rules call for ending this process: the Java rule, then the Tomcat
 // rule, each with its variable as it is now.

@@ -4,6 +4,8 @@
 #include <new>
 #include <stdexcept>
 
+#include "text/ascii.h"
+#include "text/port_number.h"
 #include "xml/xml_file.h"
 
 namespace qm::tomcat {
@@ -12,43 +14,19 @@ namespace {
 using xml::XmlDocument;
 using xml::XmlNodeId;
 
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
-}
-
 // A child is the wanted one by its qualified name or by the part after its
 // prefix; below an element in a namespace it must be in the same one, however
 // the URI is cased.
 bool IsNamed(const XmlDocument& document, XmlNodeId parent, XmlNodeId child, std::string_view wanted) {
     if (document.NodeName(child) != wanted && document.LocalName(child) != wanted) return false;
     const std::string& parentNamespace = document.NamespaceUri(parent);
-    return parentNamespace.empty() || EqualIgnoringCase(document.NamespaceUri(child), parentNamespace);
+    return parentNamespace.empty() || text::EqualFolded(document.NamespaceUri(child), parentNamespace);
 }
 
 std::optional<XmlNodeId> FirstChildNamed(const XmlDocument& document, XmlNodeId parent, std::string_view wanted) {
     for (std::optional<XmlNodeId> child = document.FirstChild(parent); child; child = document.NextSibling(*child))
         if (IsNamed(document, parent, *child, wanted)) return child;
     return std::nullopt;
-}
-
-bool IsTrimmed(char c) { return static_cast<unsigned char>(c) < 33; }
-
-std::string_view Trimmed(std::string_view text) {
-    while (!text.empty() && IsTrimmed(text.front())) text.remove_prefix(1);
-    while (!text.empty() && IsTrimmed(text.back())) text.remove_suffix(1);
-    return text;
-}
-
-// Digits only, as IsNumber has checked; leading zeros count for nothing.
-bool IsAbove(std::string_view digits, unsigned highest) {
-    digits.remove_prefix(std::min(digits.find_first_not_of('0'), digits.size()));
-    if (digits.size() > 5) return true;
-    unsigned value = 0;
-    for (char c : digits) value = value * 10 + static_cast<unsigned>(c - '0');
-    return value > highest;
 }
 
 }  // namespace
@@ -76,14 +54,14 @@ std::optional<HttpConnector> FindHttpConnector(const XmlDocument& document) {
     return HttpConnector{*connector, std::move(*port)};
 }
 
-ConnectorPortOutcome WriteConnectorPort(const std::string& path, const std::string& newPort, const FileProbe& files,
-                                        xml::FileReplacer& replacer) {
+ConnectorPortOutcome WriteConnectorPort(const std::string& path, const std::string& newPort, FileInspector& files,
+                                        FileReplacer& replacer) {
     if (!files.IsFile(path)) return {};
     // The document reports bad input as values; what still throws is a broken
     // invariant, which stays as silent as any other failure here. Running out
     // of memory is the one error the user is told of.
     try {
-        xml::LoadResult loaded = xml::LoadXmlFile(path);
+        xml::LoadResult loaded = xml::LoadXmlFile(files, path);
         if (!loaded.ok()) return {};
         XmlDocument& document = *loaded.document;
         // In memory even when only reading: the file changes only on a save.
@@ -95,9 +73,9 @@ ConnectorPortOutcome WriteConnectorPort(const std::string& path, const std::stri
         if (!newPort.empty()) {
             std::string reason;
             if (!document.SetAttribute(connector->node, "port", newPort, reason)) return {};
-            const xml::ReplaceOutcome replaced = xml::SaveXmlFile(document, path, replacer, reason);
-            if (replaced != xml::ReplaceOutcome::Replaced) {
-                outcome.refusedHardLink = replaced == xml::ReplaceOutcome::HasOtherNames;
+            const ReplaceOutcome replaced = xml::SaveXmlFile(document, path, replacer, reason);
+            if (replaced != ReplaceOutcome::Replaced) {
+                outcome.refusedHardLink = replaced == ReplaceOutcome::HasOtherNames;
                 return outcome;
             }
             connector->port = newPort;
@@ -112,15 +90,10 @@ ConnectorPortOutcome WriteConnectorPort(const std::string& path, const std::stri
     }
 }
 
-bool IsNumber(std::string_view text) {
-    const std::string_view trimmed = Trimmed(text);
-    return std::all_of(trimmed.begin(), trimmed.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
 std::optional<PortWrite> PortWriteForClick(std::string_view typedPort, std::string_view catalinaHome) {
-    if (!IsNumber(typedPort) || catalinaHome.empty()) return std::nullopt;
-    const std::string_view port = Trimmed(typedPort);
-    if (IsAbove(port, kHighestPort)) return std::nullopt;
+    if (!text::IsNumber(typedPort) || catalinaHome.empty()) return std::nullopt;
+    const std::string_view port = text::TrimmedOfControls(typedPort);
+    if (!text::PortValue(port)) return std::nullopt;
     return PortWrite{ServerXmlPath(catalinaHome), std::string(port)};
 }
 

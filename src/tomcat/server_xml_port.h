@@ -4,18 +4,15 @@
 #include <string>
 #include <string_view>
 
-#include "platform/file_system.h"
+#include "platform/file_inspector.h"
 #include "tomcat/installation.h"
 #include "xml/document.h"
-#include "xml/file_replacer.h"
+#include "platform/file_replacer.h"
 
 namespace qm::tomcat {
 
 // The protocol of the connector whose port the window shows and changes.
 inline constexpr std::string_view kHttpProtocol = "HTTP/1.1";
-
-// Tomcat takes no port above this one.
-inline constexpr unsigned kHighestPort = 65535;
 
 // The connector the window works with, and the port it has in the file.
 struct HttpConnector {
@@ -42,12 +39,8 @@ struct ConnectorPortOutcome {
 // rewritten in memory but never saved. Every failure after the file is found
 // yields nothing to do, but for a server.xml with more than one name (hard
 // links), which is not saved and says so; only running out of memory escapes.
-ConnectorPortOutcome WriteConnectorPort(const std::string& path, const std::string& newPort, const FileProbe& files,
-                                        xml::FileReplacer& replacer);
-
-// The port check: every character below 33 trimmed from both ends, then
-// nothing but ASCII digits. Empty text passes.
-bool IsNumber(std::string_view text);
+ConnectorPortOutcome WriteConnectorPort(const std::string& path, const std::string& newPort, FileInspector& files,
+                                        FileReplacer& replacer);
 
 // What a click of btn_port asks of writeXML.
 struct PortWrite {
@@ -55,8 +48,8 @@ struct PortWrite {
     std::string newPort;  // empty: only read the port again
 };
 
-// btn_portClick: nothing unless the typed port passes IsNumber, is at most
-// kHighestPort and an installation directory is set. The port is written
+// btn_portClick: nothing unless the typed port passes text::IsNumber, is at
+// most text::kHighestPort and an installation directory is set. The port is written
 // trimmed: Tomcat refuses one with blanks around it.
 std::optional<PortWrite> PortWriteForClick(std::string_view typedPort, std::string_view catalinaHome);
 

@@ -8,15 +8,16 @@
 #include <optional>
 #include <stdexcept>
 
-#include "app/application_win.h"
 #include "diagnosis/diagnose.h"
 #include "diagnosis/pending_report.h"
 #include "platform/detached_thread.h"
 #include "platform/retry.h"
 #include "platform/win32/environment_win.h"
+#include "platform/win32/instance_names_win.h"
 #include "platform/win32/system_inspection_win.h"
 #include "platform/win32/wide_text.h"
-#include "platform/win32/instance_names_win.h"
+#include "ui/controls_win.h"
+#include "ui/shell_win.h"
 
 // Diagnosis page: every check run on the machine as it is, in the background,
 // its rows shown in the report list under a summary, the selected one in full
@@ -70,19 +71,6 @@ void StartDiagnosis(std::shared_ptr<diagnosis::PendingReport> pending) {
     });
 }
 
-void SetCell(HWND list, int row, int column, std::string_view text) {
-    std::wstring wide = win32::Widen(text);
-    LVITEMW item{};
-    item.mask = LVIF_TEXT;
-    item.iItem = row;
-    item.iSubItem = column;
-    item.pszText = wide.data();
-    if (column == 0)
-        ListView_InsertItem(list, &item);
-    else
-        ListView_SetItem(list, &item);
-}
-
 void FreeGlobalMemory(HGLOBAL memory) noexcept { GlobalFree(memory); }
 using UniqueGlobalMemory = win32::UniqueHandle<win32::NullIsInvalid<HGLOBAL, FreeGlobalMemory>>;
 
@@ -112,7 +100,7 @@ void CopyToClipboard(HWND owner, std::string_view text) {
     std::copy_n(wide.c_str(), wide.size() + 1, static_cast<wchar_t*>(target));
     GlobalUnlock(memory.get());
     std::optional<OpenedClipboard> clipboard;
-    app::GuiThreadWaiting waiting;
+    GuiThreadWaiting waiting;
     const bool opened =
         TryRepeatedly([&] { return bool(clipboard.emplace(owner)); }, kClipboardTries, kClipboardPause, waiting);
     if (!opened) throw std::runtime_error("无法复制结果: 剪贴板正被其他程序使用");
@@ -145,7 +133,7 @@ void TForm1::CopyReportButtonClick() { CopyToClipboard(hwnd_, diagnosis::ReportT
 void TForm1::DiagnosisPageShown() {
     if (diagnosed_) return;
     diagnosed_ = true;
-    app::RunHandler([this] { RunDiagnosis(); });
+    RunHandler([this] { RunDiagnosis(); });
 }
 
 // The checks run in the background while the window stays live; the page
@@ -159,7 +147,7 @@ void TForm1::RunDiagnosis() {
     SetText("DiagnosisSummary", diagnosis::kDiagnosingText);
     SetText("DiagnosisDetails", "");
     report_.clear();
-    ListView_DeleteAllItems(Control("DiagnosisList"));
+    ClearListView(Control("DiagnosisList"));
     const HWND window = hwnd_;
     pendingReport_ =
         std::make_shared<diagnosis::PendingReport>([window] { PostMessageW(window, kDiagnosisDoneMessage, 0, 0); });
@@ -186,20 +174,19 @@ void TForm1::DiagnosisDone() {
 void TForm1::ShowReport() {
     const HWND list = Control("DiagnosisList");
     SendMessageW(list, WM_SETREDRAW, FALSE, 0);
-    ListView_DeleteAllItems(list);
+    ClearListView(list);
     for (size_t i = 0; i < report_.size(); ++i) {
         const int row = static_cast<int>(i);
-        SetCell(list, row, 0, report_[i].item);
-        SetCell(list, row, 1, diagnosis::StatusText(report_[i].status));
-        SetCell(list, row, 2, report_[i].explanation);
+        SetListViewCell(list, row, 0, report_[i].item);
+        SetListViewCell(list, row, 1, diagnosis::StatusText(report_[i].status));
+        SetListViewCell(list, row, 2, report_[i].explanation);
     }
     LayOutReportColumns(list);
     SendMessageW(list, WM_SETREDRAW, TRUE, 0);
     SetText("DiagnosisSummary", diagnosis::SummaryText(report_));
     if (const std::optional<size_t> first = diagnosis::RowToShowFirst(report_)) {
         const int row = static_cast<int>(*first);
-        ListView_SetItemState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-        ListView_EnsureVisible(list, row, FALSE);
+        SelectListViewRow(list, row);
         ShowDetails(row);
     }
     InvalidateRect(list, nullptr, TRUE);
@@ -223,15 +210,7 @@ void TForm1::LayOutReportColumns(HWND list) {
     const bool first = Header_GetItemCount(ListView_GetHeader(list)) == 0;
     for (size_t i = 0; i < kReportColumns.size(); ++i) {
         const int index = static_cast<int>(i);
-        if (first) {
-            std::wstring heading = win32::Widen(kReportColumns[i].heading);
-            LVCOLUMNW column{};
-            column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-            column.pszText = heading.data();
-            column.cx = Scale(kReportColumns[i].width);
-            column.iSubItem = index;
-            ListView_InsertColumn(list, index, &column);
-        }
+        if (first) AddListViewColumn(list, index, kReportColumns[i].heading, Scale(kReportColumns[i].width));
         ListView_SetColumnWidth(list, index, Scale(kReportColumns[i].width));
     }
     if (ListView_GetItemCount(list) == 0) return;

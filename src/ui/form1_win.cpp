@@ -6,10 +6,10 @@
 #include <span>
 #include <stdexcept>
 
-#include "app/application_win.h"
-#include "platform/win32/environment_win.h"
 #include "platform/win32/wide_text.h"
+#include "ui/controls_win.h"
 #include "ui/dpi_win.h"
+#include "ui/shell_win.h"
 
 namespace qm::ui {
 namespace {
@@ -102,14 +102,14 @@ void RefreshCursor() {
 
 }  // namespace
 
-TForm1::TForm1(HINSTANCE instance, HWND owner) : instance_(instance) {
+TForm1::TForm1(HINSTANCE instance, HWND owner, const WindowPorts& ports) : instance_(instance), ports_(ports) {
     RegisterClasses(instance, WindowProc);
     // Created where it will be shown and at its size for the system dpi; moving
     // it later costs about as much as creating a control.
     const SIZE frame = FrameSize(SystemDpi(), kFormStyle, kFormExStyle);
     const Point at = CentredPosition(frame);
-    hwnd_ = CreateWindowExW(kFormExStyle, kFormClass, win32::Widen(app::kApplicationTitle).c_str(), kFormStyle, at.x,
-                            at.y, frame.cx, frame.cy, owner, nullptr, instance, this);
+    hwnd_ = CreateWindowExW(kFormExStyle, kFormClass, win32::Widen(kApplicationTitle).c_str(), kFormStyle, at.x, at.y,
+                            frame.cx, frame.cy, owner, nullptr, instance, this);
     if (!hwnd_) throw std::runtime_error("无法创建主窗口");
     ApplyDpi(WindowDpi(hwnd_));
     CreateControls(true);
@@ -138,7 +138,7 @@ LRESULT CALLBACK TForm1::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
     try {
         return self->HandleMessage(message, wParam, lParam);
     } catch (...) {
-        app::ReportEscapedError();
+        ReportEscapedError();
         return 0;
     }
 }
@@ -160,7 +160,7 @@ LRESULT CALLBACK TForm1::ContainerProc(HWND hwnd, UINT message, WPARAM wParam, L
         LRESULT result = 0;
         if (self->HandleContainerMessage(message, wParam, lParam, result)) return result;
     } catch (...) {
-        app::ReportEscapedError();
+        ReportEscapedError();
         return 0;
     }
     return DefSubclassProc(hwnd, message, wParam, lParam);
@@ -171,12 +171,12 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (HandleContainerMessage(message, wParam, lParam, result)) return result;
     switch (message) {
     case WM_ACTIVATE:
-        if (LOWORD(wParam) == WA_INACTIVE) app::RememberFocus(GetFocus());
+        if (LOWORD(wParam) == WA_INACTIVE) RememberFocus(GetFocus());
         break;
     case WM_SYSCOMMAND:
         switch (wParam & 0xFFF0) {
         case SC_MINIMIZE:
-            app::RememberFocus(GetFocus());
+            RememberFocus(GetFocus());
             break;
         case SC_MAXIMIZE:
         case SC_SIZE:
@@ -214,7 +214,7 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         break;
     case kDiagnosisDoneMessage:
-        app::RunHandler([this] { DiagnosisDone(); });
+        RunHandler([this] { DiagnosisDone(); });
         return 0;
     case WM_CLOSE:
         // Closing ends the message loop; the window itself goes in the exit
@@ -252,7 +252,7 @@ bool TForm1::HandleContainerMessage(UINT message, WPARAM wParam, LPARAM lParam, 
         // A pick that comes while another action runs is undone, so the list
         // never shows an instance that the page's buttons were not set for.
         if (enabled && row->kind == ControlKind::DropDownList && code == CBN_SELCHANGE && !Raise(row->event))
-            SendMessageW(control, CB_SETCURSEL, static_cast<WPARAM>(pickedInstance_), 0);
+            SetComboBoxPick(control, pickedInstance_);
         result = 0;
         return true;
     }
@@ -326,7 +326,7 @@ void TForm1::FinishPages() {
     CreateControls(false);
     // An error in FormCreate is reported and ends FormCreate; the window
     // stays all the same.
-    app::RunHandler([this] { FormCreate(); });
+    RunHandler([this] { FormCreate(); });
 }
 
 // Sizes, fonts and icons for the window's dpi: once at creation, and again
@@ -553,7 +553,7 @@ bool TForm1::Raise(ControlEvent event) {
 }
 
 void TForm1::RunEvent(ControlEvent event) {
-    app::RunHandler([&] {
+    RunHandler([&] {
         // clang-format off
         switch (event) {
         case ControlEvent::None: break;
@@ -587,23 +587,15 @@ HWND TForm1::Control(std::string_view name) const {
     throw std::logic_error("没有控件 " + std::string(name));
 }
 
-std::string TForm1::Text(std::string_view name) const {
-    const HWND control = Control(name);
-    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
-    text.resize(static_cast<size_t>(GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
-    return win32::Narrow(text);
-}
+std::string TForm1::Text(std::string_view name) const { return ControlText(Control(name)); }
 
-void TForm1::SetText(std::string_view name, std::string_view text) {
-    SetWindowTextW(Control(name), win32::Widen(text).c_str());
-}
+void TForm1::SetText(std::string_view name, std::string_view text) { SetControlText(Control(name), text); }
 
 void TForm1::SetEnabled(std::string_view name, bool enabled) { EnableWindow(Control(name), enabled ? TRUE : FALSE); }
 
 void TForm1::FormCreate() {
-    const win32::CurrentProcessEnvironment environment;
-    const std::string catalinaHome = environment.Get("CATALINA_HOME");
-    const std::string javaHome = environment.Get("JAVA_HOME");
+    const std::string catalinaHome = ports_.environment.Get("CATALINA_HOME");
+    const std::string javaHome = ports_.environment.Get("JAVA_HOME");
     SetText("JavaHomeEdit", javaHome);
     SetText("TomcatHomeEdit", catalinaHome);
     if (!catalinaHome.empty()) writeXML(catalinaHome + "/conf/server.xml", "");

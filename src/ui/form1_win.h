@@ -14,6 +14,7 @@
 #include "tomcat/environment_settings.h"
 #include "ui/action_gate.h"
 #include "ui/form_layout.h"
+#include "ui/window_ports.h"
 
 namespace qm::ui {
 
@@ -26,7 +27,7 @@ public:
     // Creates the window with its page control, all its tabs, the first page
     // and that page's controls. The owner window owns it. The other pages and
     // FormCreate follow right after the first show.
-    TForm1(HINSTANCE instance, HWND owner);
+    TForm1(HINSTANCE instance, HWND owner, const WindowPorts& ports);
     TForm1(const TForm1&) = delete;
     TForm1& operator=(const TForm1&) = delete;
     ~TForm1();
@@ -108,6 +109,7 @@ private:
     int Scale(int designPixels) const { return ScaleToDpi(designPixels, dpi_); }
 
     HINSTANCE instance_;
+    WindowPorts ports_;
     HWND hwnd_ = nullptr;
     int dpi_ = kDesignDpi;
     std::vector<HWND> controls_;  // one per table row, same order

@@ -1,9 +1,7 @@
 #include "ui/form1_win.h"
 
-#include "app/application_win.h"
-#include "platform/win32/file_system_win.h"
 #include "tomcat/server_xml_port.h"
-#include "xml/file_replacer.h"
+#include "ui/shell_win.h"
 
 // Runtime environment page, connector port: the port of server.xml's HTTP/1.1
 // connector, shown in TomcatPort and changed with btn_port.
@@ -17,12 +15,10 @@ void TForm1::btn_portClick() {
 }
 
 void TForm1::writeXML(const std::string& path, const std::string& newPort) {
-    win32::WindowsFileProbe probe;
-    win32::WindowsFileSystem files;
-    xml::WholeFileReplacer replacer(files);
-    const tomcat::ConnectorPortOutcome outcome = tomcat::WriteConnectorPort(path, newPort, probe, replacer);
-    if (outcome.saved) app::ShowPlainMessage(tomcat::kChangedNotice);
-    if (outcome.refusedHardLink) app::ShowInformationBox(tomcat::kHardLinkRefusedNotice);
+    const tomcat::ConnectorPortOutcome outcome =
+        tomcat::WriteConnectorPort(path, newPort, ports_.files, ports_.replacer);
+    if (outcome.saved) ShowPlainMessage(tomcat::kChangedNotice);
+    if (outcome.refusedHardLink) ShowInformationBox(tomcat::kHardLinkRefusedNotice);
     if (outcome.shownPort) SetText("TomcatPort", *outcome.shownPort);
 }
 

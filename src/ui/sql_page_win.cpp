@@ -1,10 +1,9 @@
 #include "ui/form1_win.h"
 
-#include "app/application_win.h"
-#include "platform/win32/service_manager_win.h"
-#include "platform/win32/wide_text.h"
-#include "platform/win32/instance_names_win.h"
+#include "sqlserver/instance_names.h"
 #include "sqlserver/instance_page.h"
+#include "ui/controls_win.h"
+#include "ui/shell_win.h"
 
 // SQL Server page: the instance list, and start and stop of the picked
 // instance's service.
@@ -16,23 +15,18 @@ namespace {
 // page changes under it.
 template <typename SetButtons>
 void Apply(const sqlserver::PageOutcome& outcome, SetButtons setButtons) {
-    if (outcome.message) app::ShowInformationBox(*outcome.message);
+    if (outcome.message) ShowInformationBox(*outcome.message);
     if (outcome.buttons) setButtons(outcome.buttons->startEnabled, outcome.buttons->stopEnabled);
 }
 
 }  // namespace
 
 void TForm1::getSQLServer() {
-    win32::RegistryInstanceNames registry;
-    const std::vector<std::string> names = sqlserver::ReadInstanceList(registry);
-    const HWND list = Control("ServiceComboBox");
-    SendMessageW(list, CB_RESETCONTENT, 0, 0);
-    for (const std::string& name : names)
-        SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(win32::Widen(name).c_str()));
+    FillComboBox(Control("ServiceComboBox"), sqlserver::ReadInstanceList(ports_.instanceNames));
 }
 
 void TForm1::ServiceComboBoxChange() {
-    pickedInstance_ = static_cast<int>(SendMessageW(Control("ServiceComboBox"), CB_GETCURSEL, 0, 0));
+    pickedInstance_ = ComboBoxPick(Control("ServiceComboBox"));
     RunInstancePage(&sqlserver::InstancePage::Pick);
 }
 void TForm1::cxButton13Click() { RunInstancePage(&sqlserver::InstancePage::Start); }
@@ -42,9 +36,7 @@ void TForm1::cxButton14Click() { RunInstancePage(&sqlserver::InstancePage::Stop)
 // picks another entry while it waits.
 void TForm1::RunInstancePage(sqlserver::PageOutcome (sqlserver::InstancePage::*action)(std::string_view)) {
     const std::string instance = Text("ServiceComboBox");
-    win32::Win32ServiceManager services;
-    app::GuiThreadWaiting waiting;
-    sqlserver::InstancePage page(services, waiting);
+    sqlserver::InstancePage page(ports_.services, ports_.waiting);
     Apply((page.*action)(instance), [this](bool start, bool stop) {
         SetEnabled("cxButton13", start);
         SetEnabled("cxButton14", stop);

@@ -1,59 +1,29 @@
 #include "ui/form1_win.h"
 
-#include "app/application_win.h"
-#include "platform/win32/environment_win.h"
-#include "platform/win32/process_table_win.h"
-#include "platform/win32/service_manager_win.h"
-#include "platform/win32/shell_win.h"
-#include "platform/win32/system_inspection_win.h"
 #include "services/service_control.h"
 #include "tomcat/tomcat_page.h"
 #include "tomcat/tomcat_service.h"
+#include "ui/shell_win.h"
 
 // Tomcat page: clear the work directory, start as a program, start as a
 // service, stop. Each click works from the environment of that moment.
 
 namespace qm::ui {
-namespace {
 
-// What the Tomcat buttons work with, for one click.
-struct TomcatSystem {
-    win32::Win32ServiceManager services;
-    app::GuiThreadWaiting waiting;
-    tomcat::ServiceControlStopper stopper{services, waiting};
-    win32::ToolhelpProcessTable processes;
-    win32::CurrentProcessEnvironment environment;
-    win32::DesktopShell shell;
-    win32::Win32FileInspector files;
-    win32::Win32ServiceInspector installedServices;
-
-    tomcat::TomcatPorts Ports() { return {stopper, processes, environment, shell, waiting, files, installedServices}; }
-};
-
-}  // namespace
-
-void TForm1::cxButton7Click() {
-    TomcatSystem system;
-    app::ShowInformationBox(tomcat::ClearWorkDirectory(system.Ports()));
-}
+void TForm1::cxButton7Click() { ShowInformationBox(tomcat::ClearWorkDirectory(ports_.Tomcat())); }
 
 void TForm1::cxButton8Click() {
-    TomcatSystem system;
     if (const auto notice =
-            tomcat::StartTomcatProgram(system.environment, system.files, system.installedServices, system.shell))
-        app::ShowInformationBox(*notice);
+            tomcat::StartTomcatProgram(ports_.environment, ports_.files, ports_.installedServices, ports_.shell))
+        ShowInformationBox(*notice);
 }
 
 void TForm1::cxButton9Click() {
-    TomcatSystem system;
-    const std::string service = tomcat::CurrentInstallation(system.Ports()).service;
-    const std::string result = services::RunService(system.services, system.waiting, service);
-    app::ShowInformationBox(tomcat::ServiceStartNotice(result));
+    const std::string service = tomcat::CurrentInstallation(ports_.Tomcat()).service;
+    const std::string result = services::RunService(ports_.services, ports_.waiting, service);
+    ShowInformationBox(tomcat::ServiceStartNotice(result));
 }
 
-void TForm1::cxButton10Click() {
-    TomcatSystem system;
-    app::ShowInformationBox(tomcat::StopTomcat(system.Ports()));
-}
+void TForm1::cxButton10Click() { ShowInformationBox(tomcat::StopTomcat(ports_.Tomcat())); }
 
 }  // namespace qm::ui

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "text/ascii.h"
 #include "xml/limits.h"
 #include "xml/parser.h"
 #include "xml/text_decoding.h"
@@ -9,13 +10,6 @@
 
 namespace qm::xml {
 namespace {
-
-bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-               return lower(x) == lower(y);
-           });
-}
 
 std::optional<XmlNodeId> IdOrNothing(std::uint32_t index, std::uint32_t none) {
     if (index == none) return std::nullopt;
@@ -178,7 +172,7 @@ void XmlDocument::SetGb2312Declaration() {
 }
 
 bool XmlDocument::DeclarationNamesGb2312() const {
-    return declarationChanged_ || EqualsIgnoringAsciiCase(sourceDeclaredEncoding_, "GB2312");
+    return declarationChanged_ || text::EqualFolded(sourceDeclaredEncoding_, "GB2312");
 }
 
 std::uint32_t XmlDocument::AppendNode(XmlNodeKind kind, std::uint32_t parent) {

@@ -76,7 +76,8 @@ public:
     // Changes the value of an attribute where it stands; an attribute the
     // element lacks is added after its last one, quoted with '"'. Namespace
     // declarations set this way do not change the names already resolved.
-    bool SetAttribute(XmlNodeId element, std::string_view name, std::string_view value, std::string& reason);
+    [[nodiscard]] bool SetAttribute(XmlNodeId element, std::string_view name, std::string_view value,
+                                    std::string& reason);
 
     // Makes the declaration read version="1.0" encoding="GB2312", followed by
     // the standalone item of the file's own declaration when it had one; a
@@ -87,7 +88,7 @@ public:
     // a byte order mark. Characters GB2312 lacks become character references
     // in attribute values and text; anywhere else they refuse the save. Also
     // refused while the declaration names another encoding.
-    SaveResult SaveAsGb2312() const;
+    [[nodiscard]] SaveResult SaveAsGb2312() const;
 
     // What the bytes were read as ("UTF-8", "UTF-16LE", "GBK", ...).
     const std::string& SourceEncoding() const { return sourceEncoding_; }
@@ -203,6 +204,6 @@ struct LoadResult {
 };
 
 // Reads a whole document from the bytes of a file.
-LoadResult LoadXmlDocument(std::string_view bytes);
+[[nodiscard]] LoadResult LoadXmlDocument(std::string_view bytes);
 
 }  // namespace qm::xml

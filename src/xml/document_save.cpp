@@ -10,7 +10,7 @@
 #include <optional>
 
 #include "xml/document.h"
-#include "xml/gb_codec.h"
+#include "text/gb_codec.h"
 #include "xml/unicode.h"
 
 namespace qm::xml {
@@ -109,7 +109,7 @@ private:
                 reason = "internal error: the text is not UTF-8";
                 return false;
             }
-            if (const std::optional<std::uint16_t> code = Gb2312CodeFor(cp)) {
+            if (const std::optional<std::uint16_t> code = text::Gb2312CodeFor(cp)) {
                 out_ += static_cast<char>(*code >> 8);
                 out_ += static_cast<char>(*code & 0xFF);
             } else if (referencesAllowed ? *referencesAllowed : referencesAllowedAt_(where + pos)) {

@@ -16,13 +16,13 @@
 
 namespace qm::xml {
 
-LoadResult ParseXmlDocument(std::string utf8Source, std::string sourceEncoding);
+[[nodiscard]] LoadResult ParseXmlDocument(std::string utf8Source, std::string sourceEncoding);
 
 class XmlParser {
 public:
     explicit XmlParser(XmlDocument& document) : doc_(document), src_(document.source_) {}
     // On failure error says where and why.
-    bool Parse(std::string& error);
+    [[nodiscard]] bool Parse(std::string& error);
 
 private:
     using TextRef = XmlDocument::TextRef;

@@ -2,6 +2,7 @@
 // the declaration, the DOCTYPE, comments, processing instructions, CDATA.
 #include <algorithm>
 
+#include "text/ascii.h"
 #include "xml/parser.h"
 #include "xml/references.h"
 #include "xml/unicode.h"
@@ -177,8 +178,7 @@ bool XmlParser::ParseProcessingInstruction(bool makeNode) {
     const std::size_t nameLength = ScanName(pos_ + 2);
     if (nameLength == 0) return Fail(pos_ + 2, "invalid processing instruction target");
     const std::string_view target(src_.data() + pos_ + 2, nameLength);
-    const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (nameLength == 3 && lower(target[0]) == 'x' && lower(target[1]) == 'm' && lower(target[2]) == 'l') {
+    if (nameLength == 3 && text::EqualFolded(target, "xml")) {
         return Fail(pos_, "an XML declaration is only allowed at the very start");
     }
     if (target.find(':') != std::string_view::npos) return Fail(pos_ + 2, "':' in a processing instruction target");

@@ -21,9 +21,9 @@ struct ReferenceError {
 // reference is an error, worded differently for names the DOCTYPE declared.
 // Text gets "\r\n" and "\r" as "\n"; attribute values get each literal tab
 // and line end as a blank.
-bool ResolveCharacterData(std::string_view raw, CharacterDataKind kind,
-                          const std::unordered_set<std::string>& declaredEntities, std::string& out,
-                          ReferenceError& error);
+[[nodiscard]] bool ResolveCharacterData(std::string_view raw, CharacterDataKind kind,
+                                        const std::unordered_set<std::string>& declaredEntities, std::string& out,
+                                        ReferenceError& error);
 
 // Line ends of comments, CDATA and processing instructions, normalised and
 // appended to out.

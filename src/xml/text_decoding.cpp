@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "xml/gb_codec.h"
+#include "text/ascii.h"
+#include "text/gb_codec.h"
 #include "xml/unicode.h"
 
 namespace qm::xml {
@@ -11,15 +12,8 @@ namespace {
 
 enum class Encoding { Unknown, Utf8, Utf16Le, Utf16Be, Gbk, Gb18030, Latin1, Ascii, Windows1252 };
 
-std::string Lowercase(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; });
-    return out;
-}
-
 Encoding EncodingNamed(std::string_view name) {
-    const std::string n = Lowercase(name);
+    const std::string n = text::AsciiLowered(name);
     if (n == "utf-8" || n == "utf8") return Encoding::Utf8;
     if (n == "gb2312" || n == "gbk" || n == "cp936" || n == "euc-cn" || n == "x-gbk" || n == "windows-936") {
         return Encoding::Gbk;
@@ -33,7 +27,7 @@ Encoding EncodingNamed(std::string_view name) {
 }
 
 bool IsUtf16Name(std::string_view name) {
-    const std::string n = Lowercase(name);
+    const std::string n = text::AsciiLowered(name);
     return n == "utf-16" || n == "utf-16le" || n == "utf-16be" || n == "unicode";
 }
 
@@ -198,8 +192,8 @@ DecodedText DecodeXmlBytes(std::string_view bytes) {
             break;
         case Encoding::Gbk:
         case Encoding::Gb18030:
-            decoded = DecodeGb(body, encoding == Encoding::Gbk ? GbVariant::Gbk : GbVariant::Gb18030, result.utf8,
-                               result.error);
+            decoded = text::DecodeGb(body, encoding == Encoding::Gbk ? text::GbVariant::Gbk : text::GbVariant::Gb18030,
+                                     result.utf8, result.error);
             break;
         default:
             decoded = DecodeSingleByte(body, encoding, result.utf8, result.error);

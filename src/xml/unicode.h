@@ -1,20 +1,17 @@
-// UTF-8 and the XML character classes. Inside the document every text is
-// UTF-8; these helpers are shared by the decoders, the parser and the
-// GB2312 writer.
+// The XML character classes, over the UTF-8 that every text of the document
+// is; shared by the decoders, the parser and the GB2312 writer.
 #pragma once
 
 #include <cstddef>
 #include <string>
 #include <string_view>
 
+#include "text/utf8.h"
+
 namespace qm::xml {
 
-void AppendUtf8(std::string& out, char32_t codePoint);
-
-// Reads the code point that starts at text[pos]. Returns its length in bytes,
-// or 0 when the bytes there are not well-formed UTF-8 (overlong forms,
-// surrogates and values past U+10FFFF included).
-std::size_t DecodeUtf8At(std::string_view text, std::size_t pos, char32_t& codePoint);
+using text::AppendUtf8;
+using text::DecodeUtf8At;
 
 // The Char production of XML 1.0: what a document may contain at all.
 bool IsXmlChar(char32_t codePoint);

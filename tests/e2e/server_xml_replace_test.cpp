@@ -25,7 +25,7 @@
 #include "support/lib/message_box.h"
 #include "support/lib/processes.h"
 #include "support/lib/wait.h"
-#include "xml/file_replacer.h"
+#include "platform/file_replacer.h"
 
 namespace qm::test {
 namespace {
@@ -224,7 +224,7 @@ TEST_F(ServerXmlReplace, KilledAtAnyMomentOfASaveTheFileIsWholeAndTheNextSaveCle
             << "kill " << kill << ": server.xml is " << (after == "<missing>" ? "missing" : "torn");
         ++(after == before ? oldLeft : newLeft);
         for (const std::string& name : Leftovers()) {
-            EXPECT_TRUE(xml::IsReplacementOf(name, "server.xml")) << name;
+            EXPECT_TRUE(IsReplacementOf(name, "server.xml")) << name;
             if (isNew(name)) ++newFileLeft;
         }
     }

@@ -6,13 +6,11 @@
 #include "diagnosis/diagnose.h"
 #include "diagnosis/pe_header.h"
 // Free of the test framework, so the benchmark runs over the same machine.
+#include "fake_files.h"
 #include "tomcat_fakes.h"
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <set>
 #include <stdexcept>
@@ -21,43 +19,6 @@
 #include <vector>
 
 namespace qm::test {
-
-class FakeFiles : public FileInspector {
-public:
-    std::set<std::string, std::less<>> directories;
-    std::map<std::string, std::string, std::less<>> files;  // path -> contents
-    std::map<std::string, std::vector<DirectoryItem>, std::less<>> listings;
-
-    bool IsDirectory(std::string_view path) override { return directories.count(path) != 0; }
-    bool IsFile(std::string_view path) override { return files.count(path) != 0; }
-    std::optional<std::string> ReadHead(std::string_view path, std::size_t maxBytes) override {
-        const auto found = files.find(path);
-        if (found == files.end()) return std::nullopt;
-        return found->second.substr(0, maxBytes);
-    }
-    std::optional<std::string> ReadTail(std::string_view path, std::size_t maxBytes) override {
-        const auto found = files.find(path);
-        if (found == files.end()) return std::nullopt;
-        const std::string& text = found->second;
-        return text.substr(text.size() - std::min(maxBytes, text.size()));
-    }
-    std::optional<std::vector<DirectoryItem>> List(std::string_view directory) override {
-        const auto found = listings.find(directory);
-        if (found == listings.end()) return std::nullopt;
-        return found->second;
-    }
-    // The fake's write times are seconds since 1970, read as UTC.
-    std::optional<LocalTime> ToLocalTime(std::uint64_t lastWriteTime) override {
-        using namespace std::chrono;
-        const sys_seconds moment{seconds(lastWriteTime)};
-        const sys_days day = floor<days>(moment);
-        const year_month_day date(day);
-        const hh_mm_ss time(moment - day);
-        return LocalTime{static_cast<int>(date.year()), static_cast<int>(static_cast<unsigned>(date.month())),
-                         static_cast<int>(static_cast<unsigned>(date.day())), static_cast<int>(time.hours().count()),
-                         static_cast<int>(time.minutes().count())};
-    }
-};
 
 class FakeRegistry : public RegistryReader {
 public:
@@ -168,7 +129,7 @@ public:
 };
 
 // The names are registered in the native view; the 32-bit one has no key.
-class FakeInstanceNames : public sqlserver::InstanceNameSource {
+class FakeInstanceNames : public InstanceNameSource {
 public:
     std::optional<std::vector<std::string>> names = std::vector<std::string>{};
     std::optional<std::vector<std::string>> ReadInstanceNames(RegistryView view) override {
@@ -190,8 +151,8 @@ inline std::string PeImage(diagnosis::Bitness bitness) {
 }
 
 // All ports together, set up as a working installation: a 64-bit JDK 8 in
-// C:\jdk and Tomcat 6 with its 64-bit service runner in a real temporary
-// directory, since server.xml is read from disk. Tests change what they are about.
+// C:\jdk and Tomcat 6 with its 64-bit service runner in C:\tomcat6. Tests
+// change what they are about.
 struct FakeMachine {
     FakeProcessEnvironment environment;
     FakeRegistry registry;
@@ -202,12 +163,9 @@ struct FakeMachine {
     FakeRights rights;
     FakeInstanceNames instances;
     std::string javaHome = "C:\\jdk";
-    std::string catalinaHome;
+    std::string catalinaHome = "C:\\tomcat6";
 
     FakeMachine() {
-        const std::filesystem::path directory = UnusedDirectory();
-        std::filesystem::create_directories(directory / "conf");
-        catalinaHome = directory.string();
         environment.variables["JAVA_HOME"] = javaHome;
         environment.variables["CATALINA_HOME"] = catalinaHome;
         files.directories = {javaHome, catalinaHome};
@@ -233,20 +191,7 @@ struct FakeMachine {
         registry.dwords[{ServiceSettingsKey("Java"), "JvmMx", RegistryView::Wow32}] = 512;
         SetServiceSetting("Log", "Path", catalinaHome + "\\logs");
     }
-    ~FakeMachine() {
-        std::error_code ignored;
-        std::filesystem::remove_all(catalinaHome, ignored);
-    }
-
-    static std::filesystem::path UnusedDirectory() {
-        static std::atomic<int> made{0};
-        const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
-        return std::filesystem::temp_directory_path() /
-               ("qm_diagnosis_" + std::to_string(now) + "_" + std::to_string(made++));
-    }
-    void WriteServerXml(const std::string& text) {
-        std::ofstream(std::filesystem::path(catalinaHome) / "conf" / "server.xml", std::ios::binary) << text;
-    }
+    void WriteServerXml(const std::string& text) { files.files[tomcat::ServerXmlPath(catalinaHome)] = text; }
     // The service runner's settings of service tomcat6, in the 32-bit view
     // where the runner writes them.
     static std::string ServiceSettingsKey(const std::string& subkey) {

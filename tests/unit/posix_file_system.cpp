@@ -8,6 +8,9 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 
 namespace qm::test {
 namespace {
@@ -107,6 +110,45 @@ std::unique_ptr<NewFile> PosixFileSystem::CreateNew(const std::string& path, con
 
 FileStatus PosixFileSystem::MoveOver(const std::string& from, const std::string& to) {
     return StatusOfCall(::rename(from.c_str(), to.c_str()));
+}
+
+bool PosixFileInspector::IsDirectory(std::string_view path) {
+    std::error_code error;
+    return std::filesystem::is_directory(std::filesystem::path(path), error);
+}
+
+bool PosixFileInspector::IsFile(std::string_view path) {
+    std::error_code error;
+    return std::filesystem::exists(std::filesystem::path(path), error) &&
+           !std::filesystem::is_directory(std::filesystem::path(path), error);
+}
+
+std::optional<std::string> PosixFileInspector::ReadHead(std::string_view path, std::size_t maxBytes) {
+    if (IsDirectory(path)) return std::nullopt;
+    std::ifstream in{std::string(path), std::ios::binary};
+    if (!in) return std::nullopt;
+    std::string bytes(maxBytes, '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(maxBytes));
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    return bytes;
+}
+
+std::optional<std::string> PosixFileInspector::ReadTail(std::string_view path, std::size_t maxBytes) {
+    if (IsDirectory(path)) return std::nullopt;
+    std::ifstream in{std::string(path), std::ios::binary};
+    if (!in) return std::nullopt;
+    std::string whole{std::istreambuf_iterator<char>(in), {}};
+    if (whole.size() > maxBytes) whole.erase(0, whole.size() - maxBytes);
+    return whole;
+}
+
+std::optional<std::vector<DirectoryItem>> PosixFileInspector::List(std::string_view directory) {
+    std::error_code error;
+    std::vector<DirectoryItem> items;
+    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(directory), error))
+        items.push_back({entry.path().filename().string(), entry.is_directory()});
+    if (error) return std::nullopt;
+    return items;
 }
 
 }  // namespace qm::test

@@ -5,6 +5,7 @@
 // links are the system's own.
 #pragma once
 
+#include "platform/file_inspector.h"
 #include "platform/file_system.h"
 
 namespace qm::test {
@@ -17,6 +18,18 @@ public:
     std::unique_ptr<NewFile> CreateNew(const std::string& path, const std::string& model, FileStatus& status) override;
     FileStatus MoveOver(const std::string& from, const std::string& to) override;
     void Pause(unsigned) override {}
+};
+
+// The read side on this machine's disk. Write times are the file system's
+// own clock, which no test here shows, so none is turned into local time.
+class PosixFileInspector : public FileInspector {
+public:
+    bool IsDirectory(std::string_view path) override;
+    bool IsFile(std::string_view path) override;
+    std::optional<std::string> ReadHead(std::string_view path, std::size_t maxBytes) override;
+    std::optional<std::string> ReadTail(std::string_view path, std::size_t maxBytes) override;
+    std::optional<std::vector<DirectoryItem>> List(std::string_view directory) override;
+    std::optional<LocalTime> ToLocalTime(std::uint64_t) override { return std::nullopt; }
 };
 
 }  // namespace qm::test

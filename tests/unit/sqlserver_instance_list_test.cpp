@@ -38,5 +38,14 @@ TEST(ReadInstanceList, ListsThe32BitViewAloneWhenTheNativeKeyDidNotOpen) {
     EXPECT_EQ(ReadInstanceList(source), (std::vector<std::string>{"SQL2005", "ALPHA"}));
 }
 
+TEST(ServiceNameOf, KeepsTheDefaultInstanceAndPrefixesNamedOnes) {
+    EXPECT_EQ(ServiceNameOf("MSSQLSERVER"), "MSSQLSERVER");
+    EXPECT_EQ(ServiceNameOf("SQLEXPRESS"), "MSSQL$SQLEXPRESS");
+    // Exact and case-sensitive, as the registry gives the name.
+    EXPECT_EQ(ServiceNameOf("mssqlserver"), "MSSQL$mssqlserver");
+    EXPECT_EQ(ServiceNameOf("MSSQLSERVER "), "MSSQL$MSSQLSERVER ");
+    EXPECT_EQ(ServiceNameOf("报表"), "MSSQL$报表");
+}
+
 }  // namespace
 }  // namespace qm::sqlserver

@@ -9,15 +9,6 @@ namespace {
 
 using test::CallLog;
 
-TEST(ServiceNameOf, KeepsTheDefaultInstanceAndPrefixesNamedOnes) {
-    EXPECT_EQ(ServiceNameOf("MSSQLSERVER"), "MSSQLSERVER");
-    EXPECT_EQ(ServiceNameOf("SQLEXPRESS"), "MSSQL$SQLEXPRESS");
-    // Exact and case-sensitive, as the registry gives the name.
-    EXPECT_EQ(ServiceNameOf("mssqlserver"), "MSSQL$mssqlserver");
-    EXPECT_EQ(ServiceNameOf("MSSQLSERVER "), "MSSQL$MSSQLSERVER ");
-    EXPECT_EQ(ServiceNameOf("报表"), "MSSQL$报表");
-}
-
 TEST(OutcomeOfPick, EnablesTheButtonThatFitsAStoppedOrRunningService) {
     EXPECT_EQ(OutcomeOfPick("notRunning"), (PageOutcome{std::nullopt, kStartOnly}));
     EXPECT_EQ(OutcomeOfPick("running"), (PageOutcome{std::nullopt, kStopOnly}));

@@ -15,20 +15,15 @@
 
 #include "tomcat/server_xml_port.h"
 #include "unit/posix_file_system.h"
-#include "xml/file_replacer.h"
+#include "platform/file_replacer.h"
 
 namespace qm::tomcat {
 namespace {
 
 namespace fs = std::filesystem;
 
-class DiskProbe : public FileProbe {
-public:
-    bool IsFile(const std::string& path) const override { return fs::is_regular_file(path); }
-};
-
 // Keeps what would have been written instead of writing it.
-class RecordingReplacer : public xml::FileReplacer {
+class RecordingReplacer : public FileReplacer {
 public:
     struct Write {
         std::string path;
@@ -40,15 +35,15 @@ public:
     bool runOutOfMemory = false;
     bool breakDown = false;
 
-    xml::ReplaceOutcome Replace(const std::string& path, std::string_view bytes, std::string& reason) override {
+    ReplaceOutcome Replace(const std::string& path, std::string_view bytes, std::string& reason) override {
         if (runOutOfMemory) throw std::bad_alloc();
         if (breakDown) throw std::logic_error("broken");
         if (refuse || hardLinked) {
             reason = "refused";
-            return hardLinked ? xml::ReplaceOutcome::HasOtherNames : xml::ReplaceOutcome::Failed;
+            return hardLinked ? ReplaceOutcome::HasOtherNames : ReplaceOutcome::Failed;
         }
         writes.push_back({path, std::string(bytes)});
-        return xml::ReplaceOutcome::Replaced;
+        return ReplaceOutcome::Replaced;
     }
 };
 
@@ -131,7 +126,7 @@ protected:
 
     fs::path directory_;
     std::string path_;
-    DiskProbe probe_;
+    test::PosixFileInspector probe_;
     RecordingReplacer replacer_;
 };
 
@@ -272,9 +267,10 @@ TEST_F(ServerXmlPort, MissingFileOrADirectoryIsNotRead) {
 }
 
 TEST_F(ServerXmlPort, FileTheProbeDoesNotSeeIsNotRead) {
-    class NothingThere : public FileProbe {
+    // Reads what is on the disk, yet sees no file there.
+    class NothingThere : public test::PosixFileInspector {
     public:
-        bool IsFile(const std::string&) const override { return false; }
+        bool IsFile(std::string_view) override { return false; }
     } nothing;
     Write(kStockLayout);
     const ConnectorPortOutcome outcome = WriteConnectorPort(path_, "9090", nothing, replacer_);
@@ -375,7 +371,7 @@ TEST_F(ServerXmlPort, ReadOnlyFileOnDiskStaysAsItWas) {
     Write(kStockLayout);
     ::chmod(path_.c_str(), 0444);
     test::PosixFileSystem files;
-    xml::WholeFileReplacer disk(files);
+    WholeFileReplacer disk(files);
     const ConnectorPortOutcome outcome = WriteConnectorPort(path_, "9090", probe_, disk);
     EXPECT_FALSE(outcome.saved);
     EXPECT_FALSE(outcome.shownPort.has_value());
@@ -385,41 +381,10 @@ TEST_F(ServerXmlPort, ReadOnlyFileOnDiskStaysAsItWas) {
 TEST_F(ServerXmlPort, ChangeOnDiskReadsBackAsTheNewPort) {
     Write(kStockLayout);
     test::PosixFileSystem files;
-    xml::WholeFileReplacer disk(files);
+    WholeFileReplacer disk(files);
     ASSERT_TRUE(WriteConnectorPort(path_, "9090", probe_, disk).saved);
     EXPECT_EQ(Run("").shownPort, "9090");
     EXPECT_EQ(Read().rfind("<?xml version=\"1.0\" encoding=\"GB2312\"?>\r\n", 0), 0u);
-}
-
-// --- The check of the typed port ----------------------------------------------
-
-TEST(IsNumber, DigitsAfterTrimmingControlCharactersAndBlanks) {
-    const struct {
-        const char* text;
-        bool number;
-    } cases[] = {
-        {"", true},
-        {"0", true},
-        {"00080", true},
-        {"99999", true},
-        {"8080", true},
-        {" 8080 ", true},
-        {"\t8080\r\n", true},
-        {"\x01"
-         "80\x1f",
-         true},
-        {"   ", true},
-        {"80a", false},
-        {"-1", false},
-        {"+1", false},
-        {"8 0", false},
-        {"1.0", false},
-        {"0x50", false},
-        {"\x7f", false},
-        {"\xEF\xBC\x98\xEF\xBC\x90", false},  // full-width 80
-        {"80\xC2\xA0", false},                // no-break space is not trimmed
-    };
-    for (const auto& c : cases) EXPECT_EQ(IsNumber(c.text), c.number) << '"' << c.text << '"';
 }
 
 TEST(PortWriteForClick, WritesTheTypedPortIntoTheInstallationsServerXml) {

@@ -11,8 +11,9 @@
 #include <iterator>
 #include <string>
 
+#include "unit/fake_files.h"
 #include "unit/posix_file_system.h"
-#include "xml/file_replacer.h"
+#include "platform/file_replacer.h"
 #include "xml/xml_file.h"
 
 namespace qm::xml {
@@ -125,7 +126,9 @@ TEST_F(XmlFileReplace, AMissingFileIsNotCreated) {
 
 TEST_F(XmlFileReplace, LoadChangeAndSaveByPath) {
     Write("<?xml version='1.0' encoding='utf-8'?>\r\n<Server><Connector port='8080'/></Server>\r\n");
-    LoadResult loaded = LoadXmlFile(path_);
+    test::FakeFiles files;
+    files.files[path_] = Read();
+    LoadResult loaded = LoadXmlFile(files, path_);
     ASSERT_TRUE(loaded.ok()) << loaded.error;
     XmlDocument& document = *loaded.document;
     document.SetGb2312Declaration();
@@ -139,7 +142,9 @@ TEST_F(XmlFileReplace, LoadChangeAndSaveByPath) {
 TEST_F(XmlFileReplace, ADocumentThatCannotBeEncodedWritesNothing) {
     const std::string original = "<r><!-- 镕 --></r>";
     Write(original);
-    LoadResult loaded = LoadXmlFile(path_);
+    test::FakeFiles files;
+    files.files[path_] = original;
+    LoadResult loaded = LoadXmlFile(files, path_);
     ASSERT_TRUE(loaded.ok()) << loaded.error;
     loaded.document->SetGb2312Declaration();
     std::string reason;
@@ -149,11 +154,12 @@ TEST_F(XmlFileReplace, ADocumentThatCannotBeEncodedWritesNothing) {
 }
 
 TEST_F(XmlFileReplace, LoadingAMissingOrMalformedFileFailsWithThePath) {
-    const LoadResult missing = LoadXmlFile(path_);
+    test::FakeFiles files;
+    const LoadResult missing = LoadXmlFile(files, path_);
     EXPECT_FALSE(missing.ok());
     EXPECT_NE(missing.error.find(path_), std::string::npos);
-    Write("<Server>");
-    const LoadResult malformed = LoadXmlFile(path_);
+    files.files[path_] = "<Server>";
+    const LoadResult malformed = LoadXmlFile(files, path_);
     EXPECT_FALSE(malformed.ok());
     EXPECT_NE(malformed.error.find("not closed"), std::string::npos) << malformed.error;
 }

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "xml/document.h"
-#include "xml/gb_codec.h"
+#include "text/gb_codec.h"
 
 namespace qm::xml {
 namespace {
@@ -75,22 +75,22 @@ TEST(XmlGb2312, TheRefusalSaysWhichLine) {
 }
 
 TEST(XmlGb2312, OnlyTheEucCnRangesOfGbkAreUsed) {
-    EXPECT_EQ(Gb2312CodeFor(U'中'), 0xD6D0);
-    EXPECT_EQ(Gb2312CodeFor(U'齄'), 0xF7FE);  // the last code of GB2312
-    EXPECT_EQ(Gb2312CodeFor(U'é'), 0xA8A6);
-    EXPECT_FALSE(Gb2312CodeFor(U'镕'));      // GBK E946: trail below 0xA1
-    EXPECT_FALSE(Gb2312CodeFor(U'\u2170'));  // GBK A2A1: inside the ranges, not GB2312
-    EXPECT_FALSE(Gb2312CodeFor(U'\uE000'));  // user-defined area
-    EXPECT_FALSE(Gb2312CodeFor(U'€'));
+    EXPECT_EQ(text::Gb2312CodeFor(U'中'), 0xD6D0);
+    EXPECT_EQ(text::Gb2312CodeFor(U'齄'), 0xF7FE);  // the last code of GB2312
+    EXPECT_EQ(text::Gb2312CodeFor(U'é'), 0xA8A6);
+    EXPECT_FALSE(text::Gb2312CodeFor(U'镕'));      // GBK E946: trail below 0xA1
+    EXPECT_FALSE(text::Gb2312CodeFor(U'\u2170'));  // GBK A2A1: inside the ranges, not GB2312
+    EXPECT_FALSE(text::Gb2312CodeFor(U'\uE000'));  // user-defined area
+    EXPECT_FALSE(text::Gb2312CodeFor(U'€'));
 }
 
 TEST(XmlGb2312, TheMiddleDotAndTheDashAreWrittenOnlyAsTheyReadBack) {
-    EXPECT_EQ(Gb2312CodeFor(U'\u00B7'), 0xA1A4);
-    EXPECT_EQ(Gb2312CodeFor(U'\u2014'), 0xA1AA);
+    EXPECT_EQ(text::Gb2312CodeFor(U'\u00B7'), 0xA1A4);
+    EXPECT_EQ(text::Gb2312CodeFor(U'\u2014'), 0xA1AA);
     // GB2312's own readings of those codes: a file labelled GB2312 is read
     // as GBK, which would turn them into the two above.
-    EXPECT_FALSE(Gb2312CodeFor(U'\u30FB'));
-    EXPECT_FALSE(Gb2312CodeFor(U'\u2015'));
+    EXPECT_FALSE(text::Gb2312CodeFor(U'\u30FB'));
+    EXPECT_FALSE(text::Gb2312CodeFor(U'\u2015'));
 }
 
 TEST(XmlGb2312, TheKatakanaMiddleDotAndTheHorizontalBarReadBackAsThemselves) {

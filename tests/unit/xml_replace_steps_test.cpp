@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "xml/file_replacer.h"
+#include "platform/file_replacer.h"
 
 namespace qm::xml {
 namespace {

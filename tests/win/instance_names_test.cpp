@@ -1,6 +1,7 @@
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide_text.h"
 #include "platform/win32/instance_names_win.h"
+#include "sqlserver/instance_names.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

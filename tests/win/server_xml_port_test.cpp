@@ -1,13 +1,14 @@
 // The port change on real files through the Windows file system: the path
 // forms that CATALINA_HOME gives, the read-only attribute, and what the
 // replace keeps of the original file.
+#include "platform/win32/file_inspector_win.h"
 #include "platform/win32/file_system_win.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide_text.h"
 #include "support/lib/links.h"
 #include "support/lib/processes.h"
 #include "tomcat/server_xml_port.h"
-#include "xml/file_replacer.h"
+#include "platform/file_replacer.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -53,7 +54,7 @@ protected:
     size_t OurTemporaryFiles() const {
         size_t count = 0;
         for (const auto& entry : fs::directory_iterator(Home() / L"conf"))
-            if (xml::IsReplacementOf(win32::Narrow(entry.path().filename().wstring()), "server.xml")) ++count;
+            if (IsReplacementOf(win32::Narrow(entry.path().filename().wstring()), "server.xml")) ++count;
         return count;
     }
     DWORD Attributes() const { return GetFileAttributesW(ServerXml().c_str()); }
@@ -63,9 +64,9 @@ protected:
     }
 
     test::ScratchDirectory scratch;
-    win32::WindowsFileProbe probe;
+    win32::Win32FileInspector probe;
     win32::WindowsFileSystem files;
-    xml::WholeFileReplacer replacer{files};
+    WholeFileReplacer replacer{files};
 };
 
 // The owner and the access rules of a file, as text.
@@ -264,9 +265,9 @@ TEST_F(ServerXmlPortOnWindows, AFileWithASecondNameIsRefusedAndBothNamesKeepTheO
 TEST_F(ServerXmlPortOnWindows, ReplacerRefusesMissingFilesAndDirectories) {
     std::string reason;
     EXPECT_EQ(replacer.Replace(win32::Narrow((Home() / L"conf" / L"absent.xml").wstring()), "x", reason),
-              xml::ReplaceOutcome::Failed);
+              ReplaceOutcome::Failed);
     EXPECT_FALSE(reason.empty());
-    EXPECT_EQ(replacer.Replace(win32::Narrow((Home() / L"conf").wstring()), "x", reason), xml::ReplaceOutcome::Failed);
+    EXPECT_EQ(replacer.Replace(win32::Narrow((Home() / L"conf").wstring()), "x", reason), ReplaceOutcome::Failed);
     EXPECT_EQ(FilesInConf(), 1u);
 }
 
@@ -276,7 +277,7 @@ TEST_F(ServerXmlPortOnWindows, FileHeldOpenByAnotherProgramIsLeftWholeAndOurTemp
         CreateFileW(ServerXml().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(held);
     std::string reason;
-    EXPECT_EQ(replacer.Replace(win32::Narrow(ServerXml().wstring()), "new", reason), xml::ReplaceOutcome::Failed);
+    EXPECT_EQ(replacer.Replace(win32::Narrow(ServerXml().wstring()), "new", reason), ReplaceOutcome::Failed);
     EXPECT_FALSE(reason.empty());
     held.reset();
     EXPECT_EQ(Contents(), kServerXml);
@@ -287,7 +288,7 @@ TEST_F(ServerXmlPortOnWindows, FileHeldOpenByAnotherProgramIsLeftWholeAndOurTemp
 TEST_F(ServerXmlPortOnWindows, ReplacerWritesLargeContentsWhole) {
     const std::string large(3 * 1024 * 1024, 'x');
     std::string reason;
-    ASSERT_EQ(replacer.Replace(win32::Narrow(ServerXml().wstring()), large, reason), xml::ReplaceOutcome::Replaced)
+    ASSERT_EQ(replacer.Replace(win32::Narrow(ServerXml().wstring()), large, reason), ReplaceOutcome::Replaced)
         << reason;
     EXPECT_EQ(Contents(), large);
 }

@@ -1,4 +1,4 @@
-#include "platform/win32/system_inspection_win.h"
+#include "platform/win32/file_inspector_win.h"
 
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide_text.h"

@@ -98,11 +98,6 @@ private:
 
 }  // namespace
 
-bool WindowsFileProbe::IsFile(const std::string& path) const {
-    const DWORD attributes = GetFileAttributesW(Widen(path).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
 FileStatus WindowsFileSystem::Inspect(const std::string& path, FileFacts& facts) {
     facts = {};
     // One handle, opened through whatever links lead to the file, answers for

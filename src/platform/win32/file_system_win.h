@@ -9,12 +9,6 @@
 
 namespace qm::win32 {
 
-// server.xml is there when its path names a file, not a directory.
-class WindowsFileProbe final : public FileProbe {
-public:
-    bool IsFile(const std::string& path) const override;
-};
-
 // Each step a call or two of the wide API: the file is looked at through a
 // handle opened through any links (GetFileInformationByHandle,
 // GetFinalPathNameByHandleW); the new file is created with CREATE_NEW and the

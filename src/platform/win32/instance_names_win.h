@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sqlserver/instance_names.h"
+#include "platform/instance_name_source.h"
 
 #include <string>
 
@@ -9,9 +9,9 @@ namespace qm::win32 {
 // The instance names from the registry: the value names of a key below
 // HKEY_LOCAL_MACHINE (the instance key unless a test names another), in the
 // 64-bit view or the 32-bit one.
-class RegistryInstanceNames final : public sqlserver::InstanceNameSource {
+class RegistryInstanceNames final : public InstanceNameSource {
 public:
-    explicit RegistryInstanceNames(std::string keyPath = std::string(sqlserver::kInstanceNamesKeyPath));
+    explicit RegistryInstanceNames(std::string keyPath = std::string(kInstanceNamesKeyPath));
     std::optional<std::vector<std::string>> ReadInstanceNames(RegistryView view) override;
 
 private:

@@ -1,23 +1,12 @@
 #pragma once
 
 #include "platform/system_inspection.h"
+#include "platform/win32/file_inspector_win.h"
 
 namespace qm::win32 {
 
 // The diagnosis page's views of the machine through the Win32 API. Each opens
 // what it asks with read or query rights only.
-
-// Attributes, a read-only open that lets others read, write and delete
-// meanwhile, and directory listings.
-class Win32FileInspector final : public FileInspector {
-public:
-    bool IsDirectory(std::string_view path) override;
-    bool IsFile(std::string_view path) override;
-    std::optional<std::string> ReadHead(std::string_view path, std::size_t maxBytes) override;
-    std::optional<std::string> ReadTail(std::string_view path, std::size_t maxBytes) override;
-    std::optional<std::vector<DirectoryItem>> List(std::string_view directory) override;
-    std::optional<LocalTime> ToLocalTime(std::uint64_t lastWriteTime) override;
-};
 
 // Keys below HKEY_LOCAL_MACHINE opened with KEY_READ in the asked view.
 class Win32RegistryReader final : public RegistryReader {

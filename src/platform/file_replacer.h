@@ -11,7 +11,7 @@
 
 #include "platform/file_system.h"
 
-namespace qm::xml {
+namespace qm {
 
 enum class ReplaceOutcome {
     Replaced,
@@ -29,7 +29,8 @@ public:
     // Replaces the existing file at path (UTF-8) with bytes. Refuses a
     // missing or read-only file. On failure the original is untouched and
     // reason says what went wrong.
-    virtual ReplaceOutcome Replace(const std::string& path, std::string_view bytes, std::string& reason) = 0;
+    [[nodiscard]] virtual ReplaceOutcome Replace(const std::string& path, std::string_view bytes,
+                                                 std::string& reason) = 0;
 };
 
 // The new file is named after the old one, "server.xml.qm-1a2b3c4d.tmp";
@@ -39,10 +40,10 @@ public:
 class WholeFileReplacer final : public FileReplacer {
 public:
     explicit WholeFileReplacer(FileSystem& files) noexcept : files_(files) {}
-    ReplaceOutcome Replace(const std::string& path, std::string_view bytes, std::string& reason) override;
+    [[nodiscard]] ReplaceOutcome Replace(const std::string& path, std::string_view bytes, std::string& reason) override;
 
 private:
-    bool ReplaceFile(const std::string& path, std::string_view bytes, std::string& reason);
+    [[nodiscard]] bool ReplaceFile(const std::string& path, std::string_view bytes, std::string& reason);
 
     FileSystem& files_;
 };
@@ -51,4 +52,4 @@ private:
 // named original (in the same directory).
 bool IsReplacementOf(std::string_view name, std::string_view original);
 
-}  // namespace qm::xml
+}  // namespace qm

@@ -1,9 +1,11 @@
-#include "xml/file_replacer.h"
+#include "platform/file_replacer.h"
 
 #include <memory>
 #include <random>
 
-namespace qm::xml {
+#include "text/ascii.h"
+
+namespace qm {
 namespace {
 
 constexpr std::string_view kMarker = ".qm-";
@@ -13,16 +15,6 @@ constexpr int kNameAttempts = 8;
 // moment, which blocks the rename; a second covers such a look.
 constexpr int kMoveAttempts = 40;
 constexpr unsigned kMovePauseMilliseconds = 25;
-
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-// File names on Windows ignore case: "Server.XML" and "server.xml" are one.
-bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i)
-        if (LowerAscii(text[i]) != LowerAscii(prefix[i])) return false;
-    return true;
-}
 
 bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); }
 
@@ -52,7 +44,8 @@ std::string DirectoryOf(const std::string& path) {
 
 bool IsReplacementOf(std::string_view name, std::string_view original) {
     if (name.size() != original.size() + kMarker.size() + 8 + kSuffix.size()) return false;
-    if (!StartsWithIgnoringCase(name, original)) return false;
+    // File names on Windows ignore case: "Server.XML" and "server.xml" are one.
+    if (!text::StartsFolded(name, original)) return false;
     name.remove_prefix(original.size());
     if (!name.starts_with(kMarker) || !name.ends_with(kSuffix)) return false;
     const std::string_view number = name.substr(kMarker.size(), 8);
@@ -150,4 +143,4 @@ bool WholeFileReplacer::ReplaceFile(const std::string& path, std::string_view by
     return false;
 }
 
-}  // namespace qm::xml
+}  // namespace qm

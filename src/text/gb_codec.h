@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace qm::xml {
+namespace qm::text {
 
 enum class GbVariant { Gbk, Gb18030 };
 
@@ -16,10 +16,10 @@ enum class GbVariant { Gbk, Gb18030 };
 // four-byte sequences are read for the whole of Unicode: the BMP through the
 // standard's range table, the other planes by their linear formula. On
 // failure reason names the offending byte offset.
-bool DecodeGb(std::string_view bytes, GbVariant variant, std::string& utf8, std::string& reason);
+[[nodiscard]] bool DecodeGb(std::string_view bytes, GbVariant variant, std::string& utf8, std::string& reason);
 
 // The GB2312 (EUC-CN) code of a code point, lead byte << 8 | trail byte, or
 // nothing when GB2312 cannot write it; ASCII is not asked for here.
 std::optional<std::uint16_t> Gb2312CodeFor(char32_t codePoint);
 
-}  // namespace qm::xml
+}  // namespace qm::text

@@ -1,13 +1,13 @@
-#include "xml/gb_codec.h"
+#include "text/gb_codec.h"
 
 #include <algorithm>
 #include <array>
 #include <memory>
 
-#include "xml/gb_tables.h"
-#include "xml/unicode.h"
+#include "text/gb_tables.h"
+#include "text/utf8.h"
 
-namespace qm::xml {
+namespace qm::text {
 namespace {
 
 constexpr std::uint32_t kSupplementaryLinearStart = 189000;  // 0x90308130
@@ -130,4 +130,4 @@ std::optional<std::uint16_t> Gb2312CodeFor(char32_t codePoint) {
     return code;
 }
 
-}  // namespace qm::xml
+}  // namespace qm::text

@@ -1,13 +1,13 @@
-#include "app/application_win.h"
+#include "ui/shell_win.h"
 
 #include <exception>
 #include <new>
 
-#include "app/error_text.h"
 #include "platform/win32/modal_scope_win.h"
 #include "platform/win32/wide_text.h"
+#include "ui/error_text.h"
 
-namespace qm::app {
+namespace qm::ui {
 namespace {
 
 constexpr wchar_t kOwnerClass[] = L"QuillmateOwner";
@@ -146,6 +146,6 @@ void ReportEscapedError() noexcept {
 
 void GuiThreadWaiting::Sleep(unsigned milliseconds) { ::Sleep(milliseconds); }
 
-void GuiThreadWaiting::PumpPendingMessages() { app::PumpPendingMessages(); }
+void GuiThreadWaiting::PumpPendingMessages() { ui::PumpPendingMessages(); }
 
-}  // namespace qm::app
+}  // namespace qm::ui

@@ -5,14 +5,14 @@
 #include <string>
 #include <string_view>
 
-#include "app/captions.h"
 #include "platform/waiting.h"
+#include "ui/captions.h"
 
-namespace qm::app {
+namespace qm::ui {
 
-// The application object: its zero-size owner window (which owns the main
-// window and every box, and carries the application title), the message loop
-// and the boxes every part of the program shows.
+// The window layer's hold on the application: its zero-size owner window
+// (which owns the main window and every box, and carries the application
+// title), the message loop and the boxes every part of the program shows.
 
 // Creates the owner window; its text is empty until SetTitle.
 bool CreateOwnerWindow(HINSTANCE instance);
@@ -64,4 +64,4 @@ public:
     void PumpPendingMessages() override;
 };
 
-}  // namespace qm::app
+}  // namespace qm::ui
