@@ -163,6 +163,9 @@ public:
     bool IsFile(std::string_view p) override {
         return Timed(total_, [&] { return real_.IsFile(p); });
     }
+    bool Exists(std::string_view p) override {
+        return Timed(total_, [&] { return real_.Exists(p); });
+    }
     std::optional<std::string> ReadHead(std::string_view p, std::size_t n) override {
         return Timed(total_, [&] { return real_.ReadHead(p, n); });
     }

@@ -25,6 +25,10 @@ public:
         const Look look(*this, path);
         return files_.IsFile(path);
     }
+    bool Exists(std::string_view path) override {
+        const Look look(*this, path);
+        return files_.Exists(path);
+    }
     std::optional<std::string> ReadHead(std::string_view path, std::size_t maxBytes) override {
         const Look look(*this, path);
         return files_.ReadHead(path, maxBytes);

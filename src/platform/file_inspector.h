@@ -31,6 +31,9 @@ public:
     virtual ~FileInspector() = default;
     virtual bool IsDirectory(std::string_view path) = 0;
     virtual bool IsFile(std::string_view path) = 0;
+    // Whether anything is at path. When the system can't tell, it counts as
+    // there, so a deletion is never reported done on a guess.
+    virtual bool Exists(std::string_view path) = 0;
     // The first maxBytes bytes (fewer when the file is shorter); nothing when
     // the file can't be opened for reading.
     virtual std::optional<std::string> ReadHead(std::string_view path, std::size_t maxBytes) = 0;

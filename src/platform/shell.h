@@ -32,9 +32,6 @@ public:
     // the volume has one, asking nothing and showing no error box; whether the
     // shell reported success. The shell follows links it meets.
     virtual bool DeleteTree(std::string_view path, std::string_view progressTitle) = 0;
-    // Whether anything is at path. When the system can't tell, it counts as
-    // there, so a deletion is never reported done on a guess.
-    virtual bool Exists(std::string_view path) const = 0;
     virtual PathKind KindOf(std::string_view path) const = 0;
     // Holds the plain directory at path; null when path is anything else
     // (missing, a file, a link) or can't be opened.

@@ -18,7 +18,7 @@ constexpr std::string_view kDeletingTitle = "正在删除文件夹";
 // ordinary user may write below an installation that an administrator clears.
 // Whether nothing of it is left; a missing folder on the way leaves nothing
 // to delete.
-bool DeleteWorkDirectory(Shell& shell, std::string_view home) {
+bool DeleteWorkDirectory(Shell& shell, FileInspector& files, std::string_view home) {
     std::vector<std::unique_ptr<HeldDirectory>> held;
     for (const std::string& folder : {std::string(home), std::string(home) + "\\work"}) {
         const PathKind kind = shell.KindOf(folder);
@@ -40,7 +40,7 @@ bool DeleteWorkDirectory(Shell& shell, std::string_view home) {
     // right before.
     if (shell.KindOf(catalina) != PathKind::Directory) return false;
     shell.DeleteTree(catalina, kDeletingTitle);
-    return !shell.Exists(catalina);
+    return !files.Exists(catalina);
 }
 
 }  // namespace
@@ -71,7 +71,7 @@ std::string ClearWorkDirectory(TomcatPorts ports) {
     // Read again: the installation is the one of the moment of the delete.
     const auto home = ports.environment.Get(kCatalinaHomeVariable);
     if (home.empty()) return std::string(kNoInstallationNotice);
-    return std::string(DeleteWorkDirectory(ports.shell, home) ? kClearedNotice : kClearFailedNotice);
+    return std::string(DeleteWorkDirectory(ports.shell, ports.files, home) ? kClearedNotice : kClearFailedNotice);
 }
 
 std::optional<std::string> StartTomcatProgram(const ProcessEnvironment& environment, FileInspector& files,

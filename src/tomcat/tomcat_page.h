@@ -38,7 +38,8 @@ struct TomcatPorts {
     ProcessEnvironment& environment;
     Shell& shell;
     Waiting& waiting;
-    // What tells which Tomcat CATALINA_HOME holds, and so which service is its own.
+    // What tells which Tomcat CATALINA_HOME holds, and so which service is its
+    // own; and whether a cleared directory is gone.
     FileInspector& files;
     ServiceInspector& installedServices;
 };

@@ -1,17 +1,8 @@
-#include "ui/form1_win.h"
-
 #include "browser/browser_data.h"
-
-// Browser data page: each button asks the system's browser control panel to
-// delete one kind of data, in a process of its own; nothing is reported.
+#include "ui/page_controllers_win.h"
 
 namespace qm::ui {
 
-void TForm1::cxButton1Click() { browser::ClearBrowserData(ports_.shell, 1); }
-void TForm1::cxButton2Click() { browser::ClearBrowserData(ports_.shell, 2); }
-void TForm1::cxButton3Click() { browser::ClearBrowserData(ports_.shell, 3); }
-void TForm1::cxButton4Click() { browser::ClearBrowserData(ports_.shell, 4); }
-void TForm1::cxButton5Click() { browser::ClearBrowserData(ports_.shell, 5); }
-void TForm1::cxButton6Click() { browser::ClearBrowserData(ports_.shell, 6); }
+void BrowserPageController::Clear(int kind) { browser::ClearBrowserData(shell_, kind); }
 
 }  // namespace qm::ui

@@ -1,4 +1,4 @@
-#include "ui/form1_win.h"
+#include "ui/page_controllers_win.h"
 
 #include <commctrl.h>
 
@@ -15,13 +15,10 @@
 #include "platform/win32/environment_win.h"
 #include "platform/win32/instance_names_win.h"
 #include "platform/win32/system_inspection_win.h"
+#include "platform/win32/unique_handle.h"
 #include "platform/win32/wide_text.h"
 #include "ui/controls_win.h"
 #include "ui/shell_win.h"
-
-// Diagnosis page: every check run on the machine as it is, in the background,
-// its rows shown in the report list under a summary, the selected one in full
-// below, and copied to the clipboard as text.
 
 namespace qm::ui {
 namespace {
@@ -125,36 +122,47 @@ COLORREF StatusColour(diagnosis::Status status) {
 
 }  // namespace
 
-void TForm1::DiagnoseButtonClick() { RunDiagnosis(); }
-
-void TForm1::CopyReportButtonClick() { CopyToClipboard(hwnd_, diagnosis::ReportText(report_)); }
+void DiagnosisPageController::CopyReport() { CopyToClipboard(window_(), diagnosis::ReportText(report_)); }
 
 // The checks run the first time the page is shown; later only on request.
-void TForm1::DiagnosisPageShown() {
+void DiagnosisPageController::PageShown() {
     if (diagnosed_) return;
     diagnosed_ = true;
-    RunHandler([this] { RunDiagnosis(); });
+    RunHandler([this] { Diagnose(); });
+}
+
+void DiagnosisPageController::Close() {
+    if (pendingReport_) pendingReport_->Close();
+}
+
+void DiagnosisPageController::SetText(std::string_view name, std::string_view text) {
+    SetControlText(control_(name), text);
+}
+
+void DiagnosisPageController::SetEnabled(std::string_view name, bool enabled) {
+    EnableWindow(control_(name), enabled ? TRUE : FALSE);
 }
 
 // The checks run in the background while the window stays live; the page
 // says so and takes no new request until the report is in.
-void TForm1::RunDiagnosis() {
+void DiagnosisPageController::Diagnose() {
     if (pendingReport_) return;
     const HWND focus = GetFocus();
-    if (focus == Control("DiagnoseButton") || focus == Control("CopyReportButton")) SetFocus(Control("DiagnosisList"));
+    if (focus == control_("DiagnoseButton") || focus == control_("CopyReportButton"))
+        SetFocus(control_("DiagnosisList"));
     SetEnabled("DiagnoseButton", false);
     SetEnabled("CopyReportButton", false);
     SetText("DiagnosisSummary", diagnosis::kDiagnosingText);
     SetText("DiagnosisDetails", "");
     report_.clear();
-    ClearListView(Control("DiagnosisList"));
-    const HWND window = hwnd_;
-    pendingReport_ =
-        std::make_shared<diagnosis::PendingReport>([window] { PostMessageW(window, kDiagnosisDoneMessage, 0, 0); });
+    ClearListView(control_("DiagnosisList"));
+    const HWND window = window_();
+    const UINT done = doneMessage_;
+    pendingReport_ = std::make_shared<diagnosis::PendingReport>([window, done] { PostMessageW(window, done, 0, 0); });
     StartDiagnosis(pendingReport_);
 }
 
-void TForm1::DiagnosisDone() {
+void DiagnosisPageController::Done() {
     if (!pendingReport_) return;
     std::optional<diagnosis::Outcome> outcome = pendingReport_->Take();
     if (!outcome) return;
@@ -171,8 +179,8 @@ void TForm1::DiagnosisDone() {
 
 // The rows, the summary above them, and the row a reader wants first
 // selected and in view with its details below.
-void TForm1::ShowReport() {
-    const HWND list = Control("DiagnosisList");
+void DiagnosisPageController::ShowReport() {
+    const HWND list = control_("DiagnosisList");
     SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     ClearListView(list);
     for (size_t i = 0; i < report_.size(); ++i) {
@@ -192,38 +200,38 @@ void TForm1::ShowReport() {
     InvalidateRect(list, nullptr, TRUE);
 }
 
-void TForm1::ShowDetails(int row) {
+void DiagnosisPageController::ShowDetails(int row) {
     const bool shown = row >= 0 && static_cast<size_t>(row) < report_.size();
     SetText("DiagnosisDetails", shown ? diagnosis::DetailsText(report_[static_cast<size_t>(row)]) : "");
 }
 
 // The summary in the colour of what the report shows first: red when it
 // found an error, brown for notices alone.
-COLORREF TForm1::SummaryColour() const {
+COLORREF DiagnosisPageController::SummaryColour() const {
     const std::optional<size_t> first = diagnosis::RowToShowFirst(report_);
     return first ? StatusColour(report_[*first].status) : GetSysColor(COLOR_WINDOWTEXT);
 }
 
 // The headings once, and widths for the window's dpi: item and explanation are
 // as wide as their longest text, so a long one scrolls sideways instead of being cut.
-void TForm1::LayOutReportColumns(HWND list) {
+void DiagnosisPageController::LayOutReportColumns(HWND list) {
     const bool first = Header_GetItemCount(ListView_GetHeader(list)) == 0;
     for (size_t i = 0; i < kReportColumns.size(); ++i) {
         const int index = static_cast<int>(i);
-        if (first) AddListViewColumn(list, index, kReportColumns[i].heading, Scale(kReportColumns[i].width));
-        ListView_SetColumnWidth(list, index, Scale(kReportColumns[i].width));
+        if (first) AddListViewColumn(list, index, kReportColumns[i].heading, scale_(kReportColumns[i].width));
+        ListView_SetColumnWidth(list, index, scale_(kReportColumns[i].width));
     }
     if (ListView_GetItemCount(list) == 0) return;
     for (const int column : kGrowingColumns) {
         ListView_SetColumnWidth(list, column, LVSCW_AUTOSIZE);
-        const int designed = Scale(kReportColumns[static_cast<size_t>(column)].width);
+        const int designed = scale_(kReportColumns[static_cast<size_t>(column)].width);
         if (ListView_GetColumnWidth(list, column) < designed) ListView_SetColumnWidth(list, column, designed);
     }
 }
 
 // The list's notifications: each status drawn in its colour, and the whole
 // explanation as the row's tip, since a long one is cut at the list's edge.
-bool TForm1::HandleReportNotification(LPARAM notification, LRESULT& result) {
+bool DiagnosisPageController::HandleReportNotification(LPARAM notification, LRESULT& result) {
     const auto* header = reinterpret_cast<const NMHDR*>(notification);
     if (header->code == NM_CUSTOMDRAW) {
         auto* draw = reinterpret_cast<NMLVCUSTOMDRAW*>(notification);

@@ -119,7 +119,7 @@ TForm1::TForm1(HINSTANCE instance, HWND owner, const WindowPorts& ports) : insta
 TForm1::~TForm1() {
     // A diagnosis still running then drops its report instead of posting it
     // to a window that is going.
-    if (pendingReport_) pendingReport_->Close();
+    diagnosis_.Close();
     if (hwnd_) {
         SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
         DestroyWindow(hwnd_);
@@ -214,7 +214,7 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         break;
     case kDiagnosisDoneMessage:
-        RunHandler([this] { DiagnosisDone(); });
+        RunHandler([this] { diagnosis_.Done(); });
         return 0;
     case WM_CLOSE:
         // Closing ends the message loop; the window itself goes in the exit
@@ -252,13 +252,13 @@ bool TForm1::HandleContainerMessage(UINT message, WPARAM wParam, LPARAM lParam, 
         // A pick that comes while another action runs is undone, so the list
         // never shows an instance that the page's buttons were not set for.
         if (enabled && row->kind == ControlKind::DropDownList && code == CBN_SELCHANGE && !Raise(row->event))
-            SetComboBoxPick(control, pickedInstance_);
+            SetComboBoxPick(control, sql_.PickedInstance());
         result = 0;
         return true;
     }
     case WM_NOTIFY: {
         const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-        if (header->hwndFrom == Control("DiagnosisList")) return HandleReportNotification(lParam, result);
+        if (header->hwndFrom == Control("DiagnosisList")) return diagnosis_.HandleReportNotification(lParam, result);
         if (header->hwndFrom != Control("PageControl1") || header->code != TCN_SELCHANGE) return false;
         ShowPage(TabCtrl_GetCurSel(header->hwndFrom));
         result = 0;
@@ -272,7 +272,7 @@ bool TForm1::HandleContainerMessage(UINT message, WPARAM wParam, LPARAM lParam, 
         if (kind != ControlKind::Label && kind != ControlKind::GroupBox && kind != ControlKind::Picture) return false;
         const HDC dc = reinterpret_cast<HDC>(wParam);
         SetBkMode(dc, TRANSPARENT);
-        SetTextColor(dc, row->name == "DiagnosisSummary" ? SummaryColour() : GetSysColor(COLOR_WINDOWTEXT));
+        SetTextColor(dc, row->name == "DiagnosisSummary" ? diagnosis_.SummaryColour() : GetSysColor(COLOR_WINDOWTEXT));
         result = reinterpret_cast<LRESULT>(background_);
         return true;
     }
@@ -404,7 +404,7 @@ void TForm1::LayOut(const ControlSpec& row, HWND control, bool place) {
                      SWP_NOZORDER | SWP_NOACTIVATE);
     }
     if (row.kind == ControlKind::PageControl) TabCtrl_SetMinTabWidth(control, Scale(kMinTabWidth));
-    if (row.kind == ControlKind::ReportList) LayOutReportColumns(control);
+    if (row.kind == ControlKind::ReportList) diagnosis_.LayOutReportColumns(control);
     if (row.kind == ControlKind::DropDownList) {
         // The closed box is its selection field plus borders whose size the
         // theme decides: grow or shrink the field until the box has its height.
@@ -508,7 +508,7 @@ void TForm1::ShowPage(int index) {
     for (size_t i = 0; i < controls.size(); ++i) {
         if (controls[i].kind != ControlKind::Page) continue;
         if (controls_[i]) ShowWindow(controls_[i], page == index ? SW_SHOW : SW_HIDE);
-        if (page == index && controls[i].name == "DiagnosisTabSheet") DiagnosisPageShown();
+        if (page == index && controls[i].name == "DiagnosisTabSheet") diagnosis_.PageShown();
         ++page;
     }
 }
@@ -587,19 +587,34 @@ HWND TForm1::Control(std::string_view name) const {
     throw std::logic_error("没有控件 " + std::string(name));
 }
 
-std::string TForm1::Text(std::string_view name) const { return ControlText(Control(name)); }
-
-void TForm1::SetText(std::string_view name, std::string_view text) { SetControlText(Control(name), text); }
-
-void TForm1::SetEnabled(std::string_view name, bool enabled) { EnableWindow(Control(name), enabled ? TRUE : FALSE); }
-
 void TForm1::FormCreate() {
-    const std::string catalinaHome = ports_.environment.Get("CATALINA_HOME");
-    const std::string javaHome = ports_.environment.Get("JAVA_HOME");
-    SetText("JavaHomeEdit", javaHome);
-    SetText("TomcatHomeEdit", catalinaHome);
-    if (!catalinaHome.empty()) writeXML(catalinaHome + "/conf/server.xml", "");
-    getSQLServer();
+    environment_.Show();
+    sql_.getSQLServer();
 }
+
+void TForm1::cxButton1Click() { browser_.Clear(1); }
+void TForm1::cxButton2Click() { browser_.Clear(2); }
+void TForm1::cxButton3Click() { browser_.Clear(3); }
+void TForm1::cxButton4Click() { browser_.Clear(4); }
+void TForm1::cxButton5Click() { browser_.Clear(5); }
+void TForm1::cxButton6Click() { browser_.Clear(6); }
+
+void TForm1::cxButton7Click() { tomcat_.ClearWorkDirectory(); }
+void TForm1::cxButton8Click() { tomcat_.StartProgram(); }
+void TForm1::cxButton9Click() { tomcat_.StartService(); }
+void TForm1::cxButton10Click() { tomcat_.Stop(); }
+
+void TForm1::cxButton11Click() { environment_.ChangeJavaHome(); }
+void TForm1::cxButton12Click() { environment_.ChangeTomcatHome(); }
+void TForm1::btn_portClick() { environment_.ChangePort(); }
+void TForm1::writeXML(const std::string& path, const std::string& newPort) { environment_.writeXML(path, newPort); }
+
+void TForm1::ServiceComboBoxChange() { sql_.Pick(); }
+void TForm1::cxButton13Click() { sql_.Start(); }
+void TForm1::cxButton14Click() { sql_.Stop(); }
+void TForm1::getSQLServer() { sql_.getSQLServer(); }
+
+void TForm1::DiagnoseButtonClick() { diagnosis_.Diagnose(); }
+void TForm1::CopyReportButtonClick() { diagnosis_.CopyReport(); }
 
 }  // namespace qm::ui

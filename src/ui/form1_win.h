@@ -7,21 +7,17 @@
 #include <string_view>
 #include <vector>
 
-#include "diagnosis/pending_report.h"
-#include "diagnosis/report.h"
 #include "platform/win32/unique_handle.h"
-#include "sqlserver/instance_page.h"
-#include "tomcat/environment_settings.h"
 #include "ui/action_gate.h"
 #include "ui/form_layout.h"
+#include "ui/page_controllers_win.h"
 #include "ui/window_ports.h"
 
 namespace qm::ui {
 
 // The program's one window: a page control of six pages, built from the
-// control table. Its members are the handlers of its controls and the
-// routines they share; each handler reads its controls, calls the program's
-// logic and applies the outcome back to the controls.
+// control table. It routes its messages, follows the dpi and keeps the fonts;
+// each handler of its controls hands the event to its page's controller.
 class TForm1 {
 public:
     // Creates the window with its page control, all its tabs, the first page
@@ -89,22 +85,9 @@ private:
     bool Raise(ControlEvent event);  // whether it ran: not while another one runs
     void RunEvent(ControlEvent event);
     void DrawPicture(const DRAWITEMSTRUCT& item);
-    void ChangeInstallationDirectory(const tomcat::DirectoryButton& button, std::string_view edit);
-    void RunInstancePage(sqlserver::PageOutcome (sqlserver::InstancePage::*action)(std::string_view));
-    void DiagnosisPageShown();
-    void RunDiagnosis();
-    void DiagnosisDone();
-    void ShowReport();
-    void ShowDetails(int row);
-    COLORREF SummaryColour() const;
-    void LayOutReportColumns(HWND list);
-    bool HandleReportNotification(LPARAM notification, LRESULT& result);
 
-    // Control access by the table's names.
+    // A control by its name in the table.
     HWND Control(std::string_view name) const;
-    std::string Text(std::string_view name) const;
-    void SetText(std::string_view name, std::string_view text);
-    void SetEnabled(std::string_view name, bool enabled);
 
     int Scale(int designPixels) const { return ScaleToDpi(designPixels, dpi_); }
 
@@ -124,12 +107,15 @@ private:
     HBRUSH background_ = GetSysColorBrush(COLOR_BTNFACE);
     SIZE frameSize_{};  // the window's one size, at its dpi
     bool shown_ = false;
-    std::vector<diagnosis::Row> report_;                       // what the diagnosis list shows
-    std::shared_ptr<diagnosis::PendingReport> pendingReport_;  // of the run under way; null when none is
-    bool diagnosed_ = false;
     bool pagesFinished_ = false;
-    ActionGate actions_;       // the click or pick being handled, waits included
-    int pickedInstance_ = -1;  // the instance list's entry at the last handled pick
+    ActionGate actions_;  // the click or pick being handled, waits included
+    BrowserPageController browser_{ports_.shell};
+    TomcatPageController tomcat_{ports_};
+    EnvironmentPageController environment_{ports_, [this](std::string_view name) { return Control(name); }};
+    SqlPageController sql_{ports_, [this](std::string_view name) { return Control(name); }};
+    DiagnosisPageController diagnosis_{[this] { return hwnd_; }, kDiagnosisDoneMessage,
+                                       [this](std::string_view name) { return Control(name); },
+                                       [this](int designPixels) { return Scale(designPixels); }};
 };
 
 }  // namespace qm::ui

@@ -47,6 +47,7 @@ public:
         : files_(files), gated_(std::move(gated)), gate_(std::move(gate)) {}
     bool IsDirectory(std::string_view path) override { return files_.IsDirectory(path); }
     bool IsFile(std::string_view path) override { return files_.IsFile(path); }
+    bool Exists(std::string_view path) override { return files_.Exists(path); }
     std::optional<std::string> ReadHead(std::string_view path, std::size_t maxBytes) override {
         if (path == gated_) gate_->Pass();
         return files_.ReadHead(path, maxBytes);

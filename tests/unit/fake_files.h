@@ -22,6 +22,7 @@ public:
 
     bool IsDirectory(std::string_view path) override { return directories.count(path) != 0; }
     bool IsFile(std::string_view path) override { return files.count(path) != 0; }
+    bool Exists(std::string_view path) override { return IsDirectory(path) || IsFile(path); }
     std::optional<std::string> ReadHead(std::string_view path, std::size_t maxBytes) override {
         const auto found = files.find(path);
         if (found == files.end()) return std::nullopt;

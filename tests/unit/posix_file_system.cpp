@@ -123,6 +123,12 @@ bool PosixFileInspector::IsFile(std::string_view path) {
            !std::filesystem::is_directory(std::filesystem::path(path), error);
 }
 
+bool PosixFileInspector::Exists(std::string_view path) {
+    std::error_code error;
+    const auto status = std::filesystem::symlink_status(std::filesystem::path(path), error);
+    return status.type() != std::filesystem::file_type::not_found;
+}
+
 std::optional<std::string> PosixFileInspector::ReadHead(std::string_view path, std::size_t maxBytes) {
     if (IsDirectory(path)) return std::nullopt;
     std::ifstream in{std::string(path), std::ios::binary};

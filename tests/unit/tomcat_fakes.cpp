@@ -101,7 +101,7 @@ private:
 
 PathKind FakeShell::KindOf(std::string_view path) const {
     if (links.count(std::string(path)) != 0) return PathKind::Link;
-    return Exists(path) ? PathKind::Directory : PathKind::Missing;
+    return paths.count(std::string(path)) != 0 ? PathKind::Directory : PathKind::Missing;
 }
 
 std::unique_ptr<HeldDirectory> FakeShell::HoldDirectory(std::string_view path) {

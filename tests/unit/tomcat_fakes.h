@@ -10,6 +10,7 @@
 #include "platform/process_table.h"
 #include "platform/shell.h"
 #include "tomcat/process_shutdown.h"
+#include "fake_files.h"
 
 #include <functional>
 #include <map>
@@ -155,7 +156,6 @@ public:
     std::vector<std::string> calls;
 
     bool DeleteTree(std::string_view path, std::string_view title) override;
-    bool Exists(std::string_view path) const override { return paths.count(std::string(path)) != 0; }
     PathKind KindOf(std::string_view path) const override;
     std::unique_ptr<HeldDirectory> HoldDirectory(std::string_view path) override;
     std::optional<std::vector<std::string>> LinksBelow(std::string_view directory) const override;
@@ -174,6 +174,19 @@ private:
     class Held;
     void Record(std::string call);
     Journal* journal_;
+};
+
+// The files of FakeFiles, and the directories of a shell, as its deletions
+// leave them.
+class FakeShellFiles : public FakeFiles {
+public:
+    explicit FakeShellFiles(const FakeShell& shell) : shell_(shell) {}
+    bool Exists(std::string_view path) override {
+        return FakeFiles::Exists(path) || shell_.paths.count(std::string(path)) != 0;
+    }
+
+private:
+    const FakeShell& shell_;
 };
 
 }  // namespace qm::test

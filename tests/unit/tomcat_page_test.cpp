@@ -43,7 +43,7 @@ protected:
     FakeProcessEnvironment environment;
     FakeShell shell{&journal};
     FakeWaiting waiting{journal};
-    FakeFiles files;
+    test::FakeShellFiles files{shell};
     FakeServices installedServices;
     TomcatPorts ports{service, table, environment, shell, waiting, files, installedServices};
 

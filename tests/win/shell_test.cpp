@@ -1,6 +1,7 @@
 // The shell's deletion and program start, and the Tomcat page's buttons over
 // them, inside a scratch directory of the test.
 #include "browser/browser_data.h"
+#include "platform/win32/file_inspector_win.h"
 #include "platform/win32/process_table_win.h"
 #include "platform/win32/shell_win.h"
 #include "platform/win32/system_inspection_win.h"
@@ -38,15 +39,16 @@ protected:
     test::ScratchDirectory scratch;
     fs::path home = scratch.Path() / L"tomcat";
     win32::DesktopShell shell;
+    win32::Win32FileInspector files;
 };
 
 TEST_F(ShellTest, DeletesCatalinaWithEverythingBelowAndKeepsWork) {
     MakeWorkTree(home);
     const auto catalina = scratch.Text(L"tomcat\\work\\Catalina");
-    EXPECT_TRUE(shell.Exists(catalina));
+    EXPECT_TRUE(files.Exists(catalina));
     EXPECT_TRUE(shell.DeleteTree(catalina, "正在删除文件夹"));
     EXPECT_FALSE(fs::exists(home / L"work" / L"Catalina"));
-    EXPECT_FALSE(shell.Exists(catalina));
+    EXPECT_FALSE(files.Exists(catalina));
     EXPECT_TRUE(fs::exists(home / L"work" / L"keep.txt"));
 }
 
@@ -58,9 +60,9 @@ TEST_F(ShellTest, TakesADoubledSeparatorAsOne) {
 
 TEST_F(ShellTest, ReportsAMissingTree) {
     EXPECT_FALSE(shell.DeleteTree(scratch.Text(L"missing\\work\\Catalina"), "正在删除文件夹"));
-    EXPECT_FALSE(shell.Exists(scratch.Text(L"missing\\work\\Catalina")));
-    EXPECT_FALSE(shell.Exists(scratch.Text(L"missing")));
-    EXPECT_TRUE(shell.Exists(scratch.Text()));
+    EXPECT_FALSE(files.Exists(scratch.Text(L"missing\\work\\Catalina")));
+    EXPECT_FALSE(files.Exists(scratch.Text(L"missing")));
+    EXPECT_TRUE(files.Exists(scratch.Text()));
 }
 
 TEST_F(ShellTest, TellsALinkFromADirectoryAndNeverRemovesItsTarget) {
@@ -119,7 +121,6 @@ TEST_F(ShellTest, ClearButtonDeletesTheWorkDirectoryOfTheInstallation) {
     NoService service;
     win32::ToolhelpProcessTable table;
     test::ThreadWaiting waiting;
-    win32::Win32FileInspector files;
     win32::Win32ServiceInspector services;
     EXPECT_EQ(tomcat::ClearWorkDirectory({service, table, environment, shell, waiting, files, services}),
               "已删除临时文件!");
@@ -131,7 +132,6 @@ TEST_F(ShellTest, ClearButtonDeletesTheWorkDirectoryOfTheInstallation) {
 class StartTest : public ShellTest {
 protected:
     fs::path record = scratch.Path() / L"record.txt";
-    win32::Win32FileInspector files;
     win32::Win32ServiceInspector services;
     void SetUp() override { SetEnvironmentVariableW(L"QM_RECORD_FILE", record.c_str()); }
     void TearDown() override { SetEnvironmentVariableW(L"QM_RECORD_FILE", nullptr); }

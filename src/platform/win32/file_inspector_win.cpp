@@ -68,6 +68,12 @@ bool Win32FileInspector::IsFile(std::string_view path) {
     return attributes && !(*attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool Win32FileInspector::Exists(std::string_view path) {
+    if (GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+    const DWORD error = GetLastError();
+    return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+}
+
 std::optional<std::string> Win32FileInspector::ReadHead(std::string_view path, std::size_t maxBytes) {
     const UniqueFileHandle file = OpenForReading(path);
     if (!file) return std::nullopt;

@@ -10,6 +10,7 @@ class Win32FileInspector final : public FileInspector {
 public:
     bool IsDirectory(std::string_view path) override;
     bool IsFile(std::string_view path) override;
+    bool Exists(std::string_view path) override;
     std::optional<std::string> ReadHead(std::string_view path, std::size_t maxBytes) override;
     std::optional<std::string> ReadTail(std::string_view path, std::size_t maxBytes) override;
     std::optional<std::vector<DirectoryItem>> List(std::string_view directory) override;

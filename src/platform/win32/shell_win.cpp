@@ -59,12 +59,6 @@ bool DesktopShell::DeleteTree(std::string_view path, std::string_view progressTi
     return fileOperation && fileOperation(&operation) == 0 && !operation.fAnyOperationsAborted;
 }
 
-bool DesktopShell::Exists(std::string_view path) const {
-    if (GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES) return true;
-    const DWORD error = GetLastError();
-    return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
-}
-
 PathKind DesktopShell::KindOf(std::string_view path) const {
     const DWORD attributes = GetFileAttributesW(Widen(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {

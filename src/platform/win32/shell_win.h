@@ -7,7 +7,6 @@ namespace qm::win32 {
 class DesktopShell : public Shell {
 public:
     bool DeleteTree(std::string_view path, std::string_view progressTitle) override;
-    bool Exists(std::string_view path) const override;
     PathKind KindOf(std::string_view path) const override;
     std::unique_ptr<HeldDirectory> HoldDirectory(std::string_view path) override;
     std::optional<std::vector<std::string>> LinksBelow(std::string_view directory) const override;
