@@ -3,6 +3,8 @@
 #include "platform/service_manager.h"
 #include "platform/waiting.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -73,5 +75,17 @@ private:
 
 // How many log lines begin with prefix.
 std::size_t CountStartingWith(const CallLog& log, const std::string& prefix);
+
+// What every test of a service operation works with: the manager and the
+// waits, writing to one log, and the check that the operation closed every
+// handle it opened.
+class ServiceOperationTest : public ::testing::Test {
+protected:
+    CallLog log;
+    FakeServiceManager manager{log};
+    FakeWaiting waiting{log};
+
+    void ExpectEveryHandleClosed() { EXPECT_TRUE(manager.OpenHandles().empty()) << "a handle was left open"; }
+};
 
 }  // namespace qm::test

@@ -9,15 +9,11 @@ namespace {
 
 using test::CallLog;
 
-class RunService_ : public ::testing::Test {
+class RunService_ : public test::ServiceOperationTest {
 protected:
-    CallLog log;
-    test::FakeServiceManager manager{log};
-    test::FakeWaiting waiting{log};
-
     std::string Run(const char* name = "tomcat6") {
         std::string result = RunService(manager, waiting, name);
-        EXPECT_TRUE(manager.OpenHandles().empty()) << "a handle was left open";
+        ExpectEveryHandleClosed();
         return result;
     }
 };

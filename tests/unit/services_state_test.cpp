@@ -9,19 +9,15 @@ namespace {
 
 using test::CallLog;
 
-class GetServiceState_ : public ::testing::Test {
+class GetServiceState_ : public test::ServiceOperationTest {
 protected:
-    CallLog log;
-    test::FakeServiceManager manager{log};
-    test::FakeWaiting waiting{log};
-
     std::string StateOf(std::uint32_t state) {
         manager.Add("svc").states = {state};
         return Query("svc");
     }
     std::string Query(const std::string& name) {
         std::string word = GetServiceState(manager, name);
-        EXPECT_TRUE(manager.OpenHandles().empty()) << "a handle was left open";
+        ExpectEveryHandleClosed();
         return word;
     }
 };

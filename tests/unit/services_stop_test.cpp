@@ -9,15 +9,11 @@ namespace {
 
 using test::CallLog;
 
-class StopServies_ : public ::testing::Test {
+class StopServies_ : public test::ServiceOperationTest {
 protected:
-    CallLog log;
-    test::FakeServiceManager manager{log};
-    test::FakeWaiting waiting{log};
-
     void Stop(const char* name = "tomcat6") {
         StopServies(manager, waiting, name);
-        EXPECT_TRUE(manager.OpenHandles().empty()) << "a handle was left open";
+        ExpectEveryHandleClosed();
     }
 };
 
