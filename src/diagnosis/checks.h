@@ -85,8 +85,6 @@ private:
     std::optional<std::optional<std::vector<ServiceDescription>>> services_;
 };
 
-// A directory and the rest joined with one backslash.
-std::string JoinPath(std::string_view directory, std::string_view rest);
 
 // A path as the rows show it: with backslashes only, the way Windows writes
 // it, whatever separators the path was put together with.
@@ -96,6 +94,7 @@ using text::EndsFolded;
 using text::EqualFolded;
 using text::Lines;
 using text::StartsFolded;
+using tomcat::JoinPath;
 using tomcat::SameDirectory;
 using tomcat::ServiceProgram;
 

@@ -65,14 +65,6 @@ const std::optional<std::vector<ServiceDescription>>& Survey::AllServices() {
     return *services_;
 }
 
-std::string JoinPath(std::string_view directory, std::string_view rest) {
-    while (!directory.empty() && (directory.back() == '\\' || directory.back() == '/')) directory.remove_suffix(1);
-    std::string path(directory);
-    path += '\\';
-    path += rest;
-    return path;
-}
-
 std::string ShownPath(std::string_view path) {
     std::string shown(path);
     std::replace(shown.begin(), shown.end(), '/', '\\');

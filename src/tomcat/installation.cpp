@@ -93,13 +93,6 @@ std::optional<int> RunnerMajor(std::string_view name) {
     return major;
 }
 
-std::string JoinPath(std::string_view directory, std::string_view rest) {
-    std::string path(WithoutTrailingSeparators(directory));
-    path += '\\';
-    path += rest;
-    return path;
-}
-
 // A version as "X.Y..." begins, with what follows its numbers kept in the text.
 std::optional<TomcatVersion> ParsedVersion(std::string_view text, VersionSource source) {
     std::size_t used = 0;
@@ -232,8 +225,8 @@ std::optional<int> MinimumJava(const TomcatVersion& version) {
     }
 }
 
-Installation ReadInstallation(std::string_view home, FileInspector& files,
-                              const std::optional<std::vector<ServiceDescription>>& services) {
+Installation ReadRunnerAndService(std::string_view home, FileInspector& files,
+                                  const std::optional<std::vector<ServiceDescription>>& services) {
     Installation installation;
     installation.home = std::string(home);
     installation.runner = std::string(kTomcat6Runner);
@@ -245,6 +238,20 @@ Installation ReadInstallation(std::string_view home, FileInspector& files,
         installation.runner = RunnerOfAService(*services, home).value_or(installation.runner);
     const std::string runnerPath = RunnerPath(home, installation.runner);
     installation.runnerExists = files.IsFile(runnerPath);
+
+    const std::string defaultName = DefaultServiceName(installation.runner);
+    const std::optional<std::string> installed =
+        services ? ServiceOfRunner(*services, runnerPath, defaultName) : std::nullopt;
+    installation.service = installed.value_or(defaultName);
+    installation.serviceRunsRunner = installed.has_value();
+    return installation;
+}
+
+Installation ReadInstallation(std::string_view home, FileInspector& files,
+                              const std::optional<std::vector<ServiceDescription>>& services) {
+    Installation installation = ReadRunnerAndService(home, files, services);
+    if (WithoutTrailingSeparators(home).empty()) return installation;
+    const std::string runnerPath = RunnerPath(home, installation.runner);
 
     const std::string notes = JoinPath(home, "RELEASE-NOTES");
     const std::optional<std::string> head = files.ReadHead(notes, kReleaseNotesHeadBytes);
@@ -260,18 +267,24 @@ Installation ReadInstallation(std::string_view home, FileInspector& files,
         installation.version = VersionOfRunner(installation.runner);
         if (installation.version.source != VersionSource::Unknown) installation.versionFile = runnerPath;
     }
-
-    const std::string defaultName = DefaultServiceName(installation.runner);
-    const std::optional<std::string> installed =
-        services ? ServiceOfRunner(*services, runnerPath, defaultName) : std::nullopt;
-    installation.service = installed.value_or(defaultName);
-    installation.serviceRunsRunner = installed.has_value();
     return installation;
 }
 
 Installation ReadInstallation(std::string_view home, FileInspector& files, ServiceInspector& services) {
     if (WithoutTrailingSeparators(home).empty()) return ReadInstallation(home, files, std::nullopt);
     return ReadInstallation(home, files, services.DescribeAll());
+}
+
+Installation ReadRunnerAndService(std::string_view home, FileInspector& files, ServiceInspector& services) {
+    if (WithoutTrailingSeparators(home).empty()) return ReadRunnerAndService(home, files, std::nullopt);
+    return ReadRunnerAndService(home, files, services.DescribeAll());
+}
+
+std::string JoinPath(std::string_view directory, std::string_view rest) {
+    std::string path(WithoutTrailingSeparators(directory));
+    path += '\\';
+    path += rest;
+    return path;
 }
 
 std::string ServerXmlPath(std::string_view catalinaHome) { return std::string(catalinaHome) + "/conf/server.xml"; }

@@ -51,6 +51,12 @@ Installation ReadInstallation(std::string_view home, FileInspector& files,
 // The same, asking the service manager for its list only when there is a home.
 Installation ReadInstallation(std::string_view home, FileInspector& files, ServiceInspector& services);
 
+// What the Tomcat page's buttons need of ReadInstallation: the runner and the
+// service, without reading the version (RELEASE-NOTES, catalina.jar) at each click.
+Installation ReadRunnerAndService(std::string_view home, FileInspector& files,
+                                  const std::optional<std::vector<ServiceDescription>>& services);
+Installation ReadRunnerAndService(std::string_view home, FileInspector& files, ServiceInspector& services);
+
 // The runner in home\bin: tomcat6.exe when it is there, else the one
 // tomcat<N>.exe (never the monitor tomcat<N>w.exe); with several or none,
 // tomcat6.exe. Letter case as the directory lists it.
@@ -59,6 +65,10 @@ std::string RunnerName(std::string_view home, FileInspector& files);
 // The service an installer names after the runner: "tomcat6" for
 // tomcat6.exe, "Tomcat<N>" for tomcat<N>.exe.
 std::string DefaultServiceName(std::string_view runner);
+
+// A directory and the rest joined with one backslash, the directory's
+// trailing separators dropped.
+std::string JoinPath(std::string_view directory, std::string_view rest);
 
 // home\bin\runner, one separator at each joint.
 std::string RunnerPath(std::string_view home, std::string_view runner);

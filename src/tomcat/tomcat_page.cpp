@@ -59,7 +59,7 @@ std::string ProgramDirectoryPath(std::string_view catalinaHome) {
 }
 
 Installation CurrentInstallation(TomcatPorts ports) {
-    return ReadInstallation(ports.environment.Get(kCatalinaHomeVariable), ports.files, ports.installedServices);
+    return ReadRunnerAndService(ports.environment.Get(kCatalinaHomeVariable), ports.files, ports.installedServices);
 }
 
 std::string ClearWorkDirectory(TomcatPorts ports) {
@@ -80,7 +80,7 @@ std::optional<std::string> StartTomcatProgram(const ProcessEnvironment& environm
     if (home.empty()) return std::string(kNoInstallationNotice);
     // By its full path: the shell would otherwise look further along its
     // search path for a program of that name when bin has none.
-    const Installation installation = ReadInstallation(home, files, installedServices);
+    const Installation installation = ReadRunnerAndService(home, files, installedServices);
     shell.StartIn(RunnerPath(home, installation.runner), ProgramDirectoryPath(home));
     return std::nullopt;
 }

@@ -44,7 +44,8 @@ struct TomcatPorts {
     ServiceInspector& installedServices;
 };
 
-// The installation CATALINA_HOME names at this moment.
+// The runner and the service of the installation CATALINA_HOME names at
+// this moment (its version is not read).
 Installation CurrentInstallation(TomcatPorts ports);
 
 // Every function below returns the text of the information box to show
