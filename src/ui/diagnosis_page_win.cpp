@@ -14,6 +14,7 @@
 #include "platform/retry.h"
 #include "platform/win32/environment_win.h"
 #include "platform/win32/instance_names_win.h"
+#include "platform/win32/loopback_network_win.h"
 #include "platform/win32/system_inspection_win.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide_text.h"
@@ -40,7 +41,8 @@ constexpr unsigned kClipboardPause = 25;
 class DiagnosisSystem final : public diagnosis::Machine {
 public:
     diagnosis::Inspectors View() override {
-        return {environment_, registry_, files_, services_, network_, processes_, rights_, instances_};
+        return {environment_, registry_, files_,     services_,  network_,
+                processes_,   rights_,   instances_, datagrams_, connector_};
     }
 
 private:
@@ -52,6 +54,8 @@ private:
     win32::Win32ProcessInspector processes_;
     win32::Win32RightsInspector rights_;
     win32::RegistryInstanceNames instances_;
+    win32::Win32DatagramPort datagrams_;
+    win32::Win32TcpConnector connector_;
 };
 
 // Runs the diagnosis on a thread of its own and leaves the outcome where the
