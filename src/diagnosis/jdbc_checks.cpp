@@ -119,7 +119,8 @@ public:
 
     ConnectOutcome Connect(unsigned port) {
         if (const auto known = connected_.find(port); known != connected_.end()) return known->second;
-        const auto outcome = Timed([&] { return connector_.Connect(static_cast<std::uint16_t>(port), kNetworkStepBound); });
+        const auto outcome =
+            Timed([&] { return connector_.Connect(static_cast<std::uint16_t>(port), kNetworkStepBound); });
         connected_[port] = outcome;
         return outcome;
     }
@@ -159,8 +160,9 @@ public:
 
     void Run() {
         if (source_.backslashDropped)
-            Add(Status::Notice, where_ + "：Java 读 .properties 时去掉了 \\ 后字母前的反斜杠（localhost\\SQLEXPRESS "
-                                         "读成 localhostSQLEXPRESS），请把 \\ 写成 \\\\");
+            Add(Status::Notice, where_ +
+                                    "：Java 读 .properties 时去掉了 \\ 后字母前的反斜杠（localhost\\SQLEXPRESS "
+                                    "读成 localhostSQLEXPRESS），请把 \\ 写成 \\\\");
         if (!sqlserver::IsThisMachine(url_.host, inspectors_.environment.Get("COMPUTERNAME"))) {
             Add(Status::Ok, where_ + "：主机 " + url_.host + " 不是本机，诊断不检查其他计算机上的 SQL Server");
             return;
@@ -242,7 +244,8 @@ private:
             return false;
         }
         if (lookup.error != 0) {
-            Add(Status::Notice, where_ + "：无法查询服务 " + service + "（错误代码 " + std::to_string(lookup.error) + "）");
+            Add(Status::Notice,
+                where_ + "：无法查询服务 " + service + "（错误代码 " + std::to_string(lookup.error) + "）");
             return true;
         }
         if (lookup.service.state == services::kRunning) return true;
@@ -258,8 +261,9 @@ private:
             return true;
         }
         if (*enabled != 0) return true;
-        Add(Status::Error, where_ + "：实例 " + instance + " 的 TCP/IP 已关闭，JDBC 只能通过 TCP 连接。请在 SQL Server "
-                                    "配置管理器的网络配置中启用 TCP/IP，然后重启实例");
+        Add(Status::Error, where_ + "：实例 " + instance +
+                               " 的 TCP/IP 已关闭，JDBC 只能通过 TCP 连接。请在 SQL Server "
+                               "配置管理器的网络配置中启用 TCP/IP，然后重启实例");
         return false;
     }
 
@@ -284,7 +288,8 @@ private:
 
     std::optional<unsigned> BrowserPort(const std::string& instance, const InstancePorts& ports) {
         const std::string hint = ports.Empty() ? std::string() : "，或在 URL 中写明实例的端口（" + ports.Text() + "）";
-        const std::string why = "：URL 按实例名 " + instance + " 连接而没有写端口，驱动要通过 UDP 1434 向 SQL Server "
+        const std::string why = "：URL 按实例名 " + instance +
+                                " 连接而没有写端口，驱动要通过 UDP 1434 向 SQL Server "
                                 "Browser 询问端口";
         const ServiceLookup lookup = inspectors_.services.Describe(kBrowserService);
         if (lookup.error == kServiceDoesNotExist) {
@@ -292,14 +297,15 @@ private:
             return std::nullopt;
         }
         if (lookup.error == 0 && lookup.service.state != services::kRunning) {
-            Add(Status::Error, where_ + why + "，但服务 SQLBrowser " + ServiceStateText(lookup.service.state) +
-                                   "。请启动它" + hint);
+            Add(Status::Error,
+                where_ + why + "，但服务 SQLBrowser " + ServiceStateText(lookup.service.state) + "。请启动它" + hint);
             return std::nullopt;
         }
         if (probes_.Spent()) return OutOfTime();
         const std::optional<std::string> answer = probes_.AskBrowser(instance);
         if (!answer) {
-            Add(Status::Error, where_ + why + "，但它在 1 秒内没有回答（127.0.0.1 的 UDP 1434）：驱动会在这里超时" + hint);
+            Add(Status::Error,
+                where_ + why + "，但它在 1 秒内没有回答（127.0.0.1 的 UDP 1434）：驱动会在这里超时" + hint);
             return std::nullopt;
         }
         const std::optional<unsigned> port = sqlserver::TcpPortInAnswer(*answer, instance);
@@ -322,12 +328,12 @@ private:
         case ConnectOutcome::Connected:
             return true;
         case ConnectOutcome::Refused:
-            Add(Status::Error, where_ + "：" + address + " 拒绝连接，实例 " + instance +
-                                   " 没有在端口 " + std::to_string(port) + " 上监听（动态端口在实例每次启动后可能改变）");
+            Add(Status::Error, where_ + "：" + address + " 拒绝连接，实例 " + instance + " 没有在端口 " +
+                                   std::to_string(port) + " 上监听（动态端口在实例每次启动后可能改变）");
             return false;
         case ConnectOutcome::TimedOut:
-            Add(Status::Error, where_ + "：1 秒内没有连上 " + address + "（端口 " + std::to_string(port) +
-                                   "），实例 " + instance + " 没有回应");
+            Add(Status::Error, where_ + "：1 秒内没有连上 " + address + "（端口 " + std::to_string(port) + "），实例 " +
+                                   instance + " 没有回应");
             return false;
         case ConnectOutcome::Failed:
             break;
@@ -338,8 +344,8 @@ private:
 
     bool LoginAccepted(const std::string& instance, const InstanceKey& key) {
         if (!sqlserver::UsesSqlLogin(url_, source_.userBeside)) return true;
-        const std::optional<std::uint32_t> mode =
-            inspectors_.registry.ReadDword(std::string(kServerKeyPath) + key.id + "\\MSSQLServer", "LoginMode", key.view);
+        const std::optional<std::uint32_t> mode = inspectors_.registry.ReadDword(
+            std::string(kServerKeyPath) + key.id + "\\MSSQLServer", "LoginMode", key.view);
         if (mode != kWindowsLoginsOnly) return true;
         const std::string user = url_.user.empty() ? source_.userBeside : url_.user;
         Add(Status::Error, where_ + "：以 SQL Server 登录名 " + user + " 连接，但实例 " + instance +
@@ -354,7 +360,8 @@ private:
         if (source_.webappIsArchive)
             places.emplace_back(ShownPath(source_.webapp) + " 中的 WEB-INF/lib", source_.archiveLibraries);
         else if (!source_.webapp.empty())
-            places.emplace_back(JoinPath(source_.webapp, "WEB-INF\\lib"), Names(JoinPath(source_.webapp, "WEB-INF\\lib")));
+            places.emplace_back(JoinPath(source_.webapp, "WEB-INF\\lib"),
+                                Names(JoinPath(source_.webapp, "WEB-INF\\lib")));
         const std::string lib = JoinPath(findings_.catalinaHome, "lib");
         places.emplace_back(lib, Names(lib));
         for (const auto& [directory, names] : places)
@@ -401,8 +408,9 @@ private:
 
     bool AuthDllFound(const std::optional<DriverJar>& driver) {
         if (!driver) {
-            Add(Status::Notice, where_ + "：integratedSecurity=true 需要与驱动同版本的 mssql-jdbc_auth DLL，但在 lib 和 "
-                                        "WEB-INF\\lib 中没有找到 mssql-jdbc-<版本>.jre<N>.jar，无法检查");
+            Add(Status::Notice, where_ +
+                                    "：integratedSecurity=true 需要与驱动同版本的 mssql-jdbc_auth DLL，但在 lib 和 "
+                                    "WEB-INF\\lib 中没有找到 mssql-jdbc-<版本>.jre<N>.jar，无法检查");
             return true;
         }
         const std::optional<Bitness> bitness = findings_.runnerBitness ? findings_.runnerBitness : findings_.jvmBitness;
@@ -421,8 +429,8 @@ private:
             }
         }
         const std::string path = directories.empty() ? std::string("无法确定") : Joined(directories, ";");
-        Add(Status::Error, where_ + "：integratedSecurity=true 需要 " + wanted + "（驱动 " + driver->path +
-                               " 的版本" + (bitness ? "，服务的 " + std::string(BitnessText(*bitness)) : "") +
+        Add(Status::Error, where_ + "：integratedSecurity=true 需要 " + wanted + "（驱动 " + driver->path + " 的版本" +
+                               (bitness ? "，服务的 " + std::string(BitnessText(*bitness)) : "") +
                                "）在服务的 java.library.path（" + path + "）中，" +
                                (others.empty() ? "那里没有 mssql-jdbc_auth DLL" : "那里只有 " + Joined(others, "、")));
         return false;
@@ -445,9 +453,10 @@ private:
         }
         if (driver->release >= kFirstEncryptingDriver && !sqlserver::EncryptionOff(url_) &&
             !url_.trustServerCertificate)
-            Add(Status::Notice, where_ + "：驱动 " + driver->path + " 从 10.2 起默认加密连接，本机 SQL Server 的证书"
-                                "不受信任时连接失败（PKIX path building failed）。请在 URL 中加上 encrypt=false 或 "
-                                "trustServerCertificate=true，或给 SQL Server 配置受信任的证书");
+            Add(Status::Notice, where_ + "：驱动 " + driver->path +
+                                    " 从 10.2 起默认加密连接，本机 SQL Server 的证书"
+                                    "不受信任时连接失败（PKIX path building failed）。请在 URL 中加上 encrypt=false 或 "
+                                    "trustServerCertificate=true，或给 SQL Server 配置受信任的证书");
         const int java = JavaMajor();
         if (driver->jre > java && java != 0) {
             Add(Status::Error, where_ + "：驱动 " + driver->path + " 需要 Java " + std::to_string(driver->jre) +

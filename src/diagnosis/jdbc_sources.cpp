@@ -44,13 +44,23 @@ std::string Unescaped(std::string_view text, bool& dropped) {
         }
         const char escaped = text[++at];
         switch (escaped) {
-        case 't': plain += '\t'; break;
-        case 'n': plain += '\n'; break;
-        case 'r': plain += '\r'; break;
-        case 'f': plain += '\f'; break;
+        case 't':
+            plain += '\t';
+            break;
+        case 'n':
+            plain += '\n';
+            break;
+        case 'r':
+            plain += '\r';
+            break;
+        case 'f':
+            plain += '\f';
+            break;
         case 'u': {
             unsigned code = 0;
-            for (int digit = 0; digit < 4 && at + 1 < text.size() && std::isxdigit(static_cast<unsigned char>(text[at + 1])); ++digit) {
+            for (int digit = 0;
+                 digit < 4 && at + 1 < text.size() && std::isxdigit(static_cast<unsigned char>(text[at + 1]));
+                 ++digit) {
                 const char h = text[++at];
                 code = code * 16 + static_cast<unsigned>(h <= '9' ? h - '0' : (h | 0x20) - 'a' + 10);
             }
@@ -109,8 +119,7 @@ private:
     }
 
     // Every attribute of each Resource below parent whose value is such a URL.
-    void Resources(const XmlDocument& document, XmlNodeId parent, const std::string& file,
-                   const JdbcSource& where) {
+    void Resources(const XmlDocument& document, XmlNodeId parent, const std::string& file, const JdbcSource& where) {
         for (XmlNodeId resource : Elements(document, parent)) {
             if (document.LocalName(resource) != "Resource") continue;
             std::string user;
@@ -214,7 +223,8 @@ private:
         if (wanted.empty()) return;
         std::sort(wanted.begin(), wanted.end(), [](const auto* a, const auto* b) {
             // context.xml first, then the properties by name.
-            return std::make_pair(a->name != kArchiveContext, a->name) < std::make_pair(b->name != kArchiveContext, b->name);
+            return std::make_pair(a->name != kArchiveContext, a->name) <
+                   std::make_pair(b->name != kArchiveContext, b->name);
         });
         const std::optional<std::string> head =
             files_.ReadHead(war, static_cast<std::size_t>(std::min(reach, kArchiveHeadBytes)));
@@ -277,7 +287,8 @@ std::vector<PropertyLine> ReadProperties(std::string_view text) {
         PropertyLine parsed;
         bool droppedInKey = false;
         parsed.key = Unescaped(std::string_view(logical).substr(0, end), droppedInKey);
-        if (value != std::string::npos) parsed.value = Unescaped(std::string_view(logical).substr(value), parsed.dropped);
+        if (value != std::string::npos)
+            parsed.value = Unescaped(std::string_view(logical).substr(value), parsed.dropped);
         lines.push_back(std::move(parsed));
     }
     return lines;

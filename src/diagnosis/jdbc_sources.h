@@ -32,7 +32,7 @@ struct JdbcSource {
 };
 
 struct JdbcSearch {
-    std::vector<JdbcSource> urls;  // in the order of the places above
+    std::vector<JdbcSource> urls;         // in the order of the places above
     std::vector<std::string> unreadable;  // "file：why", for files that hold configuration and could not be read
 };
 

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <string>
@@ -31,16 +32,15 @@ constexpr wchar_t kSqlServerKey[] = L"SOFTWARE\\Microsoft\\Microsoft SQL Server"
 constexpr wchar_t kInstance[] = L"QMJDBC";
 constexpr wchar_t kInstanceId[] = L"MSSQL15.QMJDBC";
 
-void SetValue(const std::wstring& path, const wchar_t* name, DWORD type, const void* data, DWORD size) {
+void SetValue(const std::wstring& path, const wchar_t* name, DWORD type, const std::wstring& text, DWORD number = 0) {
     HKEY key = nullptr;
     ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
               ERROR_SUCCESS);
     const win32::UniqueRegistryKey owned(key);
-    ASSERT_EQ(RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
-}
-
-void SetText(const std::wstring& path, const wchar_t* name, const std::wstring& text) {
-    SetValue(path, name, REG_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    const bool dword = type == REG_DWORD;
+    const auto* data = dword ? reinterpret_cast<const BYTE*>(&number) : reinterpret_cast<const BYTE*>(text.c_str());
+    const DWORD size = dword ? sizeof number : static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
+    ASSERT_EQ(RegSetValueExW(key, name, 0, type, data, size), ERROR_SUCCESS);
 }
 
 // The instance QMJDBC with TCP on and its dynamic port, gone with the object.
@@ -48,26 +48,19 @@ class RegisteredInstance {
 public:
     explicit RegisteredInstance(std::uint16_t port) {
         Remove();
-        SetText(std::wstring(kSqlServerKey) + L"\\Instance Names\\SQL", kInstance, kInstanceId);
-        const std::wstring tcp = std::wstring(kSqlServerKey) + L"\\" + kInstanceId + L"\\MSSQLServer\\SuperSocketNetLib\\Tcp";
-        const DWORD enabled = 1;
-        SetValue(tcp, L"Enabled", REG_DWORD, &enabled, sizeof enabled);
-        SetText(tcp + L"\\IPAll", L"TcpDynamicPorts", std::to_wstring(port));
+        SetValue(std::wstring(kSqlServerKey) + L"\\Instance Names\\SQL", kInstance, REG_SZ, kInstanceId);
+        const std::wstring tcp =
+            std::wstring(kSqlServerKey) + L"\\" + kInstanceId + L"\\MSSQLServer\\SuperSocketNetLib\\Tcp";
+        SetValue(tcp, L"Enabled", REG_DWORD, L"", 1);
+        SetValue(tcp + L"\\IPAll", L"TcpDynamicPorts", REG_SZ, std::to_wstring(port));
     }
     ~RegisteredInstance() { Remove(); }
-    RegisteredInstance(const RegisteredInstance&) = delete;
-    RegisteredInstance& operator=(const RegisteredInstance&) = delete;
 
 private:
     static void Remove() {
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSqlServerKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
-        const win32::UniqueRegistryKey owned(key);
-        RegDeleteTreeW(key, kInstanceId);
-        HKEY names = nullptr;
-        if (RegOpenKeyExW(key, L"Instance Names\\SQL", 0, KEY_SET_VALUE, &names) != ERROR_SUCCESS) return;
-        const win32::UniqueRegistryKey ownedNames(names);
-        RegDeleteValueW(names, kInstance);
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, (std::wstring(kSqlServerKey) + L"\\" + kInstanceId).c_str());
+        RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, (std::wstring(kSqlServerKey) + L"\\Instance Names\\SQL").c_str(),
+                           kInstance);
     }
 };
 
@@ -83,6 +76,9 @@ public:
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         address.sin_port = htons(1434);
+        // Woken this often to see whether it should stop.
+        const DWORD wake = 50;
+        setsockopt(socket_, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&wake), sizeof wake);
         if (socket_ == INVALID_SOCKET || bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
             return;
         thread_ = std::thread([this] { Serve(); });
@@ -91,8 +87,6 @@ public:
         Stop();
         if (started_) WSACleanup();
     }
-    BrowserResponder(const BrowserResponder&) = delete;
-    BrowserResponder& operator=(const BrowserResponder&) = delete;
 
     bool Serving() const { return serving_; }
     void Stop() {
@@ -104,20 +98,16 @@ public:
 
 private:
     void Serve() {
-        const std::string data =
-            "ServerName;QMHOST;InstanceName;QMJDBC;IsClustered;No;Version;15.0.2000.5;tcp;" + std::to_string(answerPort_) + ";;";
+        const std::string data = "ServerName;QMHOST;InstanceName;QMJDBC;IsClustered;No;Version;15.0.2000.5;tcp;" +
+                                 std::to_string(answerPort_) + ";;";
         const std::string answer = std::string("\x05", 1) + static_cast<char>(data.size()) + '\0' + data;
         while (!stop_) {
             serving_ = true;
-            fd_set readable;
-            FD_ZERO(&readable);
-            FD_SET(socket_, &readable);
-            timeval wait{0, 50 * 1000};
-            if (select(0, &readable, nullptr, nullptr, &wait) != 1) continue;
             char request[512];
             sockaddr_in from{};
             int fromLength = sizeof from;
-            const int got = recvfrom(socket_, request, sizeof request, 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
+            const int got =
+                recvfrom(socket_, request, sizeof request, 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
             if (got == 7 && std::string(request, 7) == "\x04QMJDBC")
                 sendto(socket_, answer.data(), static_cast<int>(answer.size()), 0, reinterpret_cast<sockaddr*>(&from),
                        fromLength);
@@ -133,10 +123,8 @@ private:
 };
 
 std::vector<std::wstring> LastRowOf(const std::vector<std::vector<std::wstring>>& rows, const std::wstring& item) {
-    std::vector<std::wstring> last(3);
-    for (const auto& row : rows)
-        if (row.at(0) == item) last = row;
-    return last;
+    const auto last = std::find_if(rows.rbegin(), rows.rend(), [&](const auto& row) { return row.at(0) == item; });
+    return last == rows.rend() ? std::vector<std::wstring>(3) : *last;
 }
 
 TEST(JdbcDiagnosis, FollowsAUrlThroughTheBrowsersAnswerToTheListeningPortAndSaysWhenItIsSilent) {
@@ -147,8 +135,7 @@ TEST(JdbcDiagnosis, FollowsAUrlThroughTheBrowsersAnswerToTheListeningPortAndSays
     RegisteredInstance instance(instancePort.Port());
     RegisteredTestService server({}, RegisteredTestService::ExactName{L"MSSQL$QMJDBC"});
     RegisteredTestService browserService({}, RegisteredTestService::ExactName{L"SQLBrowser"});
-    ASSERT_TRUE(server.StartAndWaitUntilRunning());
-    ASSERT_TRUE(browserService.StartAndWaitUntilRunning());
+    ASSERT_TRUE(server.StartAndWaitUntilRunning() && browserService.StartAndWaitUntilRunning());
 
     ScratchDirectory scratch;
     const fs::path jdk = scratch.Path() / "jdk";

@@ -39,15 +39,15 @@ std::string Context(const std::string& url, const std::string& more = "") {
 }
 
 std::string BrowserAnswer(const std::string& instance, unsigned port) {
-    const std::string data = "ServerName;DEVBOX;InstanceName;" + instance + ";IsClustered;No;tcp;" +
-                             std::to_string(port) + ";;";
+    const std::string data = "ServerName;DEVBOX;InstanceName;" + instance + ";tcp;" + std::to_string(port) + ";;";
     return std::string("\x05", 1) + static_cast<char>(data.size()) + '\0' + data;
 }
 
 // Tomcat 6 on JDK 8 (the fake machine) with SQLEXPRESS running on dynamic
 // port 49172, the Browser answering for it, and Microsoft's 12.4 driver.
 struct JdbcMachine : test::FakeMachine {
-    std::string tcp = "SOFTWARE\\Microsoft\\Microsoft SQL Server\\MSSQL15.SQLEXPRESS\\MSSQLServer\\SuperSocketNetLib\\Tcp";
+    std::string tcp =
+        "SOFTWARE\\Microsoft\\Microsoft SQL Server\\MSSQL15.SQLEXPRESS\\MSSQLServer\\SuperSocketNetLib\\Tcp";
     JdbcMachine() {
         AddSqlInstance("SQLEXPRESS", "MSSQL15.SQLEXPRESS", RegistryView::Native, 1, "");
         registry.strings[{tcp + "\\IPAll", "TcpDynamicPorts", RegistryView::Native}] = "49172";
@@ -61,15 +61,13 @@ struct JdbcMachine : test::FakeMachine {
     void SetContext(const std::string& text) { files.files[catalinaHome + "\\conf\\context.xml"] = text; }
     // The rows of the URLs, in report order.
     std::vector<Row> Jdbc() {
-        std::vector<Row> rows;
-        for (const Row& row : Diagnose())
-            if (row.item.starts_with("JDBC")) rows.push_back(row);
+        std::vector<Row> rows = Diagnose();
+        std::erase_if(rows, [](const Row& row) { return !row.item.starts_with("JDBC"); });
         return rows;
     }
     Row Last() {
         const auto rows = Jdbc();
-        if (rows.empty()) throw std::runtime_error("no JDBC row");
-        return rows.back();
+        return rows.at(rows.size() - 1);
     }
 };
 
@@ -93,7 +91,8 @@ TEST(JdbcSources, FindsTheUrlsOfEveryPlaceInOrderWithoutTheirPasswords) {
     files.files[home + "\\webapps\\shop\\WEB-INF\\classes\\application.properties"] =
         "# jdbc:sqlserver://commented\nspring.datasource.url = jdbc:sqlserver://localhost\\SQLEXPRESS;\\\n"
         "    password=pw2\nspring.datasource.username=shopper\nspring.datasource.password=pw3\n";
-    files.files[home + "\\webapps\\shop.war"] = StoredZip({{"META-INF/context.xml", Context("jdbc:sqlserver://unused")}});
+    files.files[home + "\\webapps\\shop.war"] =
+        StoredZip({{"META-INF/context.xml", Context("jdbc:sqlserver://unused")}});
     files.files[home + "\\webapps\\blog.war"] =
         StoredZip({{"META-INF/context.xml", Context("jdbc:sqlserver://war1")},
                    {"WEB-INF/classes/jdbc.properties", "jdbc.url=jdbc:jtds:sqlserver://war2\njdbc.user=blogger\n"},
@@ -107,9 +106,10 @@ TEST(JdbcSources, FindsTheUrlsOfEveryPlaceInOrderWithoutTheirPasswords) {
         users.push_back(source.userBeside);
     }
     // The webapps by name: blog.war, then the folder shop (shop.war is its archive).
-    EXPECT_THAT(urls, ElementsAre("jdbc:sqlserver://g1;password=***", "jdbc:jtds:sqlserver://c1", "jdbc:sqlserver://h-a",
-                                  "jdbc:sqlserver://h-b", "jdbc:sqlserver://war1", "jdbc:jtds:sqlserver://war2",
-                                  "jdbc:sqlserver://w1", "jdbc:sqlserver://localhostSQLEXPRESS;password=***"));
+    EXPECT_THAT(urls,
+                ElementsAre("jdbc:sqlserver://g1;password=***", "jdbc:jtds:sqlserver://c1", "jdbc:sqlserver://h-a",
+                            "jdbc:sqlserver://h-b", "jdbc:sqlserver://war1", "jdbc:jtds:sqlserver://war2",
+                            "jdbc:sqlserver://w1", "jdbc:sqlserver://localhostSQLEXPRESS;password=***"));
     EXPECT_THAT(users, ElementsAre("", "app", "", "", "", "blogger", "", "shopper"));
     EXPECT_TRUE(found.urls[7].backslashDropped);
     EXPECT_EQ(found.urls[6].webapp, home + "\\webapps\\shop");
@@ -120,8 +120,9 @@ TEST(JdbcSources, FindsTheUrlsOfEveryPlaceInOrderWithoutTheirPasswords) {
 
 TEST(JdbcChecks, ANamedInstanceWithoutPortIsAskedOfTheBrowserAndReached) {
     JdbcMachine machine;
-    EXPECT_THAT(machine.Jdbc(), ElementsAre(IsRow(Status::Ok, AllOf(HasSubstr("127.0.0.1:49172"), HasSubstr("SQLEXPRESS"),
-                                                                    Not(HasSubstr("topsecret"))))));
+    EXPECT_THAT(machine.Jdbc(),
+                ElementsAre(IsRow(Status::Ok, AllOf(HasSubstr("127.0.0.1:49172"), HasSubstr("SQLEXPRESS"),
+                                                    Not(HasSubstr("topsecret"))))));
     EXPECT_THAT(machine.datagrams.asked, ElementsAre(std::string("\x04SQLEXPRESS")));
 }
 
@@ -174,7 +175,8 @@ TEST(JdbcChecks, WithoutInstanceNameOnlyTheNamedInstanceOnThatPortIsTaken) {
 TEST(JdbcChecks, TheBrowserStoppedOrSilentIsAnError) {
     JdbcMachine machine;
     machine.services.Installed("SQLBrowser").state = 1;
-    EXPECT_THAT(machine.Last(), IsRow(Status::Error, AllOf(HasSubstr("SQLBrowser 已停止"), HasSubstr("动态端口 49172"))));
+    EXPECT_THAT(machine.Last(),
+                IsRow(Status::Error, AllOf(HasSubstr("SQLBrowser 已停止"), HasSubstr("动态端口 49172"))));
     machine.services.Installed("SQLBrowser").state = 4;
     machine.datagrams.answers.clear();
     EXPECT_THAT(machine.Last(), IsRow(Status::Error, HasSubstr("1 秒内没有回答")));
@@ -198,9 +200,10 @@ TEST(JdbcChecks, IntegratedSecurityWantsTheAuthDllOfTheDriversVersionAndTheRunne
     JdbcMachine machine;
     machine.SetContext(Context("jdbc:sqlserver://localhost\\SQLEXPRESS;integratedSecurity=true;encrypt=false"));
     // The service's JVM is C:\jdk\jre\bin\server\jvm.dll: its bin holds the wrong build.
-    machine.files.listings["C:\\jdk\\jre\\bin"] = {{"mssql-jdbc_auth-12.4.2.x86.dll"}, {"mssql-jdbc_auth-9.4.1.x64.dll"}};
-    EXPECT_THAT(machine.Last(), IsRow(Status::Error, AllOf(HasSubstr("mssql-jdbc_auth-12.4.2.x64.dll"), HasSubstr("x86.dll"),
-                                                           HasSubstr("C:\\jdk\\jre\\bin"))));
+    machine.files.listings["C:\\jdk\\jre\\bin"] = {{"mssql-jdbc_auth-12.4.2.x86.dll"},
+                                                   {"mssql-jdbc_auth-9.4.1.x64.dll"}};
+    EXPECT_THAT(machine.Last(), IsRow(Status::Error, AllOf(HasSubstr("mssql-jdbc_auth-12.4.2.x64.dll"),
+                                                           HasSubstr("x86.dll"), HasSubstr("C:\\jdk\\jre\\bin"))));
     machine.files.listings["C:\\jdk\\jre\\bin"].push_back({"mssql-jdbc_auth-12.4.2.x64.dll"});
     EXPECT_EQ(machine.Last().status, Status::Ok);
 }
