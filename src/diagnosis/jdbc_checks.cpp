@@ -332,8 +332,8 @@ private:
                                    std::to_string(port) + " 上监听（动态端口在实例每次启动后可能改变）");
             return false;
         case ConnectOutcome::TimedOut:
-            Add(Status::Error, where_ + "：1 秒内没有连上 " + address + "（端口 " + std::to_string(port) + "），实例 " +
-                                   instance + " 没有回应");
+            Add(Status::Error, where_ + "：1 秒内没有连上 " + address + "（端口 " + std::to_string(port) + "）：实例 " +
+                                   instance + " 没有在这个端口上监听，或没有回应");
             return false;
         case ConnectOutcome::Failed:
             break;
