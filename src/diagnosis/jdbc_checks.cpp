@@ -104,11 +104,7 @@ std::optional<DriverJar> DriverJarNamed(std::string_view directory, std::string_
 // The network steps of one run: each port and instance is asked once, and
 // all of them together stop at the budget.
 class Probes {
-public:
-    Probes(DatagramPort& datagrams, TcpConnector& connector) : datagrams_(datagrams), connector_(connector) {}
-
-    bool Spent() const { return spent_ >= kNetworkBudget; }
-
+    // Defined before its callers: they need its deduced type.
     template <typename Step>
     auto Timed(Step step) {
         const auto start = std::chrono::steady_clock::now();
@@ -116,6 +112,11 @@ public:
         spent_ += std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
         return outcome;
     }
+
+public:
+    Probes(DatagramPort& datagrams, TcpConnector& connector) : datagrams_(datagrams), connector_(connector) {}
+
+    bool Spent() const { return spent_ >= kNetworkBudget; }
 
     ConnectOutcome Connect(unsigned port) {
         if (const auto known = connected_.find(port); known != connected_.end()) return known->second;
