@@ -289,12 +289,13 @@ private:
 
     std::optional<unsigned> BrowserPort(const std::string& instance, const InstancePorts& ports) {
         const std::string hint = ports.Empty() ? std::string() : "，或在 URL 中写明实例的端口（" + ports.Text() + "）";
+        // jTDS asks also when the URL gives a port.
         const std::string why = "：URL 按实例名 " + instance +
-                                " 连接而没有写端口，驱动要通过 UDP 1434 向 SQL Server "
-                                "Browser 询问端口";
+                                (url_.port ? " 连接（jTDS 不用 URL 中的端口）" : " 连接而没有写端口") +
+                                "，驱动要通过 UDP 1434 向 SQL Server Browser 询问端口";
         const ServiceLookup lookup = inspectors_.services.Describe(kBrowserService);
         if (lookup.error == kServiceDoesNotExist) {
-            Add(Status::Error, where_ + why + "，但没有安装服务 SQLBrowser" + hint);
+            Add(Status::Error, where_ + why + "，但没有安装服务 SQLBrowser。请安装它" + hint);
             return std::nullopt;
         }
         if (lookup.error == 0 && lookup.service.state != services::kRunning) {
