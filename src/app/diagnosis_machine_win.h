@@ -6,6 +6,7 @@
 #include "diagnosis/diagnose.h"
 #include "platform/win32/environment_win.h"
 #include "platform/win32/instance_names_win.h"
+#include "platform/win32/loopback_network_win.h"
 #include "platform/win32/system_inspection_win.h"
 
 namespace qm::app {
@@ -20,7 +21,9 @@ public:
                 .network = network_,
                 .processes = processes_,
                 .rights = rights_,
-                .instances = instances_};
+                .instances = instances_,
+                .datagrams = datagrams_,
+                .connector = connector_};
     }
 
 private:
@@ -32,6 +35,8 @@ private:
     win32::Win32ProcessInspector processes_;
     win32::Win32RightsInspector rights_;
     win32::RegistryInstanceNames instances_;
+    win32::Win32DatagramPort datagrams_;
+    win32::Win32TcpConnector connector_;
 };
 
 }  // namespace qm::app

@@ -79,7 +79,8 @@ public:
     Session(const Inspectors& machine, Findings learnt)
         : files_(machine.files),
           view_{machine.environment, machine.registry,  files_,         machine.services,
-                machine.network,     machine.processes, machine.rights, machine.instances},
+                machine.network,     machine.processes, machine.rights, machine.instances,
+                machine.datagrams,   machine.connector},
           survey_(view_),
           findings_(std::move(learnt)) {}
 
@@ -110,7 +111,7 @@ struct GroupCheck {
 };
 
 // The groups in report order.
-constexpr std::array<GroupCheck, 9> kGroupChecks{{
+constexpr std::array<GroupCheck, 10> kGroupChecks{{
     // Adds no rows: the Tomcat in CATALINA_HOME, which the Java checks measure Java against.
     {Group::Tomcat, "Tomcat 安装",
      [](Session& s, std::vector<Row>&) { LearnInstallation(s.View(), s.Facts(), s.Learnt()); }},
@@ -124,6 +125,7 @@ constexpr std::array<GroupCheck, 9> kGroupChecks{{
      [](Session& s, std::vector<Row>& rows) { CheckServiceSettings(s.View(), s.Learnt(), rows); }},
     {Group::ServicesAndProcesses, "日志", [](Session& s, std::vector<Row>& rows) { CheckLogs(s.View(), s.Learnt(), rows); }},
     {Group::SqlServer, "SQL Server", [](Session& s, std::vector<Row>& rows) { CheckSqlServer(s.View(), rows); }},
+    {Group::SqlServer, "JDBC", [](Session& s, std::vector<Row>& rows) { CheckJdbcUrls(s.View(), s.Learnt(), rows); }},
     {Group::Rights, "管理员权限", [](Session& s, std::vector<Row>& rows) { CheckRights(s.View(), rows); }},
 }};
 

@@ -9,6 +9,7 @@
 #include "platform/process_environment.h"
 #include "platform/system_inspection.h"
 #include "platform/instance_name_source.h"
+#include "platform/loopback_network.h"
 
 namespace qm::diagnosis {
 
@@ -22,6 +23,8 @@ struct Inspectors {
     ProcessInspector& processes;
     RightsInspector& rights;
     InstanceNameSource& instances;
+    DatagramPort& datagrams;
+    TcpConnector& connector;
 };
 
 // Runs every check and returns the rows in report order. Changes nothing on
