@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "diagnosis/fix.h"
+
 namespace qm::diagnosis {
 
 enum class Status { Ok, Notice, Error };
@@ -21,6 +23,7 @@ struct Row {
     std::string item;  // column "项目"
     Status status = Status::Ok;
     std::string explanation;  // column "说明"
+    std::optional<Fix> fix;   // what "修复…" would do for this row
     bool operator==(const Row&) const = default;
 };
 
