@@ -20,6 +20,7 @@ using diagnosis::Undo;
 
 // How long an ended process may take to go before the repair says it failed.
 constexpr std::chrono::milliseconds kExitBound{5000};
+constexpr unsigned kExitPoll = 50;
 // Backups made in one second get a number after their name.
 constexpr int kBackupNameTries = 20;
 // The error number a refused write carries in a replacement's reason.
@@ -93,7 +94,7 @@ diagnosis::Row RepairedRow(const Fix& made, std::optional<Fix> undo, const std::
     std::string explanation = "已" + Sentence(ChangeText(made));
     explanation += backup.empty() ? "。" : "；修改前的内容备份在 " + backup + "。";
     if (undo) explanation += "选中这一行按“撤销…”可以改回";
-    return {diagnosis::Group::Java, std::string(kRepairedItem), diagnosis::Status::Ok, std::move(explanation),
+    return {diagnosis::Group::Java, std::string(diagnosis::kRepairedItem), diagnosis::Status::Ok, std::move(explanation),
             std::move(undo)};
 }
 
@@ -186,7 +187,13 @@ Outcome EndProcess(const ProcessFix& fix, RepairPorts& ports) {
     const std::optional<std::string> path = process->ImagePath();
     if (process->StartTime() != fix.startTime || !path || !text::EqualFolded(*path, fix.imagePath)) return Changed();
     if (!process->End()) return NeedsRights();
-    if (!process->WaitForExit(kExitBound)) return Failed("进程 " + std::to_string(fix.id) + " 没有结束");
+    bool ended = process->WaitForExit(std::chrono::milliseconds(0));
+    for (unsigned waited = 0; !ended && waited < kExitBound.count(); waited += kExitPoll) {
+        ports.waiting.Sleep(kExitPoll);
+        ports.waiting.PumpPendingMessages();
+        ended = process->WaitForExit(std::chrono::milliseconds(0));
+    }
+    if (!ended) return Failed("进程 " + std::to_string(fix.id) + " 没有结束");
     return {Result::Done, {}, RepairedRow(fix, std::nullopt, {})};
 }
 
@@ -222,6 +229,17 @@ Outcome PutBack(const Undo& undo, RepairPorts& ports) {
 
 std::string_view ButtonCaption(const diagnosis::Row* selected) {
     return selected && selected->fix && std::holds_alternative<Undo>(*selected->fix) ? kUndoCaption : kRepairCaption;
+}
+
+bool ButtonEnabled(const diagnosis::Row* selected, bool busy) { return selected && selected->fix && !busy; }
+
+void LastRepair::Record(const Outcome& outcome) {
+    if (outcome.result == Result::Done) row_ = outcome.repaired;
+}
+
+std::vector<diagnosis::Row> LastRepair::Before(std::vector<diagnosis::Row> rows) const {
+    if (row_) rows.insert(rows.begin(), *row_);
+    return rows;
 }
 
 std::string Question(const Fix& fix, std::string_view backupFolder) {

@@ -14,6 +14,7 @@
 #include "platform/process_ender.h"
 #include "platform/registry_writer.h"
 #include "platform/system_inspection.h"
+#include "platform/waiting.h"
 
 namespace qm::repair {
 
@@ -22,7 +23,6 @@ inline constexpr std::string_view kUndoCaption = "撤销…";
 inline constexpr std::string_view kQuestionCaption = "提示";
 inline constexpr std::string_view kChangedText = "情况已变化，请重新诊断";
 inline constexpr std::string_view kNeedsRightsText = "修复失败!需要管理员权限";
-inline constexpr std::string_view kRepairedItem = "本次修复";
 
 // What a repair writes through, and where it keeps what it replaces.
 struct RepairPorts {
@@ -32,11 +32,15 @@ struct RepairPorts {
     FileReplacer& replacer;
     ProcessEnder& processes;
     BackupStore& backups;
+    Waiting& waiting;  // while an ended process goes, the window goes on
 };
 
 // The button's caption for the selected row: "撤销…" for the row of the last
 // repair, else "修复…".
 std::string_view ButtonCaption(const diagnosis::Row* selected);
+// Whether the button takes a click: the selected row carries a fix, and
+// nothing else runs.
+bool ButtonEnabled(const diagnosis::Row* selected, bool busy);
 
 // The question asked before: what changes from what to what, and where the
 // backup goes.
@@ -50,6 +54,17 @@ struct Outcome {
     // Done: the row that the next reports begin with ("本次修复"), carrying
     // the undo when there is one; nothing after an undo.
     std::optional<diagnosis::Row> repaired;
+};
+
+// The row of the last repair, which each later report begins with until it
+// is undone or another repair is made.
+class LastRepair {
+public:
+    void Record(const Outcome& outcome);
+    std::vector<diagnosis::Row> Before(std::vector<diagnosis::Row> rows) const;
+
+private:
+    std::optional<diagnosis::Row> row_;
 };
 
 // Makes the fix (an Undo puts back what its repair changed). Nothing is

@@ -64,11 +64,20 @@ TEST(RepairSetting, IsBackedUpWrittenAndPutBackExactly) {
     const Fix undo = *outcome.repaired->fix;
     EXPECT_THAT(Question(undo, machine.backups.Folder()), HasSubstr("改回 C:\\old\\jvm.dll"));
 
+    // Later reports begin with it, shown first, until it is undone.
+    LastRepair last;
+    last.Record(outcome);
+    const std::vector<diagnosis::Row> report =
+        last.Before({{diagnosis::Group::Java, "JAVA_HOME", diagnosis::Status::Error, "", std::nullopt}});
+    EXPECT_EQ(report.front(), *outcome.repaired);
+    EXPECT_EQ(diagnosis::RowToShowFirst(report), 0u);
+
     const Outcome undone = Apply(undo, ports);
     ASSERT_EQ(undone.result, Result::Done);
     EXPECT_EQ(machine.registry.values[kJvm], stored);
-    EXPECT_FALSE(undone.repaired);
     EXPECT_EQ(machine.backups.files.size(), 2u);
+    last.Record(undone);
+    EXPECT_EQ(last.Before({}).size(), 0u);
 }
 
 TEST(RepairSetting, AnUndoAfterAnotherChangeIsRefusedAndOneOfAValueNotSetRemovesIt) {

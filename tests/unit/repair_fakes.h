@@ -98,6 +98,12 @@ private:
     };
 };
 
+class NoWaiting : public Waiting {
+public:
+    void Sleep(unsigned) override {}
+    void PumpPendingMessages() override {}
+};
+
 // Every port of a repair over one fake machine.
 struct FakeRepairPorts {
     FakeRegistryWriter registry;
@@ -106,7 +112,8 @@ struct FakeRepairPorts {
     FakeFilesReplacer replacer{files};
     FakeEnder processes;
     FakeBackups backups;
-    repair::RepairPorts Ports() { return {registry, network, files, replacer, processes, backups}; }
+    NoWaiting waiting;
+    repair::RepairPorts Ports() { return {registry, network, files, replacer, processes, backups, waiting}; }
 };
 
 }  // namespace qm::test
