@@ -13,6 +13,7 @@
 #include "platform/win32/instance_names_win.h"
 #include "platform/win32/process_table_win.h"
 #include "platform/win32/registry_win.h"
+#include "platform/win32/repair_ports_win.h"
 #include "platform/win32/service_manager_win.h"
 #include "platform/win32/shell_win.h"
 #include "platform/win32/system_inspection_win.h"
@@ -47,11 +48,16 @@ struct Win32System {
     qm::win32::RegistryInstanceNames instanceNames;
     qm::win32::WindowsFileSystem fileSystem;
     qm::WholeFileReplacer replacer{fileSystem};
+    qm::win32::Win32RegistryWriter registryWriter;
+    qm::win32::Win32NetworkInspector network;
+    qm::win32::Win32ProcessEnder processEnder;
+    qm::win32::LocalBackupStore backups;
 
     qm::ui::WindowPorts Ports() {
         return {services,      waiting,       stopper,           processes,          environment,
                 shell,         files,         installedServices, machineEnvironment, broadcast,
-                folderBrowser, instanceNames, replacer};
+                folderBrowser, instanceNames, replacer,         registryWriter,     network,
+                processEnder,  backups};
     }
 };
 

@@ -148,10 +148,12 @@ void DiagnosisPageController::SetEnabled(std::string_view name, bool enabled) {
 void DiagnosisPageController::Diagnose() {
     if (pendingReport_) return;
     const HWND focus = GetFocus();
-    if (focus == control_("DiagnoseButton") || focus == control_("CopyReportButton"))
+    if (focus == control_("DiagnoseButton") || focus == control_("CopyReportButton") ||
+        focus == control_("RepairButton"))
         SetFocus(control_("DiagnosisList"));
     SetEnabled("DiagnoseButton", false);
     SetEnabled("CopyReportButton", false);
+    SetEnabled("RepairButton", false);
     SetText("DiagnosisSummary", diagnosis::kDiagnosingText);
     SetText("DiagnosisDetails", "");
     report_.clear();
@@ -173,8 +175,25 @@ void DiagnosisPageController::Done() {
         SetText("DiagnosisSummary", "");
         std::rethrow_exception(outcome->failure);
     }
-    report_ = std::move(outcome->rows);
+    report_ = lastRepair_.Before(std::move(outcome->rows));
     ShowReport();
+}
+
+// Asked first; a situation that changed since the report asks for a new one,
+// and so does a repair made.
+void DiagnosisPageController::Repair() {
+    const int row = SelectedRow();
+    if (pendingReport_ || row < 0 || !report_[static_cast<size_t>(row)].fix) return;
+    const diagnosis::Fix fix = *report_[static_cast<size_t>(row)].fix;
+    if (!AskQuestion(repair::Question(fix, repairs_.backups.Folder()))) return;
+    const repair::Outcome outcome = repair::Apply(fix, repairs_);
+    lastRepair_.Record(outcome);
+    if (outcome.result != repair::Result::Done) ShowInformationBox(outcome.message);
+    if (outcome.result == repair::Result::Done || outcome.result == repair::Result::Changed) Diagnose();
+}
+
+int DiagnosisPageController::SelectedRow() const {
+    return ListView_GetNextItem(control_("DiagnosisList"), -1, LVNI_SELECTED);
 }
 
 // The rows, the summary above them, and the row a reader wants first
@@ -200,9 +219,13 @@ void DiagnosisPageController::ShowReport() {
     InvalidateRect(list, nullptr, TRUE);
 }
 
+// The row in full, and the button for its fix.
 void DiagnosisPageController::ShowDetails(int row) {
     const bool shown = row >= 0 && static_cast<size_t>(row) < report_.size();
-    SetText("DiagnosisDetails", shown ? diagnosis::DetailsText(report_[static_cast<size_t>(row)]) : "");
+    const diagnosis::Row* selected = shown ? &report_[static_cast<size_t>(row)] : nullptr;
+    SetText("DiagnosisDetails", selected ? diagnosis::DetailsText(*selected) : "");
+    SetText("RepairButton", repair::ButtonCaption(selected));
+    SetEnabled("RepairButton", repair::ButtonEnabled(selected, pendingReport_ != nullptr));
 }
 
 // The summary in the colour of what the report shows first: red when it

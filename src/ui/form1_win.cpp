@@ -575,6 +575,7 @@ void TForm1::RunEvent(ControlEvent event) {
         case ControlEvent::cxButton14Click: cxButton14Click(); break;
         case ControlEvent::DiagnoseButtonClick: DiagnoseButtonClick(); break;
         case ControlEvent::CopyReportButtonClick: CopyReportButtonClick(); break;
+        case ControlEvent::RepairButtonClick: RepairButtonClick(); break;
         }
         // clang-format on
     });
@@ -616,5 +617,6 @@ void TForm1::getSQLServer() { sql_.getSQLServer(); }
 
 void TForm1::DiagnoseButtonClick() { diagnosis_.Diagnose(); }
 void TForm1::CopyReportButtonClick() { diagnosis_.CopyReport(); }
+void TForm1::RepairButtonClick() { diagnosis_.Repair(); }
 
 }  // namespace qm::ui

@@ -59,6 +59,7 @@ public:
     // Diagnosis page.
     void DiagnoseButtonClick();
     void CopyReportButtonClick();
+    void RepairButtonClick();
 
     // Routines shared by the handlers.
     void writeXML(const std::string& path, const std::string& newPort);
@@ -113,7 +114,7 @@ private:
     TomcatPageController tomcat_{ports_};
     EnvironmentPageController environment_{ports_, [this](std::string_view name) { return Control(name); }};
     SqlPageController sql_{ports_, [this](std::string_view name) { return Control(name); }};
-    DiagnosisPageController diagnosis_{[this] { return hwnd_; }, kDiagnosisDoneMessage,
+    DiagnosisPageController diagnosis_{ports_.Repair(), [this] { return hwnd_; }, kDiagnosisDoneMessage,
                                        [this](std::string_view name) { return Control(name); },
                                        [this](int designPixels) { return Scale(designPixels); }};
 };

@@ -60,6 +60,7 @@ constexpr std::array<ControlSpec, 40> kControls{{
     {"DiagnosisDetails",  K::ReadOnlyText,  "DiagnosisTabSheet", "",                    8,   184, 355, 106, Font(12),       1,  true,  E::None},
     {"DiagnoseButton",    K::Button,        "DiagnosisTabSheet", "开始诊断",            112, 298, 121, 27,  Font(13),       2,  true,  E::DiagnoseButtonClick},
     {"CopyReportButton",  K::Button,        "DiagnosisTabSheet", "复制结果",            242, 298, 121, 27,  Font(13),       3,  true,  E::CopyReportButtonClick},
+    {"RepairButton",      K::Button,        "DiagnosisTabSheet", "修复…",               8,   298, 96,  27,  Font(13),       4,  false, E::RepairButtonClick},
 
     {"Image1",            K::Picture,       "TabSheet1",      "",                       32,  72,  41,  41,  kNoFont,        -1, true,  E::None},
     {"Label1",            K::Label,         "TabSheet1",      "Quillmate",              96,  80,  0,   0,   Font(20),       -1, true,  E::None},

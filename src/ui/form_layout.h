@@ -44,6 +44,7 @@ enum class ControlEvent {
     cxButton14Click,
     DiagnoseButtonClick,
     CopyReportButtonClick,
+    RepairButtonClick,
 };
 
 struct FontSpec {

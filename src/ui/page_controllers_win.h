@@ -15,6 +15,7 @@
 #include "diagnosis/report.h"
 #include "sqlserver/instance_page.h"
 #include "tomcat/environment_settings.h"
+#include "repair/repair.h"
 #include "ui/window_ports.h"
 
 namespace qm::ui {
@@ -91,14 +92,16 @@ private:
 
 // Diagnosis page: every check run on the machine as it is, in the background,
 // its rows shown in the report list under a summary, the selected one in full
-// below, and copied to the clipboard as text.
+// below, and copied to the clipboard as text. The selected row's fix is made,
+// or the last repair undone, once the user says yes to it.
 class DiagnosisPageController {
 public:
     // A run's end is announced by posting doneMessage to the window, which
     // then calls Done. scale turns design pixels into the window's.
-    DiagnosisPageController(std::function<HWND()> window, UINT doneMessage, ControlByName control,
-                            std::function<int(int)> scale)
-        : window_(std::move(window)),
+    DiagnosisPageController(repair::RepairPorts repairs, std::function<HWND()> window, UINT doneMessage,
+                            ControlByName control, std::function<int(int)> scale)
+        : repairs_(repairs),
+          window_(std::move(window)),
           doneMessage_(doneMessage),
           control_(std::move(control)),
           scale_(std::move(scale)) {}
@@ -108,6 +111,7 @@ public:
     void PageShown();
     void Diagnose();
     void CopyReport();
+    void Repair();
     void Done();
     // A run still under way drops its report instead of announcing it.
     void Close();
@@ -119,9 +123,12 @@ public:
 private:
     void ShowReport();
     void ShowDetails(int row);
+    int SelectedRow() const;
     void SetText(std::string_view name, std::string_view text);
     void SetEnabled(std::string_view name, bool enabled);
 
+    repair::RepairPorts repairs_;
+    repair::LastRepair lastRepair_;
     std::function<HWND()> window_;
     UINT doneMessage_;
     ControlByName control_;

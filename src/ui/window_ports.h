@@ -16,6 +16,7 @@
 #include "platform/shell.h"
 #include "platform/system_inspection.h"
 #include "platform/waiting.h"
+#include "repair/repair.h"
 #include "tomcat/environment_settings.h"
 #include "tomcat/process_shutdown.h"
 #include "tomcat/tomcat_page.h"
@@ -36,11 +37,17 @@ struct WindowPorts {
     FolderBrowser& folderBrowser;
     InstanceNameSource& instanceNames;
     FileReplacer& replacer;
+    // What the diagnosis page's repairs write through.
+    RegistryWriter& registryWriter;
+    NetworkInspector& network;
+    ProcessEnder& processEnder;
+    BackupStore& backups;
 
     tomcat::TomcatPorts Tomcat() const {
         return {stopper, processes, environment, shell, waiting, files, installedServices};
     }
     tomcat::EnvironmentPorts Environment() const { return {machineEnvironment, environment, broadcast}; }
+    repair::RepairPorts Repair() const { return {registryWriter, network, files, replacer, processEnder, backups, waiting}; }
 };
 
 }  // namespace qm::ui

@@ -76,7 +76,7 @@ TEST(MainWindowControls, GivesEveryButtonAClickAndOnlyTheListAChange) {
     EXPECT_EQ(buttons, 15);
 }
 
-TEST(MainWindowControls, PutsTheDiagnosisPageBetweenSqlServerAndAboutWithItsReportAndTwoButtons) {
+TEST(MainWindowControls, PutsTheDiagnosisPageBetweenSqlServerAndAboutWithItsReportAndThreeButtons) {
     std::vector<std::string> pages;
     std::vector<std::pair<ControlKind, std::string>> onPage;
     for (const auto& c : MainWindowControls()) {
@@ -88,7 +88,8 @@ TEST(MainWindowControls, PutsTheDiagnosisPageBetweenSqlServerAndAboutWithItsRepo
                                                                         {ControlKind::ReportList, ""},
                                                                         {ControlKind::ReadOnlyText, ""},
                                                                         {ControlKind::Button, "开始诊断"},
-                                                                        {ControlKind::Button, "复制结果"}}));
+                                                                        {ControlKind::Button, "复制结果"},
+                                                                        {ControlKind::Button, "修复…"}}));
 }
 
 // The diagnosis page's controls stack from the summary down to the buttons,

@@ -26,11 +26,9 @@ TEST(RepairFixes, AMissingJvmBecomesJavaHomesOfTheRunnersBitness) {
     FakeMachine machine;
     machine.SetServiceSetting("Java", "Jvm", "C:\\old\\jvm.dll");
     const SettingFix fix = SettingOf(OnlyRow(machine.Diagnose(), "服务 tomcat6 JVM"));
-    EXPECT_EQ(fix.keyPath, kJavaKey);
-    EXPECT_EQ(fix.view, RegistryView::Wow32);
-    EXPECT_EQ(fix.seen, StringValue("C:\\old\\jvm.dll"));
     // JAVA_HOME has no bin\server: jre\bin\server comes next.
-    EXPECT_EQ(fix.wanted, StringValue("C:\\jdk\\jre\\bin\\server\\jvm.dll"));
+    EXPECT_EQ(fix, (SettingFix{"tomcat6", kJavaKey, "Jvm", RegistryView::Wow32, StringValue("C:\\old\\jvm.dll"),
+                               StringValue("C:\\jdk\\jre\\bin\\server\\jvm.dll"), fix.change, fix.undo}));
     EXPECT_EQ(fix.change, "将服务 tomcat6 的 Jvm 从 C:\\old\\jvm.dll 改为 C:\\jdk\\jre\\bin\\server\\jvm.dll。");
 
     // No JVM of the runner's bitness in JAVA_HOME: nothing certain to set.
@@ -44,8 +42,7 @@ TEST(RepairFixes, TooLargeA32BitHeapBecomes1024) {
     machine.files.files[machine.catalinaHome + "\\bin\\tomcat6.exe"] = PeImage(Bitness::Bits32);
     machine.registry.dwords[{kJavaKey, "JvmMx", RegistryView::Wow32}] = 2048;
     const SettingFix fix = SettingOf(OnlyRow(machine.Diagnose(), "服务 tomcat6 内存"));
-    EXPECT_EQ(fix.seen, DwordValue(2048));
-    EXPECT_EQ(fix.wanted, DwordValue(1024));
+    EXPECT_EQ(std::pair(fix.seen, fix.wanted), std::pair(std::optional(DwordValue(2048)), DwordValue(1024)));
 }
 
 TEST(RepairFixes, EndorsedDirsLeaveTheOptionsOfJava9AndLater) {
@@ -86,8 +83,7 @@ TEST(RepairFixes, AHeldConnectorPortMovesToTheFirstFreePortAbove) {
     FakeMachine machine;
     machine.network.listeners = {{8080, 0}, {8081, 0}};
     machine.network.binds = {{8080, BindOutcome::Taken}, {8082, BindOutcome::Taken}};
-    const auto rows = machine.Diagnose();
-    const Row row = OnlyRow(rows, "端口 8080");
+    const Row row = OnlyRow(machine.Diagnose(), "端口 8080");
     ASSERT_TRUE(row.fix);
     // 8081 listens, 8082 won't bind, 8083 is free.
     EXPECT_EQ(std::get<PortFix>(*row.fix), (PortFix{"C:\\tomcat6/conf/server.xml", 0, "HTTP/1.1", 8080, 8083, true}));
@@ -109,9 +105,8 @@ TEST(RepairFixes, TheSecondConnectorOnOnePortMoves) {
 
 TEST(RepairFixes, ALeftoverJavaExeIsEndedOnlyWhenItCanBeToldApart) {
     FakeMachine machine;
-    machine.processes.Add(40, "java.exe", "C:\\jdk\\bin\\java.exe");
-    machine.processes.processes.back().startTime = 1234;
-    Row row = OnlyRow(machine.Diagnose(), "进程 java.exe");
+    machine.processes.processes.push_back({40, "java.exe", "C:\\jdk\\bin\\java.exe", std::nullopt, 1234});
+    const Row row = OnlyRow(machine.Diagnose(), "进程 java.exe");
     ASSERT_TRUE(row.fix);
     EXPECT_EQ(std::get<ProcessFix>(*row.fix), (ProcessFix{40, 1234, "C:\\jdk\\bin\\java.exe", "java.exe"}));
     machine.processes.processes.back().startTime = 0;
