@@ -56,7 +56,7 @@ struct Win32System {
     qm::ui::WindowPorts Ports() {
         return {services,      waiting,       stopper,           processes,          environment,
                 shell,         files,         installedServices, machineEnvironment, broadcast,
-                folderBrowser, instanceNames, replacer,         registryWriter,     network,
+                folderBrowser, instanceNames, replacer,          registryWriter,     network,
                 processEnder,  backups};
     }
 };

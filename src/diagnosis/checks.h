@@ -31,7 +31,7 @@ private:
 // A port Tomcat binds, as server.xml gives it.
 struct ServerPort {
     unsigned number = 0;
-    std::string use;  // "关闭端口" or the connector's protocol
+    std::string use;                       // "关闭端口" or the connector's protocol
     std::optional<std::size_t> connector;  // which Connector of the file (tomcat::Connectors); none: the shutdown port
 };
 
@@ -89,7 +89,6 @@ private:
     std::optional<std::vector<ProcessFacts>> everyProcess_;
     std::optional<std::optional<std::vector<ServiceDescription>>> services_;
 };
-
 
 // A path as the rows show it: with backslashes only, the way Windows writes
 // it, whatever separators the path was put together with.

@@ -229,7 +229,8 @@ private:
             options = single ? std::vector<std::string>{*single} : std::vector<std::string>{};
         }
         bool wrong = false;
-        const bool multiple = inspectors_.registry.ReadMultiString(key_.Subkey("Java"), "Options", key_.view).has_value();
+        const bool multiple =
+            inspectors_.registry.ReadMultiString(key_.Subkey("Java"), "Options", key_.view).has_value();
         for (const std::string& option : *options) {
             for (std::string_view name : {"-Dcatalina.home=", "-Dcatalina.base="}) {
                 if (!option.starts_with(name) || findings_.catalinaHome.empty()) continue;
@@ -239,7 +240,8 @@ private:
                 if (SameDirectory(directory, findings_.catalinaHome)) continue;
                 wrong = true;
                 const std::string replaced = std::string(name) + findings_.catalinaHome;
-                std::string change = "将服务 " + findings_.serviceName + " 的选项 " + option + " 改为 " + replaced + "。";
+                std::string change =
+                    "将服务 " + findings_.serviceName + " 的选项 " + option + " 改为 " + replaced + "。";
                 if (name == "-Dcatalina.base=")
                     change += "另一个实例以 " + std::string(directory) +
                               " 为 catalina.base 的配置（conf、webapps、logs）将不再使用。";
@@ -314,9 +316,8 @@ private:
     }
 
     static bool IsJarNamed(std::string_view entry, std::string_view jar) {
-        return EqualFolded(entry, jar) ||
-               (EndsFolded(entry, jar) && (entry[entry.size() - jar.size() - 1] == '\\' ||
-                                           entry[entry.size() - jar.size() - 1] == '/'));
+        return EqualFolded(entry, jar) || (EndsFolded(entry, jar) && (entry[entry.size() - jar.size() - 1] == '\\' ||
+                                                                      entry[entry.size() - jar.size() - 1] == '/'));
     }
 
     void CheckClasspath() {

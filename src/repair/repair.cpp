@@ -1,5 +1,6 @@
 #include "repair/repair.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 
@@ -35,8 +36,8 @@ Outcome Failed(std::string_view what) { return Refused(Result::Failed, "修复�
 std::string FileNamePart(std::string_view text) {
     std::string part;
     for (char c : text) {
-        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
-                           c == '.';
+        const bool plain =
+            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.';
         part += plain ? c : '_';
     }
     return part;
@@ -68,13 +69,17 @@ std::optional<std::string> Backup(BackupStore& backups, std::string_view what, s
 }
 
 std::string PortChange(const PortFix& fix, unsigned from, unsigned to, std::string_view verb) {
-    return "将 " + fix.serverXml + " 中连接器 " + fix.use + " 的端口从 " + std::to_string(from) + std::string(verb) +
+    // As Windows writes the path, whatever separators it was put together with.
+    std::string shown = fix.serverXml;
+    std::replace(shown.begin(), shown.end(), '/', '\\');
+    return "将 " + shown + " 中连接器 " + fix.use + " 的端口从 " + std::to_string(from) + std::string(verb) +
            std::to_string(to) + "。";
 }
 
 std::string ChangeText(const Fix& fix) {
     if (const auto* setting = std::get_if<SettingFix>(&fix)) return setting->change;
-    if (const auto* port = std::get_if<PortFix>(&fix)) return PortChange(*port, port->seenPort, port->wantedPort, " 改为 ");
+    if (const auto* port = std::get_if<PortFix>(&fix))
+        return PortChange(*port, port->seenPort, port->wantedPort, " 改为 ");
     if (const auto* process = std::get_if<ProcessFix>(&fix))
         return "结束进程 " + process->exeName + "（PID " + std::to_string(process->id) + "，" + process->imagePath +
                "）。";
@@ -93,9 +98,9 @@ std::string Sentence(std::string text) {
 diagnosis::Row RepairedRow(const Fix& made, std::optional<Fix> undo, const std::string& backup) {
     std::string explanation = "已" + Sentence(ChangeText(made));
     explanation += backup.empty() ? "。" : "；修改前的内容备份在 " + backup + "。";
-    if (undo) explanation += "选中这一行按“撤销…”可以改回";
-    return {diagnosis::Group::Java, std::string(diagnosis::kRepairedItem), diagnosis::Status::Ok, std::move(explanation),
-            std::move(undo)};
+    if (undo) explanation += "选中这一行按“撤销…”可以改回。";
+    return {diagnosis::Group::Java, std::string(diagnosis::kRepairedItem), diagnosis::Status::Ok,
+            std::move(explanation), std::move(undo)};
 }
 
 // Sets a value that must read as expected (or, for an undo, be exactly

@@ -47,7 +47,9 @@ struct WindowPorts {
         return {stopper, processes, environment, shell, waiting, files, installedServices};
     }
     tomcat::EnvironmentPorts Environment() const { return {machineEnvironment, environment, broadcast}; }
-    repair::RepairPorts Repair() const { return {registryWriter, network, files, replacer, processEnder, backups, waiting}; }
+    repair::RepairPorts Repair() const {
+        return {registryWriter, network, files, replacer, processEnder, backups, waiting};
+    }
 };
 
 }  // namespace qm::ui

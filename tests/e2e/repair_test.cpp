@@ -75,10 +75,13 @@ protected:
     fs::path Jdk() const { return scratch_.Path() / "jdk"; }
     fs::path Tomcat() const { return scratch_.Path() / "tomcat"; }
     void WriteServerXml(unsigned port) {
-        CreateFileWithText(Tomcat() / "conf" / "server.xml",
-                           "<?xml version='1.0' encoding='utf-8'?>\n<Server port=\"-1\">\n  <Service name=\"Catalina\">\n"
-                           "    <Connector port=\"" + std::to_string(port) + "\" protocol=\"HTTP/1.1\" />\n"
-                           "  </Service>\n</Server>\n");
+        CreateFileWithText(
+            Tomcat() / "conf" / "server.xml",
+            "<?xml version='1.0' encoding='utf-8'?>\n<Server port=\"-1\">\n  <Service name=\"Catalina\">\n"
+            "    <Connector port=\"" +
+                std::to_string(port) +
+                "\" protocol=\"HTTP/1.1\" />\n"
+                "  </Service>\n</Server>\n");
     }
     HWND List() const { return session_->Control("DiagnosisList"); }
     HWND Button() const { return session_->Control("RepairButton"); }
@@ -109,9 +112,12 @@ protected:
     Rows Yes(const MessageBoxInfo& box, const Rows& before) {
         Rows rows;
         if (box.handle && AnswerMessageBox(box.handle, IDYES))
-            WaitUntil([&] { return IsWindowEnabled(session_->Control("DiagnoseButton")) &&
-                                   (rows = ReportRows(List(), 3)) != before && !rows.empty(); },
-                      kBound);
+            WaitUntil(
+                [&] {
+                    return IsWindowEnabled(session_->Control("DiagnoseButton")) &&
+                           (rows = ReportRows(List(), 3)) != before && !rows.empty();
+                },
+                kBound);
         return rows;
     }
 
@@ -120,8 +126,9 @@ protected:
 };
 
 TEST_F(Repair, AMissingJvmIsSetInThe32BitViewBackedUpAndPutBack) {
-    RegisteredTestService tomcat6({.commandLine = L"\"" + (Tomcat() / "bin" / "tomcat6.exe").wstring() + L"\" //RS//tomcat6"},
-                                  RegisteredTestService::ExactName{L"tomcat6"});
+    RegisteredTestService tomcat6(
+        {.commandLine = L"\"" + (Tomcat() / "bin" / "tomcat6.exe").wstring() + L"\" //RS//tomcat6"},
+        RegisteredTestService::ExactName{L"tomcat6"});
     HKEY key = nullptr;
     ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, win32::Widen(kJava).c_str(), 0, nullptr, 0,
                               KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, &key, nullptr),

@@ -71,8 +71,13 @@ struct FakeMachine : RegistryWriter, BackupStore, FileReplacer, ProcessEnder, Wa
 
 const std::string kKey = "SOFTWARE\\Apache Software Foundation\\Procrun 2.0\\Tomcat9\\Parameters\\Java";
 const Key kJvm{kKey, "Jvm", RegistryView::Wow32};
-const diagnosis::SettingFix kJvmFix{"Tomcat9",          kKey, "Jvm", RegistryView::Wow32, StringValue("C:\\old\\jvm.dll"),
-                                    StringValue("C:\\jdk\\bin\\server\\jvm.dll"), "将 Jvm 改为 C:\\jdk。",
+const diagnosis::SettingFix kJvmFix{"Tomcat9",
+                                    kKey,
+                                    "Jvm",
+                                    RegistryView::Wow32,
+                                    StringValue("C:\\old\\jvm.dll"),
+                                    StringValue("C:\\jdk\\bin\\server\\jvm.dll"),
+                                    "将 Jvm 改为 C:\\jdk。",
                                     "将 Jvm 改回 C:\\old\\jvm.dll。"};
 
 TEST(RepairSetting, ASettingChangedSinceTheDiagnosisIsLeftAsItIs) {
@@ -141,8 +146,9 @@ TEST(RepairPort, MovesTheConnectorOnlyWhileThePortIsStillHeldAndUndoesIt) {
     FakeMachine machine;
     RepairPorts ports = machine.Ports();
     const std::string path = "C:\\tomcat/conf/server.xml";
-    const std::string original = "<?xml version=\"1.0\" encoding=\"GB2312\"?>\n<Server><Service>"
-                                 "<Connector port=\"8080\"/></Service></Server>";
+    const std::string original =
+        "<?xml version=\"1.0\" encoding=\"GB2312\"?>\n<Server><Service>"
+        "<Connector port=\"8080\"/></Service></Server>";
     machine.files.files[path] = original;
     const diagnosis::PortFix fix{path, 0, "HTTP/1.1", 8080, 8081, true};
     // The other program has let go of the port meanwhile.

@@ -18,7 +18,8 @@ using ::testing::HasSubstr;
 const std::string kJavaKey = FakeMachine::ServiceSettingsKey("Java");
 
 const SettingFix& SettingOf(const Row& row) {
-    if (!row.fix || !std::holds_alternative<SettingFix>(*row.fix)) throw std::runtime_error(row.item + " has no setting fix");
+    if (!row.fix || !std::holds_alternative<SettingFix>(*row.fix))
+        throw std::runtime_error(row.item + " has no setting fix");
     return std::get<SettingFix>(*row.fix);
 }
 

@@ -18,7 +18,8 @@ TEST(RegistryWriter, WritesAndReadsBackTheBytesInTheAskedViewOnly) {
     const std::string key = "SOFTWARE\\QuillmateRepairTest-" + std::to_string(GetCurrentProcessId());
     HKEY created = nullptr;
     ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, win32::Widen(key).c_str(), 0, nullptr, 0,
-                              KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, &created, nullptr), ERROR_SUCCESS);
+                              KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, &created, nullptr),
+              ERROR_SUCCESS);
     RegCloseKey(created);
     win32::Win32RegistryWriter writer;
     // An empty string inside and no final terminator: the bytes come back as written.

@@ -59,7 +59,8 @@ BackupOutcome LocalBackupStore::Create(std::string_view name, std::string_view b
     const std::wstring folder = MadeFolder(reason);
     if (folder.empty()) return BackupOutcome::Failed;
     const std::wstring file = folder + L"\\" + Widen(name);
-    UniqueFileHandle handle(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueFileHandle handle(
+        CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!handle) {
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) return BackupOutcome::NameTaken;

@@ -26,7 +26,8 @@ private:
 }  // namespace
 
 std::unique_ptr<EndableProcess> Win32ProcessEnder::Open(std::uint32_t id, OpenOutcome& outcome) {
-    UniqueKernelHandle process(OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, id));
+    UniqueKernelHandle process(
+        OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, id));
     if (!process) {
         const DWORD error = GetLastError();
         outcome = error == ERROR_INVALID_PARAMETER ? OpenOutcome::Gone
