@@ -1,4 +1,5 @@
-// The writes of a repair against Wine's registry, processes and files.
+// A repair's process ender and backup store against Wine's processes and files;
+// its registry writes are seen end to end (tests/e2e/repair_test.cpp).
 #include "platform/win32/repair_ports_win.h"
 #include "platform/win32/system_inspection_win.h"
 #include "platform/win32/wide_text.h"
@@ -13,25 +14,6 @@
 
 namespace qm {
 namespace {
-
-TEST(RegistryWriter, WritesAndReadsBackTheBytesInTheAskedViewOnly) {
-    const std::string key = "SOFTWARE\\QuillmateRepairTest-" + std::to_string(GetCurrentProcessId());
-    HKEY created = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, win32::Widen(key).c_str(), 0, nullptr, 0,
-                              KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, &created, nullptr),
-              ERROR_SUCCESS);
-    RegCloseKey(created);
-    win32::Win32RegistryWriter writer;
-    // An empty string inside and no final terminator: the bytes come back as written.
-    RegistryValue list = MultiStringValue({"-Da", "", "-Xb"});
-    list.data.resize(list.data.size() - 2);
-    std::optional<RegistryValue> read;
-    EXPECT_EQ(writer.Write(key, "Options", RegistryView::Wow32, list), RegistryOutcome::Done);
-    EXPECT_EQ(writer.Read(key, "Options", RegistryView::Wow32, read), RegistryOutcome::Done);
-    EXPECT_EQ(read, list);
-    EXPECT_EQ(writer.Write(key, "Options", RegistryView::Native, list), RegistryOutcome::Failed);
-    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, win32::Widen(key).c_str(), KEY_WOW64_32KEY, 0);
-}
 
 TEST(ProcessEnder, OpensTheProcessTheInspectorSawAndEndsIt) {
     test::ScratchDirectory scratch;
