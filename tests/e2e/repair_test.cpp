@@ -38,6 +38,10 @@ std::optional<std::string> RunnerJvm(RegistryView view = RegistryView::Wow32) {
 }
 
 void SetRunnerSetting(const std::string& name, const fs::path& value) {
+    HKEY key = nullptr;
+    RegCreateKeyExW(HKEY_LOCAL_MACHINE, win32::Widen(kJava).c_str(), 0, nullptr, 0, KEY_WRITE | KEY_WOW64_32KEY,
+                    nullptr, &key, nullptr);
+    RegCloseKey(key);
     ASSERT_EQ(win32::Win32RegistryWriter().Write(kJava, name, RegistryView::Wow32, StringValue(value.string())),
               RegistryOutcome::Done);
 }
@@ -75,13 +79,9 @@ protected:
     fs::path Jdk() const { return scratch_.Path() / "jdk"; }
     fs::path Tomcat() const { return scratch_.Path() / "tomcat"; }
     void WriteServerXml(unsigned port) {
-        CreateFileWithText(
-            Tomcat() / "conf" / "server.xml",
-            "<?xml version='1.0' encoding='utf-8'?>\n<Server port=\"-1\">\n  <Service name=\"Catalina\">\n"
-            "    <Connector port=\"" +
-                std::to_string(port) +
-                "\" protocol=\"HTTP/1.1\" />\n"
-                "  </Service>\n</Server>\n");
+        CreateFileWithText(Tomcat() / "conf" / "server.xml",
+                           "<?xml version='1.0' encoding='utf-8'?>\n<Server port=\"-1\"><Service><Connector port=\"" +
+                               std::to_string(port) + "\" protocol=\"HTTP/1.1\"/></Service></Server>\n");
     }
     HWND List() const { return session_->Control("DiagnosisList"); }
     HWND Button() const { return session_->Control("RepairButton"); }
@@ -129,11 +129,6 @@ TEST_F(Repair, AMissingJvmIsSetInThe32BitViewBackedUpAndPutBack) {
     RegisteredTestService tomcat6(
         {.commandLine = L"\"" + (Tomcat() / "bin" / "tomcat6.exe").wstring() + L"\" //RS//tomcat6"},
         RegisteredTestService::ExactName{L"tomcat6"});
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, win32::Widen(kJava).c_str(), 0, nullptr, 0,
-                              KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    RegCloseKey(key);
     SetRunnerSetting("Jvm", "C:\\gone\\jvm.dll");
     CreateFileWithText(Tomcat() / "bin" / "bootstrap.jar");
     SetRunnerSetting("Classpath", Tomcat() / "bin" / "bootstrap.jar");

@@ -71,18 +71,21 @@ struct FakeMachine : RegistryWriter, BackupStore, FileReplacer, ProcessEnder, Wa
 
 const std::string kKey = "SOFTWARE\\Apache Software Foundation\\Procrun 2.0\\Tomcat9\\Parameters\\Java";
 const Key kJvm{kKey, "Jvm", RegistryView::Wow32};
-const diagnosis::SettingFix kJvmFix{"Tomcat9",
-                                    kKey,
-                                    "Jvm",
-                                    RegistryView::Wow32,
-                                    StringValue("C:\\old\\jvm.dll"),
-                                    StringValue("C:\\jdk\\bin\\server\\jvm.dll"),
-                                    "将 Jvm 改为 C:\\jdk。",
-                                    "将 Jvm 改回 C:\\old\\jvm.dll。"};
+// clang-format off
+const diagnosis::SettingFix kJvmFix{"Tomcat9", kKey, "Jvm", RegistryView::Wow32, StringValue("C:\\old\\jvm.dll"),
+                                    StringValue("C:\\jdk\\jvm.dll"), "改为 C:\\jdk\\jvm.dll", "改回 C:\\old\\jvm.dll"};
+// clang-format on
 
-TEST(RepairSetting, ASettingChangedSinceTheDiagnosisIsLeftAsItIs) {
+class Repair : public ::testing::Test {
+protected:
     FakeMachine machine;
     RepairPorts ports = machine.Ports();
+};
+using RepairSetting = Repair;
+using RepairPort = Repair;
+using RepairProcess = Repair;
+
+TEST_F(RepairSetting, ASettingChangedSinceTheDiagnosisIsLeftAsItIs) {
     machine.values[kJvm] = StringValue("C:\\other\\jvm.dll");
     const Outcome outcome = Apply(kJvmFix, ports);
     EXPECT_EQ(outcome.result, Result::Changed);
@@ -91,9 +94,7 @@ TEST(RepairSetting, ASettingChangedSinceTheDiagnosisIsLeftAsItIs) {
     EXPECT_TRUE(machine.backups.empty());
 }
 
-TEST(RepairSetting, IsBackedUpWrittenShownFirstAndPutBackExactly) {
-    FakeMachine machine;
-    RepairPorts ports = machine.Ports();
+TEST_F(RepairSetting, IsBackedUpWrittenShownFirstAndPutBackExactly) {
     // An expandable string with two terminators reads as the diagnosis saw it.
     RegistryValue stored = StringValue("C:\\old\\jvm.dll", kRegistryExpandString);
     stored.data += std::string(2, '\0');
@@ -124,27 +125,21 @@ TEST(RepairSetting, IsBackedUpWrittenShownFirstAndPutBackExactly) {
     EXPECT_TRUE(last.Before({}).empty());
 }
 
-TEST(RepairSetting, TheUndoOfAValueThatWasNotSetRemovesIt) {
-    FakeMachine machine;
-    RepairPorts ports = machine.Ports();
+TEST_F(RepairSetting, TheUndoOfAValueThatWasNotSetRemovesIt) {
     diagnosis::SettingFix fix = kJvmFix;
     fix.seen.reset();
     EXPECT_EQ(Apply(*Apply(fix, ports).repaired->fix, ports).result, Result::Done);
     EXPECT_EQ(machine.values.count(kJvm), 0u);
 }
 
-TEST(RepairSetting, WithoutTheRightsNothingChangesAndNoBackupStays) {
-    FakeMachine machine;
-    RepairPorts ports = machine.Ports();
+TEST_F(RepairSetting, WithoutTheRightsNothingChangesAndNoBackupStays) {
     machine.values[kJvm] = StringValue("C:\\old\\jvm.dll");
     machine.denied = true;
     EXPECT_EQ(Apply(kJvmFix, ports).message, "修复失败!需要管理员权限");
     EXPECT_TRUE(machine.backups.empty());
 }
 
-TEST(RepairPort, MovesTheConnectorOnlyWhileThePortIsStillHeldAndUndoesIt) {
-    FakeMachine machine;
-    RepairPorts ports = machine.Ports();
+TEST_F(RepairPort, MovesTheConnectorOnlyWhileThePortIsStillHeldAndUndoesIt) {
     const std::string path = "C:\\tomcat/conf/server.xml";
     const std::string original =
         "<?xml version=\"1.0\" encoding=\"GB2312\"?>\n<Server><Service>"
@@ -164,9 +159,7 @@ TEST(RepairPort, MovesTheConnectorOnlyWhileThePortIsStillHeldAndUndoesIt) {
     EXPECT_EQ(machine.files.files[path], original);
 }
 
-TEST(RepairProcess, EndsOnlyTheSameProcess) {
-    FakeMachine machine;
-    RepairPorts ports = machine.Ports();
+TEST_F(RepairProcess, EndsOnlyTheSameProcess) {
     const diagnosis::ProcessFix fix{40, 1234, "C:\\jdk\\bin\\java.exe", "java.exe"};
     machine.processes[40] = {5678, "C:\\jdk\\bin\\java.exe"};  // the identifier reused
     EXPECT_EQ(Apply(fix, ports).result, Result::Changed);
