@@ -82,14 +82,6 @@ std::optional<XmlNodeId> FirstElementNamed(const XmlDocument& document, XmlNodeI
     return std::nullopt;
 }
 
-std::vector<XmlNodeId> ElementsNamed(const XmlDocument& document, XmlNodeId parent, std::string_view name) {
-    std::vector<XmlNodeId> found;
-    for (std::optional<XmlNodeId> child = document.FirstChild(parent); child; child = document.NextSibling(*child))
-        if (document.Kind(*child) == xml::XmlNodeKind::Element && document.LocalName(*child) == name)
-            found.push_back(*child);
-    return found;
-}
-
 struct PortsInFile {
     std::vector<ServerPort> all;  // as often as the file names them
     std::vector<std::string> unreadable;
