@@ -16,7 +16,7 @@ constexpr FontSpec kSummary{kFace, 13, true};
 
 // One row per control, in columns.
 // clang-format off
-constexpr std::array<ControlSpec, 40> kControls{{
+constexpr std::array<ControlSpec, 41> kControls{{
     // name               kind              parent            caption                   left top  w    h    font            tab enabled event
     {"PageControl1",      K::PageControl,   "",               "",                       0,   0,   377, 369, Font(12),       0,  true,  E::None},
     {"TomcatTabSheet",    K::Page,          "PageControl1",   "Apache Tomcat",          0,   0,   0,   0,   kNoFont,        0,  true,  E::None},
