@@ -297,7 +297,8 @@ private:
         if (!inspectors_.files.IsFile(bootstrap)) return std::nullopt;
         std::string wanted = bootstrap;
         if (inspectors_.files.IsFile(juli)) wanted += ";" + juli;
-        for (std::string_view entry : Entries(stored.value_or("")))
+        const std::string old = stored.value_or("");
+        for (std::string_view entry : Entries(old))
             if (!IsJarNamed(entry, "bootstrap.jar") && !IsJarNamed(entry, "tomcat-juli.jar"))
                 wanted += ";" + std::string(entry);
         const std::string seenText = stored && !stored->empty() ? *stored : std::string(kNotSet);
