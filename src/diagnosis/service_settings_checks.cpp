@@ -295,12 +295,13 @@ private:
         const std::string bootstrap = JoinPath(findings_.catalinaHome, "bin\\bootstrap.jar");
         const std::string juli = JoinPath(findings_.catalinaHome, "bin\\tomcat-juli.jar");
         if (!inspectors_.files.IsFile(bootstrap)) return std::nullopt;
-        std::string wanted = bootstrap;
-        if (inspectors_.files.IsFile(juli)) wanted += ";" + juli;
+        std::vector<std::string_view> entries{bootstrap};
+        if (inspectors_.files.IsFile(juli)) entries.push_back(juli);
         const std::string old = stored.value_or("");
         for (std::string_view entry : Entries(old))
-            if (!IsJarNamed(entry, "bootstrap.jar") && !IsJarNamed(entry, "tomcat-juli.jar"))
-                wanted += ";" + std::string(entry);
+            if (!IsJarNamed(entry, "bootstrap.jar") && !IsJarNamed(entry, "tomcat-juli.jar")) entries.push_back(entry);
+        std::string wanted;
+        for (std::string_view entry : entries) (wanted += wanted.empty() ? "" : ";") += entry;
         const std::string seenText = stored && !stored->empty() ? *stored : std::string(kNotSet);
         return Change("Classpath", stored ? std::optional(StringValue(*stored)) : std::nullopt, StringValue(wanted),
                       seenText, wanted);
