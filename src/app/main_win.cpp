@@ -14,6 +14,7 @@
 #include "platform/win32/instance_names_win.h"
 #include "platform/win32/process_table_win.h"
 #include "platform/win32/registry_win.h"
+#include "platform/win32/repair_ports_win.h"
 #include "platform/win32/service_manager_win.h"
 #include "platform/win32/shell_win.h"
 #include "platform/win32/system_inspection_win.h"
@@ -48,6 +49,10 @@ struct Win32System {
     qm::win32::RegistryInstanceNames instanceNames;
     qm::win32::WindowsFileSystem fileSystem;
     qm::WholeFileReplacer replacer{fileSystem};
+    qm::win32::Win32RegistryWriter registryWriter;
+    qm::win32::Win32NetworkInspector network;
+    qm::win32::Win32ProcessEnder processEnder;
+    qm::win32::LocalBackupStore backups;
 
     qm::ui::PagePorts Ports() {
         return {
@@ -68,6 +73,13 @@ struct Win32System {
             .sql = {.services = services, .waiting = waiting, .instanceNames = instanceNames},
             // The diagnosis's views are its own: each run opens a machine of its own.
             .diagnosis = [] { return std::make_unique<qm::app::DiagnosisMachine>(); },
+            .repair = {.registry = registryWriter,
+                       .network = network,
+                       .files = files,
+                       .replacer = replacer,
+                       .processes = processEnder,
+                       .backups = backups,
+                       .waiting = waiting},
         };
     }
 };

@@ -19,8 +19,8 @@ namespace qm::diagnosis {
 class GroupRows {
 public:
     GroupRows(std::vector<Row>& rows, Group group) : rows_(rows), group_(group) {}
-    void Add(std::string item, Status status, std::string explanation) {
-        rows_.push_back(Row{group_, std::move(item), status, std::move(explanation)});
+    void Add(std::string item, Status status, std::string explanation, std::optional<Fix> fix = std::nullopt) {
+        rows_.push_back(Row{group_, std::move(item), status, std::move(explanation), std::move(fix)});
     }
 
 private:
@@ -31,8 +31,13 @@ private:
 // A port Tomcat binds, as server.xml gives it.
 struct ServerPort {
     unsigned number = 0;
-    std::string use;  // "关闭端口" or the connector's protocol
+    std::string use;                       // "关闭端口" or the connector's protocol
+    std::optional<std::size_t> connector;  // which Connector of the file (tomcat::Connectors); none: the shutdown port
 };
+
+// The first port above port that no listener holds, that binds freely and that
+// server.xml does not name; nothing within a short search.
+std::optional<unsigned> FreePortAbove(unsigned port, const std::vector<ServerPort>& named, NetworkInspector& network);
 
 // What one check group learns that a later one needs.
 struct Findings {
@@ -90,7 +95,6 @@ private:
     std::optional<std::vector<ProcessFacts>> everyProcess_;
     std::optional<std::optional<std::vector<ServiceDescription>>> services_;
 };
-
 
 // A path as the rows show it: with backslashes only, the way Windows writes
 // it, whatever separators the path was put together with.

@@ -148,7 +148,7 @@ Row GivenUp(const GroupCheck& check, const std::string& fileInUse, std::chrono::
     if (!fileInUse.empty())
         explanation += "，读取 " + fileInUse + " 没有返回（不可达的网络路径，或者不是普通文件，如命名管道）";
     // One row stands in for all the rows the group would have given.
-    return {check.group, std::string(check.name) + " 检查", Status::Notice, std::move(explanation)};
+    return {check.group, std::string(check.name) + " 检查", Status::Notice, std::move(explanation), std::nullopt};
 }
 
 }  // namespace

@@ -36,7 +36,32 @@ bool InstallationRunning(Survey& survey, const Findings& findings) {
                        [&](const ProcessFacts& process) { return BelongsToInstallation(process, findings); });
 }
 
+// How far above a port the search for a free one goes.
+constexpr unsigned kFreePortSearch = 100;
+constexpr unsigned kHighestPort = 65535;
+
+// Another program holds the port: the connector moves, the shutdown port stays.
+std::optional<Fix> MovingFix(const ServerPort& port, const Findings& findings, NetworkInspector& network) {
+    if (!port.connector || findings.catalinaHome.empty()) return std::nullopt;
+    const std::optional<unsigned> free = FreePortAbove(port.number, findings.ports, network);
+    if (!free) return std::nullopt;
+    return PortFix{tomcat::ServerXmlPath(findings.catalinaHome), *port.connector, port.use, port.number, *free, true};
+}
+
 }  // namespace
+
+std::optional<unsigned> FreePortAbove(unsigned port, const std::vector<ServerPort>& named, NetworkInspector& network) {
+    const std::optional<std::vector<TcpListener>> listeners = network.Listeners();
+    if (!listeners) return std::nullopt;
+    for (unsigned candidate = port + 1; candidate <= kHighestPort && candidate <= port + kFreePortSearch; ++candidate) {
+        const auto same = [&](const auto& other) { return other.port == candidate; };
+        const auto sameNumber = [&](const ServerPort& other) { return other.number == candidate; };
+        if (std::any_of(named.begin(), named.end(), sameNumber)) continue;
+        if (std::any_of(listeners->begin(), listeners->end(), same)) continue;
+        if (network.TryBind(static_cast<std::uint16_t>(candidate)) == BindOutcome::Free) return candidate;
+    }
+    return std::nullopt;
+}
 
 void CheckPorts(const Inspectors& inspectors, Survey& survey, const Findings& findings, std::vector<Row>& rows) {
     GroupRows ports(rows, Group::Ports);
@@ -54,7 +79,8 @@ void CheckPorts(const Inspectors& inspectors, Survey& survey, const Findings& fi
             }
             if (owner) {
                 ports.Add(item, Status::Error,
-                          named + " 被 " + DescribeProcess(*owner) + " 占用" + ServicesOf(owner->id, survey));
+                          named + " 被 " + DescribeProcess(*owner) + " 占用" + ServicesOf(owner->id, survey),
+                          MovingFix(port, findings, inspectors.network));
                 continue;
             }
         }
@@ -74,7 +100,8 @@ void CheckPorts(const Inspectors& inspectors, Survey& survey, const Findings& fi
             ports.Add(item, Status::Notice,
                       named + " 已被占用，系统没有说明占用它的程序；本安装的 Tomcat 正在运行，可能就是它");
         else
-            ports.Add(item, Status::Error, named + " 被其他程序占用（系统没有说明是哪个程序）");
+            ports.Add(item, Status::Error, named + " 被其他程序占用（系统没有说明是哪个程序）",
+                      MovingFix(port, findings, inspectors.network));
     }
 }
 

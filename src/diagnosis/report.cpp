@@ -40,6 +40,7 @@ std::string SummaryText(const std::vector<Row>& rows) {
 }
 
 std::optional<std::size_t> RowToShowFirst(const std::vector<Row>& rows) {
+    if (!rows.empty() && rows.front().item == kRepairedItem) return 0;
     for (const Status wanted : {Status::Error, Status::Notice}) {
         const auto found = std::find_if(rows.begin(), rows.end(), [&](const Row& row) { return row.status == wanted; });
         if (found != rows.end()) return static_cast<std::size_t>(found - rows.begin());

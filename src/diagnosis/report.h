@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "diagnosis/fix.h"
+
 namespace qm::diagnosis {
 
 enum class Status { Ok, Notice, Error };
@@ -21,11 +23,15 @@ struct Row {
     std::string item;  // column "项目"
     Status status = Status::Ok;
     std::string explanation;  // column "说明"
+    std::optional<Fix> fix;   // what "修复…" would do for this row
     bool operator==(const Row&) const = default;
 };
 
 // "正常", "注意", "错误".
 std::string_view StatusText(Status status);
+
+// The row a report begins with after a repair: what it changed.
+inline constexpr std::string_view kRepairedItem = "本次修复";
 
 // What "复制结果" puts on the clipboard: per row status, item and explanation
 // separated by tabs, each line ended by CRLF.
@@ -38,8 +44,9 @@ inline constexpr std::string_view kDiagnosingText = "正在诊断…";
 // "未发现问题" when there is neither.
 std::string SummaryText(const std::vector<Row>& rows);
 
-// The row a reader wants first: the first error, else the first notice, else
-// the first row; nothing for an empty report.
+// The row a reader wants first: the row of a repair just made, else the
+// first error, else the first notice, else the first row; nothing for an
+// empty report.
 std::optional<std::size_t> RowToShowFirst(const std::vector<Row>& rows);
 
 // One row in full for the details box: status and item on the first line,

@@ -72,6 +72,12 @@ void CheckTomcatService(const Inspectors& inspectors, Survey& survey, const Find
     }
 }
 
+// Only a process that can be told apart from a later one with its identifier.
+std::optional<Fix> EndingFix(const ProcessFacts& process) {
+    if (!process.imagePath || process.startTime == 0) return std::nullopt;
+    return ProcessFix{process.id, process.startTime, *process.imagePath, process.exeName};
+}
+
 void CheckTomcatProcesses(Survey& survey, const Findings& findings, GroupRows& rows) {
     bool any = false;
     for (const ProcessFacts& process : survey.TomcatCandidates()) {
@@ -79,7 +85,8 @@ void CheckTomcatProcesses(Survey& survey, const Findings& findings, GroupRows& r
         any = true;
         if (EqualFolded(process.exeName, "java.exe"))
             rows.Add("进程 " + process.exeName, Status::Notice,
-                     DescribeProcess(process) + "：停止按钮只结束 javaw 和 tomcat 进程，这个 java.exe 要另行关闭");
+                     DescribeProcess(process) + "：停止按钮只结束 javaw 和 tomcat 进程，这个 java.exe 要另行关闭",
+                     EndingFix(process));
         else
             rows.Add("进程 " + process.exeName, Status::Ok, DescribeProcess(process));
     }

@@ -23,6 +23,12 @@ constexpr std::uint32_t kRisky32BitHeapMb = 1024;
 constexpr int kFirstJavaWithoutEndorsedDirs = 9;
 // How far above jvm.dll a Java keeps its release file (jre\bin\server\jvm.dll).
 constexpr int kReleaseSearchDepth = 4;
+// What a repair gives a 32-bit JVM: the heap it reserves on any Windows.
+constexpr std::uint32_t kRepaired32BitHeapMb = 1024;
+// Where a repair looks for JAVA_HOME's JVM, in this order.
+constexpr std::array<std::string_view, 4> kJavaHomeJvms = {"bin\\server\\jvm.dll", "jre\\bin\\server\\jvm.dll",
+                                                           "bin\\client\\jvm.dll", "jre\\bin\\client\\jvm.dll"};
+constexpr std::string_view kNotSet = "（未设置）";
 
 // The settings key in one registry view, and its name as regedit shows it.
 struct SettingsKey {
@@ -70,8 +76,46 @@ private:
         return ExpandVariables(*value, inspectors_.environment);
     }
 
-    void Add(std::string_view what, Status status, std::string explanation) {
-        rows_.Add(itemStart_ + std::string(what), status, std::move(explanation));
+    void Add(std::string_view what, Status status, std::string explanation, std::optional<Fix> fix = std::nullopt) {
+        rows_.Add(itemStart_ + std::string(what), status, std::move(explanation), std::move(fix));
+    }
+
+    // A setting as stored, variables unexpanded: what a repair compares and
+    // replaces.
+    std::optional<RegistryValue> StoredString(std::string_view name) {
+        const std::optional<std::string> value = inspectors_.registry.ReadString(key_.Subkey("Java"), name, key_.view);
+        if (!value) return std::nullopt;
+        return StringValue(*value);
+    }
+
+    // "将服务 X 的 name 从 a 改为 b。" and back.
+    SettingFix Change(std::string_view name, std::optional<RegistryValue> seen, RegistryValue wanted,
+                      std::string_view seenText, std::string_view wantedText) {
+        const std::string what = "将服务 " + findings_.serviceName + " 的 " + std::string(name) + " 从 ";
+        return {findings_.serviceName,
+                key_.Subkey("Java"),
+                std::string(name),
+                key_.view,
+                std::move(seen),
+                std::move(wanted),
+                what + std::string(seenText) + " 改为 " + std::string(wantedText) + "。",
+                what + std::string(wantedText) + " 改回 " + std::string(seenText) + "。"};
+    }
+
+    // JAVA_HOME's jvm.dll, when there is one of the runner's bitness.
+    std::optional<Fix> JvmFix() {
+        if (!runnerBitness_ || findings_.javaHome.empty()) return std::nullopt;
+        for (std::string_view place : kJavaHomeJvms) {
+            const std::string candidate = JoinPath(findings_.javaHome, place);
+            if (!inspectors_.files.IsFile(candidate)) continue;
+            const std::optional<std::string> head = inspectors_.files.ReadHead(candidate, kPeHeadBytes);
+            if (!head || PeBitness(*head) != runnerBitness_) continue;
+            const std::optional<RegistryValue> seen = StoredString("Jvm");
+            const std::optional<std::vector<std::string>> seenText = seen ? StringsOf(*seen) : std::nullopt;
+            return Change("Jvm", seen, StringValue(candidate),
+                          seenText ? seenText->front() : "auto" + std::string(kNotSet), candidate);
+        }
+        return std::nullopt;
     }
 
     // The jvm.dll of "auto": the current version's RuntimeLib, in the view
@@ -103,7 +147,8 @@ private:
                 Add("JVM", Status::Error,
                     settingText + " 为 auto，但注册表的 " + viewText + "视图中 HKLM\\SOFTWARE\\JavaSoft\\JRE 和 " +
                         "HKLM\\SOFTWARE\\JavaSoft\\Java Runtime Environment 都没有可用的 Java：" +
-                        "服务程序只能找到与它同为 " + viewText + " 的 Java，请在 Jvm 中写明 jvm.dll 的路径");
+                        "服务程序只能找到与它同为 " + viewText + " 的 Java，请在 Jvm 中写明 jvm.dll 的路径",
+                    JvmFix());
                 return std::nullopt;
             }
             jvm.path = *found;
@@ -113,7 +158,8 @@ private:
         const std::string origin = automatic ? "（Jvm 为 auto）" : std::string();
         if (!inspectors_.files.IsFile(jvm.path)) {
             Add("JVM", Status::Error,
-                settingText + (automatic ? " 为 auto，找到的 " : " 指向的 ") + jvm.path + " 不存在：服务无法启动 Java");
+                settingText + (automatic ? " 为 auto，找到的 " : " 指向的 ") + jvm.path + " 不存在：服务无法启动 Java",
+                JvmFix());
             return std::nullopt;
         }
         const std::optional<std::string> head = inspectors_.files.ReadHead(jvm.path, kPeHeadBytes);
@@ -123,7 +169,8 @@ private:
         else if (runnerBitness_ && *runnerBitness_ != *jvm.bitness)
             Add("JVM", Status::Error,
                 "服务程序 " + runner_ + " 为 " + std::string(BitnessText(*runnerBitness_)) + "，它的 JVM " + jvm.path +
-                    origin + " 为 " + std::string(BitnessText(*jvm.bitness)) + "：服务无法加载这个 JVM");
+                    origin + " 为 " + std::string(BitnessText(*jvm.bitness)) + "：服务无法加载这个 JVM",
+                JvmFix());
         else
             Add("JVM", Status::Ok, jvm.path + origin + "，" + std::string(BitnessText(*jvm.bitness)));
         CheckJavaVersion(jvm);
@@ -166,7 +213,9 @@ private:
             Add("内存", Status::Error,
                 setting +
                     "：32 位的 JVM 在 Windows 上无法保留这么大的堆，服务无法启动。请改为 1024 MB 或更小，或使用 "
-                    "64 位的 Java 和 tomcat6.exe");
+                    "64 位的 Java 和 tomcat6.exe",
+                Change("JvmMx", DwordValue(*most), DwordValue(kRepaired32BitHeapMb), std::to_string(*most),
+                       std::to_string(kRepaired32BitHeapMb)));
         else if (bits32 && *most >= kRisky32BitHeapMb)
             Add("内存", Status::Notice, setting + "：32 位的 JVM 未必能保留这么大的堆，启动失败时请减小");
         else
@@ -183,6 +232,8 @@ private:
         }
         findings_.serviceOptions = *options;
         bool wrong = false;
+        const bool multiple =
+            inspectors_.registry.ReadMultiString(key_.Subkey("Java"), "Options", key_.view).has_value();
         for (const std::string& option : *options) {
             for (std::string_view name : {"-Dcatalina.home=", "-Dcatalina.base="}) {
                 if (!option.starts_with(name) || findings_.catalinaHome.empty()) continue;
@@ -191,15 +242,26 @@ private:
                     directory = directory.substr(1, directory.size() - 2);
                 if (SameDirectory(directory, findings_.catalinaHome)) continue;
                 wrong = true;
+                const std::string replaced = std::string(name) + findings_.catalinaHome;
+                std::string change =
+                    "将服务 " + findings_.serviceName + " 的选项 " + option + " 改为 " + replaced + "。";
+                if (name == "-Dcatalina.base=")
+                    change += "另一个实例以 " + std::string(directory) +
+                              " 为 catalina.base 的配置（conf、webapps、logs）将不再使用。";
                 Add("选项", Status::Error,
                     "服务选项 " + option + " 指向的不是 CATALINA_HOME（" + findings_.catalinaHome +
-                        "）：服务运行的是另一个安装的配置");
+                        "）：服务运行的是另一个安装的配置",
+                    OptionsFix(*options, multiple, option, replaced, std::move(change),
+                               "将服务 " + findings_.serviceName + " 的选项 " + replaced + " 改回 " + option + "。"));
             }
             if (option.starts_with("-Djava.endorsed.dirs") && jvm && jvm->javaMajor >= kFirstJavaWithoutEndorsedDirs) {
                 wrong = true;
                 Add("选项", Status::Error,
                     "服务选项 " + option + " 不能用于 Java " + std::to_string(jvm->javaMajor) +
-                        "：Java 9 及以上版本不支持它，JVM 无法启动。请删除这个选项，或让服务使用 Java 8 或更早的版本");
+                        "：Java 9 及以上版本不支持它，JVM 无法启动。请删除这个选项，或让服务使用 Java 8 或更早的版本",
+                    OptionsFix(*options, multiple, option, std::nullopt,
+                               "从服务 " + findings_.serviceName + " 的选项中删除 " + option + "。",
+                               "把 " + option + " 放回服务 " + findings_.serviceName + " 的选项。"));
             }
         }
         if (!wrong)
@@ -208,12 +270,70 @@ private:
                                  : std::to_string(options->size()) + " 个选项，没有发现问题");
     }
 
+    // The options with one of them replaced, or left out; the value keeps its type.
+    Fix OptionsFix(const std::vector<std::string>& options, bool multiple, const std::string& option,
+                   const std::optional<std::string>& replacement, std::string change, std::string undo) {
+        std::vector<std::string> wanted;
+        for (const std::string& other : options) {
+            if (other != option)
+                wanted.push_back(other);
+            else if (replacement)
+                wanted.push_back(*replacement);
+        }
+        const std::string single = wanted.empty() ? std::string() : wanted.front();
+        return SettingFix{findings_.serviceName,
+                          key_.Subkey("Java"),
+                          "Options",
+                          key_.view,
+                          multiple ? MultiStringValue(options) : StoredString("Options").value_or(StringValue("")),
+                          multiple ? MultiStringValue(wanted) : StringValue(single),
+                          std::move(change),
+                          std::move(undo)};
+    }
+
+    // CATALINA_HOME's bootstrap.jar and tomcat-juli.jar that are there, before
+    // the classpath's other entries; nothing without a bootstrap.jar to name.
+    std::optional<Fix> ClasspathFix(const std::optional<std::string>& stored) {
+        if (findings_.catalinaHome.empty()) return std::nullopt;
+        const std::string bootstrap = JoinPath(findings_.catalinaHome, "bin\\bootstrap.jar");
+        const std::string juli = JoinPath(findings_.catalinaHome, "bin\\tomcat-juli.jar");
+        if (!inspectors_.files.IsFile(bootstrap)) return std::nullopt;
+        std::vector<std::string_view> entries{bootstrap};
+        if (inspectors_.files.IsFile(juli)) entries.push_back(juli);
+        const std::string old = stored.value_or("");
+        for (std::string_view entry : Entries(old))
+            if (!IsJarNamed(entry, "bootstrap.jar") && !IsJarNamed(entry, "tomcat-juli.jar")) entries.push_back(entry);
+        std::string wanted;
+        for (std::string_view entry : entries) (wanted += wanted.empty() ? "" : ";") += entry;
+        const std::string seenText = stored && !stored->empty() ? *stored : std::string(kNotSet);
+        return Change("Classpath", stored ? std::optional(StringValue(*stored)) : std::nullopt, StringValue(wanted),
+                      seenText, wanted);
+    }
+
+    static std::vector<std::string_view> Entries(std::string_view classpath) {
+        std::vector<std::string_view> entries;
+        while (!classpath.empty()) {
+            const std::size_t end = std::min(classpath.find(';'), classpath.size());
+            if (end > 0) entries.push_back(classpath.substr(0, end));
+            classpath.remove_prefix(std::min(end + 1, classpath.size()));
+        }
+        return entries;
+    }
+
+    static bool IsJarNamed(std::string_view entry, std::string_view jar) {
+        return EqualFolded(entry, jar) || (EndsFolded(entry, jar) && (entry[entry.size() - jar.size() - 1] == '\\' ||
+                                                                      entry[entry.size() - jar.size() - 1] == '/'));
+    }
+
     void CheckClasspath() {
+        const std::optional<std::string> stored =
+            inspectors_.registry.ReadString(key_.Subkey("Java"), "Classpath", key_.view);
         const std::optional<std::string> classpath = Setting("Classpath");
         if (!classpath || classpath->empty()) {
             Add("Classpath", Status::Error,
                 "没有设置服务设置 Classpath（" + key_.Shown("Java") +
-                    "）：服务找不到 Tomcat 的启动类（通常是 CATALINA_HOME\\bin\\bootstrap.jar）");
+                    "）：服务找不到 Tomcat 的启动类（通常是 CATALINA_HOME\\bin\\bootstrap.jar）",
+                ClasspathFix(stored));
             return;
         }
         bool missing = false;
@@ -229,7 +349,8 @@ private:
                 entry.resize(entry.size() - 2);
             if (inspectors_.files.IsFile(entry) || inspectors_.files.IsDirectory(entry)) continue;
             missing = true;
-            Add("Classpath", Status::Error, "服务设置 Classpath 中的 " + entry + " 不存在：服务找不到 Tomcat 的类");
+            Add("Classpath", Status::Error, "服务设置 Classpath 中的 " + entry + " 不存在：服务找不到 Tomcat 的类",
+                IsJarNamed(entry, "bootstrap.jar") ? ClasspathFix(stored) : std::nullopt);
         }
         if (!missing) Add("Classpath", Status::Ok, *classpath);
     }

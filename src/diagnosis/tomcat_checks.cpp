@@ -5,9 +5,11 @@
 #include <map>
 #include <new>
 #include <stdexcept>
+#include <utility>
 
 #include "diagnosis/checks.h"
 #include "text/port_number.h"
+#include "tomcat/server_xml_port.h"
 #include "tomcat/notice.h"
 #include "xml/xml_file.h"
 
@@ -80,20 +82,13 @@ std::optional<XmlNodeId> FirstElementNamed(const XmlDocument& document, XmlNodeI
     return std::nullopt;
 }
 
-std::vector<XmlNodeId> ElementsNamed(const XmlDocument& document, XmlNodeId parent, std::string_view name) {
-    std::vector<XmlNodeId> found;
-    for (std::optional<XmlNodeId> child = document.FirstChild(parent); child; child = document.NextSibling(*child))
-        if (document.Kind(*child) == xml::XmlNodeKind::Element && document.LocalName(*child) == name)
-            found.push_back(*child);
-    return found;
-}
-
 struct PortsInFile {
     std::vector<ServerPort> all;  // as often as the file names them
     std::vector<std::string> unreadable;
 };
 
-void AddPort(PortsInFile& ports, const std::optional<std::string>& text, std::string_view use) {
+void AddPort(PortsInFile& ports, const std::optional<std::string>& text, std::string_view use,
+             std::optional<std::size_t> connector = std::nullopt) {
     if (!text) return;
     const std::optional<unsigned> number = text::PortNumber(*text);
     if (!number) {
@@ -101,7 +96,7 @@ void AddPort(PortsInFile& ports, const std::optional<std::string>& text, std::st
         return;
     }
     // Port 0 lets the system choose; no fixed port to check.
-    if (*number != 0) ports.all.push_back({*number, std::string(use)});
+    if (*number != 0) ports.all.push_back({*number, std::string(use), connector});
 }
 
 PortsInFile PortsOf(const XmlDocument& document) {
@@ -111,14 +106,28 @@ PortsInFile PortsOf(const XmlDocument& document) {
     // -1 turns the shutdown port off.
     const std::optional<std::string> shutdown = document.GetAttribute(*server, "port");
     if (shutdown != "-1") AddPort(ports, shutdown, kShutdownPortUse);
-    for (XmlNodeId service : ElementsNamed(document, *server, "Service"))
-        for (XmlNodeId connector : ElementsNamed(document, service, "Connector"))
-            AddPort(ports, document.GetAttribute(connector, "port"),
-                    document.GetAttribute(connector, "protocol").value_or(std::string(kDefaultProtocol)));
+    const std::vector<XmlNodeId> connectors = tomcat::Connectors(document);
+    for (std::size_t i = 0; i < connectors.size(); ++i)
+        AddPort(ports, document.GetAttribute(connectors[i], "port"),
+                document.GetAttribute(connectors[i], "protocol").value_or(std::string(kDefaultProtocol)), i);
     return ports;
 }
 
-void CheckServerXml(FileInspector& files, Findings& findings, GroupRows& rows) {
+// Two uses of one port: the later connector moves to the first free port above.
+std::optional<Fix> SeparatingFix(const PortsInFile& ports, unsigned number, const std::string& path,
+                                 NetworkInspector& network) {
+    bool first = true;
+    for (const ServerPort& port : ports.all) {
+        if (port.number != number) continue;
+        if (std::exchange(first, false) || !port.connector) continue;
+        const std::optional<unsigned> free = FreePortAbove(number, ports.all, network);
+        if (!free) return std::nullopt;
+        return PortFix{path, *port.connector, port.use, number, *free, false};
+    }
+    return std::nullopt;
+}
+
+void CheckServerXml(FileInspector& files, NetworkInspector& network, Findings& findings, GroupRows& rows) {
     const std::string path = tomcat::ServerXmlPath(findings.catalinaHome);
     xml::LoadResult loaded;
     // The document reports bad input as values; whatever else a read throws
@@ -162,7 +171,8 @@ void CheckServerXml(FileInspector& files, Findings& findings, GroupRows& rows) {
         for (const std::string& use : usesOfPort) names += (names.empty() ? "" : "、") + use;
         rows.Add("server.xml 端口", Status::Error,
                  "端口 " + std::to_string(port.number) + " 在 server.xml 中用了 " + std::to_string(usesOfPort.size()) +
-                     " 次（" + names + "）：Tomcat 无法启动");
+                     " 次（" + names + "）：Tomcat 无法启动",
+                 SeparatingFix(ports, port.number, path, network));
     }
 }
 
@@ -193,7 +203,7 @@ void CheckTomcat(const Inspectors& inspectors, Findings& findings, std::vector<R
 
     CheckVersion(findings.installation, tomcat);
     CheckServiceRunner(inspectors, findings, tomcat);
-    CheckServerXml(inspectors.files, findings, tomcat);
+    CheckServerXml(inspectors.files, inspectors.network, findings, tomcat);
 }
 
 }  // namespace qm::diagnosis

@@ -22,6 +22,7 @@ struct LocalTime {
     int day = 0;
     int hour = 0;
     int minute = 0;
+    int second = 0;  // 0 where only minutes are known
 };
 
 // The one read-side view of files: what is at a path, what a file holds and

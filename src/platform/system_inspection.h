@@ -90,6 +90,7 @@ struct ProcessFacts {
     std::string exeName;                     // file name as the process table lists it
     std::optional<std::string> imagePath;    // full path, when the process could be queried
     std::optional<std::string> commandLine;  // as the process was started, when readable
+    std::uint64_t startTime = 0;             // when it started, in 100 ns since 1601; 0 when unknown
 };
 
 class ProcessInspector {

@@ -29,7 +29,57 @@ std::optional<XmlNodeId> FirstChildNamed(const XmlDocument& document, XmlNodeId 
     return std::nullopt;
 }
 
+// Only the elements named so, by the part after any prefix.
+std::vector<XmlNodeId> ElementsNamed(const XmlDocument& document, XmlNodeId parent, std::string_view name) {
+    std::vector<XmlNodeId> found;
+    for (std::optional<XmlNodeId> child = document.FirstChild(parent); child; child = document.NextSibling(*child))
+        if (document.Kind(*child) == xml::XmlNodeKind::Element && document.LocalName(*child) == name)
+            found.push_back(*child);
+    return found;
+}
+
 }  // namespace
+
+std::vector<XmlNodeId> Connectors(const XmlDocument& document) {
+    std::vector<XmlNodeId> connectors;
+    const std::vector<XmlNodeId> servers = ElementsNamed(document, document.DocumentNode(), "Server");
+    if (servers.empty()) return connectors;
+    for (XmlNodeId service : ElementsNamed(document, servers.front(), "Service"))
+        for (XmlNodeId connector : ElementsNamed(document, service, "Connector")) connectors.push_back(connector);
+    return connectors;
+}
+
+ConnectorSave SaveConnectorPort(const std::string& path, std::size_t connector, std::string_view expected,
+                                const std::string& newPort, FileInspector& files, FileReplacer& replacer,
+                                std::string& reason) {
+    try {
+        xml::LoadResult loaded = xml::LoadXmlFile(files, path);
+        if (!loaded.ok()) {
+            reason = loaded.error;
+            return ConnectorSave::Failed;
+        }
+        XmlDocument& document = *loaded.document;
+        document.SetGb2312Declaration();
+        const std::vector<XmlNodeId> connectors = Connectors(document);
+        if (connector >= connectors.size() || document.GetAttribute(connectors[connector], "port") != expected)
+            return ConnectorSave::NotAsSeen;
+        if (!document.SetAttribute(connectors[connector], "port", newPort, reason)) return ConnectorSave::Failed;
+        switch (xml::SaveXmlFile(document, path, replacer, reason)) {
+        case ReplaceOutcome::Replaced:
+            return ConnectorSave::Saved;
+        case ReplaceOutcome::HasOtherNames:
+            return ConnectorSave::HardLinks;
+        case ReplaceOutcome::Failed:
+            break;
+        }
+        return ConnectorSave::Failed;
+    } catch (const std::bad_alloc&) {
+        throw;
+    } catch (const std::exception& error) {
+        reason = error.what();
+        return ConnectorSave::Failed;
+    }
+}
 
 std::optional<HttpConnector> FindHttpConnector(const XmlDocument& document) {
     const std::optional<XmlNodeId> server = FirstChildNamed(document, document.DocumentNode(), "Server");

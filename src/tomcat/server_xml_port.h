@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/file_inspector.h"
 #include "tomcat/installation.h"
@@ -25,6 +26,24 @@ struct HttpConnector {
 // must carry both port and protocol (a comment never does). Nothing when any
 // of that is missing.
 std::optional<HttpConnector> FindHttpConnector(const xml::XmlDocument& document);
+
+// Every Connector of every Service of the Server, in file order: the
+// connectors Tomcat opens, as the diagnosis counts them.
+std::vector<xml::XmlNodeId> Connectors(const xml::XmlDocument& document);
+
+enum class ConnectorSave {
+    Saved,
+    NotAsSeen,  // the connector is gone or has another port than expected
+    HardLinks,  // the file has other names: not saved (kHardLinkRefusedNotice)
+    Failed,     // reason says why
+};
+
+// Sets the port of one connector (as Connectors counts them) from expected
+// to newPort and saves server.xml exactly as the port page does: GB2312,
+// declared so, replaced whole, links and read-only files as there.
+ConnectorSave SaveConnectorPort(const std::string& path, std::size_t connector, std::string_view expected,
+                                const std::string& newPort, FileInspector& files, FileReplacer& replacer,
+                                std::string& reason);
 
 // What writeXML leaves for the window to do.
 struct ConnectorPortOutcome {

@@ -56,9 +56,9 @@ LRESULT CALLBACK NameOkButton(int code, WPARAM wParam, LPARAM lParam) {
 
 // The box is owned by the owner window, which a second start brings forward
 // with its last active popup; the main window is held off by the scope.
-void ShowBox(std::string_view text, std::string_view caption, UINT flags) {
+int ShowBox(std::string_view text, std::string_view caption, UINT flags) {
     const win32::ModalScope modal;
-    MessageBoxW(g_owner, win32::Widen(text).c_str(), win32::Widen(caption).c_str(), flags);
+    return MessageBoxW(g_owner, win32::Widen(text).c_str(), win32::Widen(caption).c_str(), flags);
 }
 
 }  // namespace
@@ -121,6 +121,10 @@ void ShowErrorBox(std::string_view message) {
 }
 
 void ShowInformationBox(std::string_view text) { ShowBox(text, kInformationCaption, MB_OK | MB_ICONINFORMATION); }
+
+bool AskQuestion(std::string_view text) {
+    return ShowBox(text, kInformationCaption, MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
 
 void ShowPlainMessage(std::string_view text) {
     g_okButtonHook = SetWindowsHookExW(WH_CBT, NameOkButton, nullptr, GetCurrentThreadId());

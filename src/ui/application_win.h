@@ -40,6 +40,7 @@ bool QuitRecorded();
 void ShowErrorBox(std::string_view message);     // stop icon, caption the application title
 void ShowInformationBox(std::string_view text);  // information icon, caption kInformationCaption
 void ShowPlainMessage(std::string_view text);    // no icon, button "OK", caption the application title
+bool AskQuestion(std::string_view text);         // question icon, Yes and No, caption kInformationCaption: whether Yes
 
 // Runs a handler at the one dispatch point: an error that escapes it is shown
 // in the standard error box and the program goes on.

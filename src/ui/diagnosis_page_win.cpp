@@ -49,11 +49,12 @@ void SetEnabled(HWND control, bool enabled) { EnableWindow(control, enabled ? TR
 }  // namespace
 
 DiagnosisPage::DiagnosisPage(HWND window, UINT doneMessage, const Controls& controls, diagnosis::MachineOpener open,
-                             std::function<int(int)> scale)
+                             const repair::RepairPorts& repairs, std::function<int(int)> scale)
     : window_(window),
       doneMessage_(doneMessage),
       controls_(controls),
       open_(std::move(open)),
+      repairs_(repairs),
       summary_(controls.summary),
       list_(controls.list, kReportColumns, std::move(scale), [this](int row) { ShowDetails(row); }) {}
 
@@ -75,9 +76,12 @@ void DiagnosisPage::PageShown() {
 void DiagnosisPage::Diagnose() {
     if (pendingReport_) return;
     const HWND focus = GetFocus();
-    if (focus == controls_.diagnoseButton || focus == controls_.copyButton) SetFocus(controls_.list);
+    if (focus == controls_.diagnoseButton || focus == controls_.copyButton || focus == controls_.repairButton)
+        SetFocus(controls_.list);
     SetEnabled(controls_.diagnoseButton, false);
     SetEnabled(controls_.copyButton, false);
+    SetEnabled(controls_.repairButton, false);
+    selected_ = -1;
     summary_.SetColour(std::nullopt);
     SetControlText(controls_.summary, diagnosis::kDiagnosingText);
     SetControlText(controls_.details, "");
@@ -100,8 +104,20 @@ void DiagnosisPage::Done() {
         SetControlText(controls_.summary, "");
         std::rethrow_exception(outcome->failure);
     }
-    report_ = std::move(outcome->rows);
+    report_ = lastRepair_.Before(std::move(outcome->rows));
     ShowReport();
+}
+
+// Asked first; a repair made, or a situation changed since the report, asks
+// for a new one.
+void DiagnosisPage::Repair() {
+    if (pendingReport_ || selected_ < 0 || static_cast<size_t>(selected_) >= report_.size()) return;
+    const std::optional<diagnosis::Fix> fix = report_[static_cast<size_t>(selected_)].fix;
+    if (!fix || !AskQuestion(repair::Question(*fix, repairs_.backups.Folder()))) return;
+    const repair::Outcome outcome = repair::Apply(*fix, repairs_);
+    lastRepair_.Record(outcome);
+    if (outcome.result != repair::Result::Done) ShowInformationBox(outcome.message);
+    if (outcome.result == repair::Result::Done || outcome.result == repair::Result::Changed) Diagnose();
 }
 
 // The rows, the summary above them in the colour of what the report shows
@@ -126,9 +142,14 @@ void DiagnosisPage::ShowReport() {
     list_.Redraw();
 }
 
+// The row in full, and the button for its fix.
 void DiagnosisPage::ShowDetails(int row) {
     const bool shown = row >= 0 && static_cast<size_t>(row) < report_.size();
-    SetControlText(controls_.details, shown ? diagnosis::DetailsText(report_[static_cast<size_t>(row)]) : "");
+    const diagnosis::Row* selected = shown ? &report_[static_cast<size_t>(row)] : nullptr;
+    selected_ = shown ? row : -1;
+    SetControlText(controls_.details, selected ? diagnosis::DetailsText(*selected) : "");
+    SetControlText(controls_.repairButton, repair::ButtonCaption(selected));
+    SetEnabled(controls_.repairButton, repair::ButtonEnabled(selected, pendingReport_ != nullptr));
 }
 
 // The page's controls are there from the first show on, and so is the page.
@@ -142,6 +163,10 @@ void TForm1::DiagnoseButtonClick() {
 
 void TForm1::CopyReportButtonClick() {
     if (diagnosis_) diagnosis_->CopyReport();
+}
+
+void TForm1::RepairButtonClick() {
+    if (diagnosis_) diagnosis_->Repair();
 }
 
 }  // namespace qm::ui

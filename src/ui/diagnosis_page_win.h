@@ -1,7 +1,9 @@
 // The diagnosis page: every check run on the machine as it is, in the
 // background, its rows shown in the report list under a summary, the
-// selected one in full below, and copied to the clipboard as text. The one
-// page that holds state between clicks: the report, and the run under way.
+// selected one in full below, and copied to the clipboard as text; the
+// selected row's fix made, or the last repair undone, once the user says yes.
+// The one page that holds state between clicks: the report, the run under
+// way and the last repair.
 #pragma once
 
 #include <windows.h>
@@ -13,6 +15,7 @@
 #include "diagnosis/diagnose.h"
 #include "diagnosis/pending_report.h"
 #include "diagnosis/report.h"
+#include "repair/repair.h"
 #include "ui/controls_win.h"
 #include "ui/report_list_win.h"
 
@@ -21,13 +24,13 @@ namespace qm::ui {
 class DiagnosisPage {
 public:
     struct Controls {
-        HWND summary, list, details, diagnoseButton, copyButton;
+        HWND summary, list, details, diagnoseButton, copyButton, repairButton;
     };
 
     // A run's end is announced by posting doneMessage to the window, which
     // then calls Done. scale turns design pixels into the window's.
     DiagnosisPage(HWND window, UINT doneMessage, const Controls& controls, diagnosis::MachineOpener open,
-                  std::function<int(int)> scale);
+                  const repair::RepairPorts& repairs, std::function<int(int)> scale);
     DiagnosisPage(const DiagnosisPage&) = delete;
     DiagnosisPage& operator=(const DiagnosisPage&) = delete;
     // A run still under way drops its report instead of announcing it.
@@ -36,6 +39,7 @@ public:
     void PageShown();
     void Diagnose();
     void CopyReport();
+    void Repair();
     void Done();
 
 private:
@@ -46,6 +50,9 @@ private:
     UINT doneMessage_;
     Controls controls_;
     diagnosis::MachineOpener open_;
+    repair::RepairPorts repairs_;
+    repair::LastRepair lastRepair_;
+    int selected_ = -1;
     ColouredLabel summary_;
     ReportList list_;
     std::vector<diagnosis::Row> report_;                       // what the list shows

@@ -132,7 +132,8 @@ TForm1::TForm1(HINSTANCE instance, HWND owner, const PagePorts& ports)
       tomcat_(ports.tomcat),
       environment_(ports.environment),
       sql_(ports.sql),
-      openMachine_(ports.diagnosis) {
+      openMachine_(ports.diagnosis),
+      repair_(ports.repair) {
     RegisterClasses(instance, WindowProc);
     // Created where it will be shown and at its size for the system dpi; moving
     // it later costs about as much as creating a control.
@@ -371,8 +372,8 @@ void TForm1::FinishPages() {
         hwnd_, kDiagnosisDoneMessage,
         DiagnosisPage::Controls{Control(ControlId::DiagnosisSummary), Control(ControlId::DiagnosisList),
                                 Control(ControlId::DiagnosisDetails), Control(ControlId::DiagnoseButton),
-                                Control(ControlId::CopyReportButton)},
-        openMachine_, [this](int designPixels) { return Scale(designPixels); });
+                                Control(ControlId::CopyReportButton), Control(ControlId::RepairButton)},
+        openMachine_, repair_, [this](int designPixels) { return Scale(designPixels); });
     // An error in FormCreate is reported and ends FormCreate; the window
     // stays all the same.
     RunHandler([this] { FormCreate(); });

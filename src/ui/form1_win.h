@@ -63,6 +63,7 @@ public:
     void DiagnosisTabSheetShow();
     void DiagnoseButtonClick();
     void CopyReportButtonClick();
+    void RepairButtonClick();
 
     // Routines shared by the handlers.
     void writeXML(const std::string& path, const std::string& newPort);
@@ -102,6 +103,7 @@ private:
     EnvironmentPagePorts environment_;
     SqlPagePorts sql_;
     diagnosis::MachineOpener openMachine_;
+    repair::RepairPorts repair_;
     HWND hwnd_ = nullptr;
     int dpi_ = kDesignDpi;
     std::vector<HWND> controls_;  // one per table row, same order

@@ -87,6 +87,7 @@ class TForm1;
     ROW(DiagnosisDetails,  ReadOnlyText, "DiagnosisTabSheet", "",                   8, 184, 355, 106, Font(12),        1, true,  nullptr) \
     ROW(DiagnoseButton,    Button,       "DiagnosisTabSheet", "开始诊断",             112, 298, 121,  27, Font(13),        2, true,  &TForm1::DiagnoseButtonClick) \
     ROW(CopyReportButton,  Button,       "DiagnosisTabSheet", "复制结果",             242, 298, 121,  27, Font(13),        3, true,  &TForm1::CopyReportButtonClick) \
+    ROW(RepairButton,      Button,       "DiagnosisTabSheet", "修复…",                  8, 298,  96,  27, Font(13),        4, false, &TForm1::RepairButtonClick) \
     ROW(Image1,            Picture,      "TabSheet1",         "",                  32,  72,  41,  41, kNoFont,        -1, true,  nullptr) \
     ROW(Label1,            Label,        "TabSheet1",         "Quillmate",         96,  80,   0,   0, Font(20),       -1, true,  nullptr) \
     ROW(Label2,            Label,        "TabSheet1",         "For Tomcat6",      136, 136,   0,   0, Font(19),       -1, true,  nullptr) \

@@ -11,6 +11,7 @@
 #include "platform/service_manager.h"
 #include "platform/shell.h"
 #include "platform/waiting.h"
+#include "repair/repair.h"
 #include "tomcat/environment_settings.h"
 #include "tomcat/tomcat_page.h"
 
@@ -47,6 +48,8 @@ struct PagePorts {
     // The diagnosis is apart: its checks run on a thread that may outlive the
     // window, so each run opens the views it reads through.
     diagnosis::MachineOpener diagnosis;
+    // What the diagnosis page's repairs write through, on the window's thread.
+    repair::RepairPorts repair;
 };
 
 }  // namespace qm::ui

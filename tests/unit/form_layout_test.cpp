@@ -53,7 +53,7 @@ TEST(MainWindowControls, CreatesFocusableSiblingsInTabOrder) {
     }
 }
 
-TEST(MainWindowControls, PutsTheDiagnosisPageBetweenSqlServerAndAboutWithItsReportAndTwoButtons) {
+TEST(MainWindowControls, PutsTheDiagnosisPageBetweenSqlServerAndAboutWithItsReportAndThreeButtons) {
     std::vector<std::string> pages;
     std::vector<std::pair<ControlKind, std::string>> onPage;
     for (const auto& c : MainWindowControls()) {
@@ -65,7 +65,8 @@ TEST(MainWindowControls, PutsTheDiagnosisPageBetweenSqlServerAndAboutWithItsRepo
                                                                         {ControlKind::ReportList, ""},
                                                                         {ControlKind::ReadOnlyText, ""},
                                                                         {ControlKind::Button, "开始诊断"},
-                                                                        {ControlKind::Button, "复制结果"}}));
+                                                                        {ControlKind::Button, "复制结果"},
+                                                                        {ControlKind::Button, "修复…"}}));
 }
 
 // The diagnosis page's controls stack from the summary down to the buttons,

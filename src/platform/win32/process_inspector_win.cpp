@@ -95,6 +95,7 @@ void ReadDetails(ProcessFacts& facts) {
     if (!process) process.reset(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, facts.id));
     if (!process) return;
     facts.imagePath = ImagePathOf(process.get());
+    facts.startTime = StartTimeOf(process.get()).value_or(0);
     facts.commandLine = CommandLine(process.get());
 }
 
@@ -110,7 +111,7 @@ std::vector<ProcessFacts> Win32ProcessInspector::Processes(bool (*wanted)(std::s
         const std::wstring_view name(entry.ImageName.Buffer ? entry.ImageName.Buffer : L"",
                                      entry.ImageName.Length / sizeof(wchar_t));
         ProcessFacts facts{static_cast<std::uint32_t>(reinterpret_cast<ULONG_PTR>(entry.UniqueProcessId)), Narrow(name),
-                           std::nullopt, std::nullopt};
+                           std::nullopt, std::nullopt, 0};
         if (wanted && wanted(facts.exeName)) ReadDetails(facts);
         processes.push_back(std::move(facts));
         if (entry.NextEntryOffset == 0) break;

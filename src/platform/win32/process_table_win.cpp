@@ -49,6 +49,12 @@ std::unique_ptr<OpenedProcess> ToolhelpProcessTable::Open(std::uint32_t id) {
     return std::make_unique<ToolhelpProcess>(std::move(handle));
 }
 
+std::optional<std::uint64_t> StartTimeOf(HANDLE process) {
+    FILETIME created{}, exited{}, kernel{}, user{};
+    if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return std::nullopt;
+    return (static_cast<std::uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+}
+
 std::optional<std::string> ImagePathOf(HANDLE process) {
     std::wstring path(kLongestPath, L'\0');
     DWORD length = kLongestPath;

@@ -9,6 +9,8 @@ namespace qm::win32 {
 // The full path of a process's executable, from a handle with at least
 // PROCESS_QUERY_LIMITED_INFORMATION; nothing when the system won't say.
 std::optional<std::string> ImagePathOf(HANDLE process);
+// When the process started, in 100 ns units since 1601 (ProcessFacts::startTime).
+std::optional<std::uint64_t> StartTimeOf(HANDLE process);
 
 // The toolhelp snapshot, with module paths read through the process status API.
 class ToolhelpProcessTable : public ProcessTable {
