@@ -1,4 +1,6 @@
+#include "platform/win32/file_inspector_win.h"
 #include "tomcat/environment_settings.h"
+#include "tomcat/installation.h"
 #include "ui/controls_win.h"
 #include "ui/page_controllers_win.h"
 #include "ui/shell_win.h"
@@ -13,7 +15,25 @@ void EnvironmentPageController::Show() {
     const std::string javaHome = ports_.environment.Get("JAVA_HOME");
     SetControlText(control_("JavaHomeEdit"), javaHome);
     SetControlText(control_("TomcatHomeEdit"), catalinaHome);
-    if (!catalinaHome.empty()) writeXML(catalinaHome + "/conf/server.xml", "");
+    if (catalinaHome.empty()) return;
+    const HWND window = window_();
+    const UINT message = portReadMessage_;
+    startupPort_ = tomcat::StartupPortRead::Start(
+        tomcat::ServerXmlPath(catalinaHome), [] { return std::make_unique<win32::Win32FileInspector>(); },
+        [window, message] { PostMessageW(window, message, 0, 0); });
+}
+
+// A port typed meanwhile is the user's: the one read at start does not
+// overwrite it.
+void EnvironmentPageController::PortRead() {
+    const std::optional<std::string> port = startupPort_ ? startupPort_->Take() : std::nullopt;
+    startupPort_.reset();
+    const HWND edit = control_("TomcatPort");
+    if (port && ControlText(edit).empty()) SetControlText(edit, *port);
+}
+
+void EnvironmentPageController::Close() {
+    if (startupPort_) startupPort_->Close();
 }
 
 void EnvironmentPageController::ChangeJavaHome() {

@@ -120,6 +120,7 @@ TForm1::~TForm1() {
     // A diagnosis still running then drops its report instead of posting it
     // to a window that is going.
     diagnosis_.Close();
+    environment_.Close();
     if (hwnd_) {
         SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
         DestroyWindow(hwnd_);
@@ -215,6 +216,9 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         break;
     case kDiagnosisDoneMessage:
         RunHandler([this] { diagnosis_.Done(); });
+        return 0;
+    case kPortReadMessage:
+        RunHandler([this] { environment_.PortRead(); });
         return 0;
     case WM_CLOSE:
         // Closing ends the message loop; the window itself goes in the exit

@@ -67,6 +67,8 @@ public:
 private:
     // Posted by a diagnosis run when its report is there to take.
     static constexpr UINT kDiagnosisDoneMessage = WM_APP + 2;
+    // Posted when the port read at start is there to take.
+    static constexpr UINT kPortReadMessage = WM_APP + 3;
 
     static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
     static LRESULT CALLBACK ContainerProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
@@ -111,7 +113,8 @@ private:
     ActionGate actions_;  // the click or pick being handled, waits included
     BrowserPageController browser_{ports_.shell};
     TomcatPageController tomcat_{ports_};
-    EnvironmentPageController environment_{ports_, [this](std::string_view name) { return Control(name); }};
+    EnvironmentPageController environment_{ports_, [this](std::string_view name) { return Control(name); },
+                                           [this] { return hwnd_; }, kPortReadMessage};
     SqlPageController sql_{ports_, [this](std::string_view name) { return Control(name); }};
     DiagnosisPageController diagnosis_{[this] { return hwnd_; }, kDiagnosisDoneMessage,
                                        [this](std::string_view name) { return Control(name); },

@@ -15,6 +15,7 @@
 #include "diagnosis/report.h"
 #include "sqlserver/instance_page.h"
 #include "tomcat/environment_settings.h"
+#include "tomcat/startup_port.h"
 #include "ui/window_ports.h"
 
 namespace qm::ui {
@@ -53,10 +54,17 @@ private:
 // CATALINA_HOME, and the port of server.xml's HTTP/1.1 connector.
 class EnvironmentPageController {
 public:
-    EnvironmentPageController(const WindowPorts& ports, ControlByName control)
-        : ports_(ports), control_(std::move(control)) {}
-    // Shows the two directories and the connector's port as the program starts.
+    // The port read at start is announced by posting portReadMessage to the
+    // window, which then calls PortRead.
+    EnvironmentPageController(const WindowPorts& ports, ControlByName control, std::function<HWND()> window,
+                              UINT portReadMessage)
+        : ports_(ports), control_(std::move(control)), window_(std::move(window)), portReadMessage_(portReadMessage) {}
+    // Shows the two directories as the program starts, and starts reading
+    // the connector's port.
     void Show();
+    void PortRead();
+    // A read still under way drops its port instead of announcing it.
+    void Close();
     void ChangeJavaHome();
     void ChangeTomcatHome();
     void ChangePort();
@@ -67,6 +75,9 @@ private:
 
     WindowPorts ports_;
     ControlByName control_;
+    std::function<HWND()> window_;
+    UINT portReadMessage_;
+    std::shared_ptr<tomcat::StartupPortRead> startupPort_;  // null once taken or given up
 };
 
 // SQL Server page: the instance list, and start and stop of the picked

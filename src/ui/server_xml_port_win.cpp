@@ -9,6 +9,8 @@
 namespace qm::ui {
 
 void EnvironmentPageController::ChangePort() {
+    // The click reads the file anew; what the start's read brings later is stale.
+    Close();
     const std::optional<tomcat::PortWrite> write =
         tomcat::PortWriteForClick(ControlText(control_("TomcatPort")), ControlText(control_("TomcatHomeEdit")));
     if (write) writeXML(write->path, write->newPort);

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace qm::test {
 
@@ -18,6 +19,9 @@ public:
     HeldFifo& operator=(const HeldFifo&) = delete;
 
     explicit operator bool() const { return descriptor_ >= 0; }
+    // Writes bytes (at most what the FIFO buffers, 64 KB) and lets go of it:
+    // a read waiting on it then gets them and the end of the file.
+    bool Finish(std::string_view bytes);
 
 private:
     std::string unixPath_;
