@@ -1,12 +1,14 @@
 #include "platform/win32/file_system_win.h"
 
 #include <windows.h>
+#include <winternl.h>
 
 #include <algorithm>
 #include <cstddef>
 #include <optional>
 #include <vector>
 
+#include "platform/win32/system_library.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide_text.h"
 
@@ -267,14 +269,22 @@ FileStatus WindowsFileSystem::MoveOver(const std::string& from, const std::strin
         !IsAtPath(file.get(), directoryPath + L"\\" + source.substr(source.find_last_of(L"\\/") + 1)))
         return {FileOutcome::Failed, ERROR_FILE_NOT_FOUND};
 
+    // The system's own call: Wine's SetFileInformationByHandle takes the
+    // name for a whole path and refuses a directory beside it (error 87).
+    static const auto setInformation =
+        SystemFunction<decltype(NtSetInformationFile)>(L"ntdll.dll", "NtSetInformationFile");
+    static const auto toError = SystemFunction<decltype(RtlNtStatusToDosError)>(L"ntdll.dll", "RtlNtStatusToDosError");
+    if (!setInformation || !toError) return {FileOutcome::Unsupported, ERROR_CALL_NOT_IMPLEMENTED};
     std::vector<std::byte> buffer(sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t));
     auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
     rename->ReplaceIfExists = TRUE;
     rename->RootDirectory = directory.get();
     rename->FileNameLength = static_cast<DWORD>(name.size() * sizeof(wchar_t));
     std::copy(name.begin(), name.end(), rename->FileName);
-    return StatusOfCall(
-        SetFileInformationByHandle(file.get(), FileRenameInfo, rename, static_cast<DWORD>(buffer.size())));
+    IO_STATUS_BLOCK io{};
+    const NTSTATUS status = setInformation(file.get(), &io, rename, static_cast<ULONG>(buffer.size()),
+                                           static_cast<FILE_INFORMATION_CLASS>(10));  // FileRenameInformation
+    return NT_SUCCESS(status) ? FileStatus{} : StatusOf(toError(status));
 }
 
 void WindowsFileSystem::Pause(unsigned milliseconds) { ::Sleep(milliseconds); }
