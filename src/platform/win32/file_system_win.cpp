@@ -261,7 +261,10 @@ FileStatus WindowsFileSystem::MoveOver(const std::string& from, const std::strin
         return {FileOutcome::Failed, ERROR_PATH_NOT_FOUND};
 
     const std::wstring source = Widen(from);
-    const UniqueFileHandle file = OpenItself(source, DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, 0);
+    // Shared: once renamed it is server.xml, which readers may open while we
+    // still hold it; the rename is of this handle's file, whatever its name.
+    const UniqueFileHandle file = OpenItself(source, DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
     if (!file) return StatusOf(GetLastError());
     const std::optional<DWORD> fileAttributes = AttributesOf(file.get());
     if (!fileAttributes) return StatusOf(GetLastError());

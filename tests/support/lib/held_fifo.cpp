@@ -19,7 +19,6 @@ std::intptr_t LinuxCall(std::intptr_t number, std::intptr_t first, std::intptr_t
     return result;
 }
 
-constexpr std::intptr_t kLinuxWrite = 1;
 constexpr std::intptr_t kLinuxOpen = 2;
 constexpr std::intptr_t kLinuxClose = 3;
 constexpr std::intptr_t kLinuxUnlink = 87;
@@ -45,16 +44,6 @@ HeldFifo::HeldFifo(const std::filesystem::path& path) {
         return;
     }
     descriptor_ = LinuxCall(kLinuxOpen, Address(unixPath_), kReadWrite, 0);
-}
-
-bool HeldFifo::Finish(std::string_view bytes) {
-    if (descriptor_ < 0) return false;
-    const std::intptr_t written =
-        LinuxCall(kLinuxWrite, descriptor_, reinterpret_cast<std::intptr_t>(bytes.data()),
-                  static_cast<std::intptr_t>(bytes.size()));
-    LinuxCall(kLinuxClose, descriptor_, 0, 0);
-    descriptor_ = -1;
-    return written == static_cast<std::intptr_t>(bytes.size());
 }
 
 HeldFifo::~HeldFifo() {

@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
-#include <string_view>
 
 namespace qm::test {
 
@@ -19,9 +18,6 @@ public:
     HeldFifo& operator=(const HeldFifo&) = delete;
 
     explicit operator bool() const { return descriptor_ >= 0; }
-    // Writes bytes (at most what the FIFO buffers, 64 KB) and lets go of it:
-    // a read waiting on it then gets them and the end of the file.
-    bool Finish(std::string_view bytes);
 
 private:
     std::string unixPath_;
