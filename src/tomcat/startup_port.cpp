@@ -4,26 +4,23 @@
 #include <utility>
 
 #include "platform/detached_thread.h"
-#include "tomcat/server_xml_port.h"
 
 namespace qm::tomcat {
 
-std::shared_ptr<StartupPortRead> StartupPortRead::Start(std::string path, FilesOpener open,
-                                                        std::function<void()> announce,
+std::shared_ptr<StartupPortRead> StartupPortRead::Start(Read read, std::function<void()> announce,
                                                         std::chrono::milliseconds bound) {
-    std::shared_ptr<StartupPortRead> read(
+    std::shared_ptr<StartupPortRead> pending(
         new StartupPortRead(std::move(announce), std::chrono::steady_clock::now() + bound));
-    StartDetached([read, path = std::move(path), open = std::move(open)] {
+    StartDetached([pending, read = std::move(read)] {
         std::optional<std::string> port;
         // What goes wrong here is as good as no port: the window shows none.
         try {
-            const std::unique_ptr<FileInspector> files = open();
-            port = ReadConnectorPort(path, *files);
+            port = read();
         } catch (...) {
         }
-        read->Deliver(std::move(port));
+        pending->Deliver(std::move(port));
     });
-    return read;
+    return pending;
 }
 
 void StartupPortRead::Deliver(std::optional<std::string> port) {

@@ -7,7 +7,6 @@
 #include <optional>
 #include <string>
 
-#include "platform/file_inspector.h"
 
 namespace qm::tomcat {
 
@@ -23,12 +22,13 @@ inline constexpr std::chrono::milliseconds kStartupReadBound{10000};
 // stays empty, as for a missing file.
 class StartupPortRead {
 public:
-    using FilesOpener = std::function<std::unique_ptr<FileInspector>()>;
+    // ReadConnectorPort over views of the machine that the read opens for
+    // itself, so that a thread left behind keeps them.
+    using Read = std::function<std::optional<std::string>()>;
 
-    // Starts reading path through files that open makes for the thread, which
-    // keeps them for as long as it runs. announce is called on that thread
+    // Starts read on a thread of its own. announce is called on that thread
     // once the port is there to take; it must not wait for the window.
-    static std::shared_ptr<StartupPortRead> Start(std::string path, FilesOpener open, std::function<void()> announce,
+    static std::shared_ptr<StartupPortRead> Start(Read read, std::function<void()> announce,
                                                   std::chrono::milliseconds bound = kStartupReadBound);
 
     // The port, once; nothing before it came, after it was taken or closed,

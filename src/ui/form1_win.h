@@ -8,22 +8,26 @@
 #include <vector>
 
 #include "platform/win32/unique_handle.h"
+#include "tomcat/startup_port.h"
 #include "ui/action_gate.h"
+#include "ui/diagnosis_page_win.h"
 #include "ui/form_layout.h"
-#include "ui/page_controllers_win.h"
-#include "ui/window_ports.h"
+#include "ui/page_ports.h"
 
 namespace qm::ui {
 
 // The program's one window: a page control of six pages, built from the
-// control table. It routes its messages, follows the dpi and keeps the fonts;
-// each handler of its controls hands the event to its page's controller.
+// control table. It routes its messages, follows the dpi and keeps the fonts.
+// A control's row in the table names its handler here; each page's handlers
+// are defined in that page's file (tomcat_page_win.cpp, ...), read the
+// page's controls, call the program's logic with that page's ports and show
+// what it returns.
 class TForm1 {
 public:
     // Creates the window with its page control, all its tabs, the first page
     // and that page's controls. The owner window owns it. The other pages and
     // FormCreate follow right after the first show.
-    TForm1(HINSTANCE instance, HWND owner, const WindowPorts& ports);
+    TForm1(HINSTANCE instance, HWND owner, const PagePorts& ports);
     TForm1(const TForm1&) = delete;
     TForm1& operator=(const TForm1&) = delete;
     ~TForm1();
@@ -57,6 +61,7 @@ public:
     void cxButton13Click();
     void cxButton14Click();
     // Diagnosis page.
+    void DiagnosisTabSheetShow();
     void DiagnoseButtonClick();
     void CopyReportButtonClick();
 
@@ -68,7 +73,7 @@ private:
     // Posted by a diagnosis run when its report is there to take.
     static constexpr UINT kDiagnosisDoneMessage = WM_APP + 2;
     // Posted when the port read at start is there to take.
-    static constexpr UINT kPortReadMessage = WM_APP + 3;
+    static constexpr UINT kStartupPortMessage = WM_APP + 3;
 
     static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
     static LRESULT CALLBACK ContainerProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
@@ -84,20 +89,29 @@ private:
     void LayOut(const ControlSpec& row, HWND control, bool place);
     HFONT FontFor(const FontSpec& font);
     void ShowPage(int index);
-    bool Raise(ControlEvent event);  // whether it ran: not while another one runs
-    void RunEvent(ControlEvent event);
+    using Handler = void (TForm1::*)();
+    bool Raise(Handler handler);  // whether it ran: not while another one runs
     void DrawPicture(const DRAWITEMSTRUCT& item);
+    void ShowInstallationDirectories();
+    void ShowStartupPort();
 
-    // A control by its name in the table.
-    HWND Control(std::string_view name) const;
+    // A control; null while its page is not built yet.
+    HWND Control(ControlId id) const { return controls_[static_cast<size_t>(id)]; }
 
     int Scale(int designPixels) const { return ScaleToDpi(designPixels, dpi_); }
 
     HINSTANCE instance_;
-    WindowPorts ports_;
+    BrowserPagePorts browser_;
+    TomcatPagePorts tomcat_;
+    EnvironmentPagePorts environment_;
+    SqlPagePorts sql_;
+    diagnosis::MachineOpener openMachine_;
     HWND hwnd_ = nullptr;
     int dpi_ = kDesignDpi;
     std::vector<HWND> controls_;  // one per table row, same order
+    // Of each drop-down list, the entry its handler last ran for (-1: none
+    // yet); a pick while another action runs goes back to it.
+    std::vector<int> keptPicks_;
     struct SharedFont {
         FontSpec wanted;
         win32::UniqueFont font;
@@ -111,14 +125,8 @@ private:
     bool shown_ = false;
     bool pagesFinished_ = false;
     ActionGate actions_;  // the click or pick being handled, waits included
-    BrowserPageController browser_{ports_.shell};
-    TomcatPageController tomcat_{ports_};
-    EnvironmentPageController environment_{ports_, [this](std::string_view name) { return Control(name); },
-                                           [this] { return hwnd_; }, kPortReadMessage};
-    SqlPageController sql_{ports_, [this](std::string_view name) { return Control(name); }};
-    DiagnosisPageController diagnosis_{[this] { return hwnd_; }, kDiagnosisDoneMessage,
-                                       [this](std::string_view name) { return Control(name); },
-                                       [this](int designPixels) { return Scale(designPixels); }};
+    std::unique_ptr<DiagnosisPage> diagnosis_;  // with the page's controls, after the first show
+    std::shared_ptr<tomcat::StartupPortRead> startupPort_;  // the read at start, until it is taken or given up
 };
 
 }  // namespace qm::ui

@@ -1,25 +1,22 @@
-#include "services/service_control.h"
 #include "tomcat/tomcat_page.h"
-#include "tomcat/tomcat_service.h"
-#include "ui/page_controllers_win.h"
-#include "ui/shell_win.h"
+#include "ui/application_win.h"
+#include "ui/form1_win.h"
+
+// The Tomcat page: clear the work directory, start as a program, start as a
+// service, stop. Each click works from the environment of that moment.
 
 namespace qm::ui {
 
-void TomcatPageController::ClearWorkDirectory() { ShowInformationBox(tomcat::ClearWorkDirectory(ports_.Tomcat())); }
+void TForm1::cxButton7Click() { ShowInformationBox(tomcat::ClearWorkDirectory(tomcat_.tomcat)); }
 
-void TomcatPageController::StartProgram() {
-    if (const auto notice =
-            tomcat::StartTomcatProgram(ports_.environment, ports_.files, ports_.installedServices, ports_.shell))
+void TForm1::cxButton8Click() {
+    const tomcat::TomcatPorts& ports = tomcat_.tomcat;
+    if (const auto notice = tomcat::StartTomcatProgram(ports.environment, ports.files, ports.installedServices, ports.shell))
         ShowInformationBox(*notice);
 }
 
-void TomcatPageController::StartService() {
-    const std::string service = tomcat::CurrentInstallation(ports_.Tomcat()).service;
-    const std::string result = services::RunService(ports_.services, ports_.waiting, service);
-    ShowInformationBox(tomcat::ServiceStartNotice(result));
-}
+void TForm1::cxButton9Click() { ShowInformationBox(tomcat::StartTomcatService(tomcat_.tomcat, tomcat_.services)); }
 
-void TomcatPageController::Stop() { ShowInformationBox(tomcat::StopTomcat(ports_.Tomcat())); }
+void TForm1::cxButton10Click() { ShowInformationBox(tomcat::StopTomcat(tomcat_.tomcat)); }
 
 }  // namespace qm::ui

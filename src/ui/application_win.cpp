@@ -1,4 +1,4 @@
-#include "ui/shell_win.h"
+#include "ui/application_win.h"
 
 #include <exception>
 #include <new>
