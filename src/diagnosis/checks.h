@@ -12,6 +12,7 @@
 #include "diagnosis/pe_header.h"
 #include "text/ascii.h"
 #include "tomcat/installation.h"
+#include "tomcat/paths.h"
 
 namespace qm::diagnosis {
 
@@ -104,6 +105,7 @@ using text::EndsFolded;
 using text::EqualFolded;
 using text::Lines;
 using text::StartsFolded;
+using tomcat::IsTomcatService;
 using tomcat::JoinPath;
 using tomcat::SameDirectory;
 using tomcat::ServiceProgram;
@@ -120,10 +122,6 @@ bool BelongsToInstallation(const ProcessFacts& process, const Findings& findings
 
 // "名称（PID 12，路径）", the path left out when unknown.
 std::string DescribeProcess(const ProcessFacts& process);
-
-// A service whose program is a Tomcat service runner, started to run as a
-// service.
-bool IsTomcatService(const ServiceDescription& service);
 
 // A text with each %NAME% replaced by that variable of this process; a name
 // that is not set stays as written.

@@ -44,6 +44,7 @@ public:
     std::optional<LocalTime> ToLocalTime(std::uint64_t lastWriteTime) override {
         return files_.ToLocalTime(lastWriteTime);
     }
+    bool OnNetworkDrive(std::string_view path) override { return files_.OnNetworkDrive(path); }
 
     // The path of the look under way; empty when none is.
     std::string Current() const {

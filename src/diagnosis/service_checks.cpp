@@ -58,8 +58,31 @@ void ReportServiceProgram(const ServiceDescription& service, const Findings& fin
                      "）中：它启动的是另一个 Tomcat");
 }
 
+// The installation whose bin holds program: its directory, without bin.
+std::string InstallationOfRunner(std::string_view program) {
+    std::string_view directory = program.substr(0, std::min(program.find_last_of("\\/"), program.size()));
+    const std::size_t slash = directory.find_last_of("\\/");
+    if (slash != std::string_view::npos && EqualFolded(directory.substr(slash + 1), "bin"))
+        directory = directory.substr(0, slash);
+    return std::string(directory);
+}
+
+// The installer's name is taken by a service that runs another Tomcat.
+void ReportOtherInstallationsService(const ServiceDescription& service, GroupRows& rows) {
+    const std::string program = ServiceProgram(service.binaryPath);
+    rows.Add("服务 " + service.name, Status::Error,
+             "服务 " + service.name + " 运行的是 " + program + "，属于另一个 Tomcat 安装（" +
+                 InstallationOfRunner(program) +
+                 "）。本安装没有自己的服务：本程序的服务按钮不操作任何服务，关闭服务和清除临时文件只结束本安装的进程");
+}
+
 void CheckTomcatService(const Inspectors& inspectors, Survey& survey, const Findings& findings, GroupRows& rows) {
     const std::string& name = findings.serviceName;
+    if (name.empty()) {
+        if (const auto& other = findings.installation.otherInstallationsService)
+            ReportOtherInstallationsService(*other, rows);
+        return;
+    }
     const ServiceLookup lookup = inspectors.services.Describe(name);
     if (lookup.error == kServiceDoesNotExist) {
         ReportMissingService(survey, name, rows);

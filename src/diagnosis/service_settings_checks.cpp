@@ -44,6 +44,16 @@ struct SettingsKey {
     std::string Subkey(std::string_view subkey) const { return path + "\\" + std::string(subkey); }
 };
 
+// The runner's settings are paths that nothing of this installation wrote;
+// one on a share would have the diagnosis, run by an administrator, knock on
+// another machine with that administrator's credentials. Such a path is
+// shown, not opened.
+bool MayOpen(const Inspectors& inspectors, std::string_view path) {
+    return !tomcat::IsNetworkOrDevicePath(path) && !inspectors.files.OnNetworkDrive(path);
+}
+
+constexpr std::string_view kNotOpened = "：网络或设备路径，没有检查（诊断不打开服务设置中指向其他计算机或设备的路径）";
+
 struct ServiceJvm {
     std::string path;
     std::optional<Bitness> bitness;
@@ -156,6 +166,10 @@ private:
             jvm.path = *setting;
         }
         const std::string origin = automatic ? "（Jvm 为 auto）" : std::string();
+        if (!MayOpen(inspectors_, jvm.path)) {
+            Add("JVM", Status::Notice, jvm.path + origin + std::string(kNotOpened));
+            return jvm;
+        }
         if (!inspectors_.files.IsFile(jvm.path)) {
             Add("JVM", Status::Error,
                 settingText + (automatic ? " 为 auto，找到的 " : " 指向的 ") + jvm.path + " 不存在：服务无法启动 Java",
@@ -337,6 +351,7 @@ private:
             return;
         }
         bool missing = false;
+        bool unopened = false;
         std::string_view rest = *classpath;
         while (!rest.empty()) {
             const std::size_t end = std::min(rest.find(';'), rest.size());
@@ -347,12 +362,17 @@ private:
             if (entry.size() >= 2 && entry.back() == '*' &&
                 (entry[entry.size() - 2] == '\\' || entry[entry.size() - 2] == '/'))
                 entry.resize(entry.size() - 2);
+            if (!MayOpen(inspectors_, entry)) {
+                unopened = true;
+                Add("Classpath", Status::Notice, "服务设置 Classpath 中的 " + entry + std::string(kNotOpened));
+                continue;
+            }
             if (inspectors_.files.IsFile(entry) || inspectors_.files.IsDirectory(entry)) continue;
             missing = true;
             Add("Classpath", Status::Error, "服务设置 Classpath 中的 " + entry + " 不存在：服务找不到 Tomcat 的类",
                 IsJarNamed(entry, "bootstrap.jar") ? ClasspathFix(stored) : std::nullopt);
         }
-        if (!missing) Add("Classpath", Status::Ok, *classpath);
+        if (!missing && !unopened) Add("Classpath", Status::Ok, *classpath);
     }
 
     const Inspectors& inspectors_;
@@ -377,7 +397,7 @@ void CheckServiceSettings(const Inspectors& inspectors, Findings& findings, std:
     if (!IsTomcatService(lookup.service)) {
         group.Add(item, Status::Notice,
                   "服务 " + findings.serviceName + " 运行的 " + runner +
-                      " 不是 Tomcat 的服务程序（tomcat*.exe //RS//）：无法检查它的 JVM 和日志");
+                      " 不是 Tomcat 的服务程序（tomcat<N>.exe //RS//）：无法检查它的 JVM 和日志");
         return;
     }
     SettingsKey key{std::string(kRunnerSettingsKey) + findings.serviceName + "\\Parameters", RegistryView::Wow32};
@@ -395,11 +415,17 @@ void CheckServiceSettings(const Inspectors& inspectors, Findings& findings, std:
         }
     }
     const std::optional<std::string> logDirectory = inspectors.registry.ReadString(key.Subkey("Log"), "Path", key.view);
-    findings.serviceLogDirectory =
+    const std::string logs =
         ExpandVariables(logDirectory ? *logDirectory : kRunnerDefaultLogDirectory, inspectors.environment);
+    if (MayOpen(inspectors, logs))
+        findings.serviceLogDirectory = logs;
+    else
+        group.Add("服务 " + findings.serviceName + " 日志", Status::Notice,
+                  "服务设置 Log\\Path 为 " + logs + std::string(kNotOpened));
     findings.serviceLogPrefix = inspectors.registry.ReadString(key.Subkey("Log"), "Prefix", key.view).value_or("");
 
-    const std::optional<std::string> head = inspectors.files.ReadHead(runner, kPeHeadBytes);
+    const std::optional<std::string> head =
+        MayOpen(inspectors, runner) ? inspectors.files.ReadHead(runner, kPeHeadBytes) : std::nullopt;
     findings.runnerBitness = head ? PeBitness(*head) : std::nullopt;
     SettingsCheck(inspectors, findings, key, findings.runnerBitness, runner, rows).Run();
 }

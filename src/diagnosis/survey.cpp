@@ -12,14 +12,6 @@ bool IsJavaName(std::string_view exeName) {
 
 bool WantEveryProcess(std::string_view) { return true; }
 
-// What the runner is started with to run as a service.
-constexpr std::string_view kServiceRunnerSwitch = "//RS//";
-
-std::string FileName(std::string_view path) {
-    const std::size_t slash = path.find_last_of("\\/");
-    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
-}
-
 // The values of -Dcatalina.home and -Dcatalina.base, quoted around the whole
 // option or around the value alone.
 std::vector<std::string_view> CatalinaDirectories(std::string_view commandLine) {
@@ -91,11 +83,6 @@ std::string DescribeProcess(const ProcessFacts& process) {
     std::string text = process.exeName + "（PID " + std::to_string(process.id);
     if (process.imagePath) text += "，" + *process.imagePath;
     return text + "）";
-}
-
-bool IsTomcatService(const ServiceDescription& service) {
-    return IsTomcatRunnerName(FileName(ServiceProgram(service.binaryPath))) &&
-           service.binaryPath.find(kServiceRunnerSwitch) != std::string::npos;
 }
 
 std::string ServiceStateText(std::uint32_t state) {

@@ -46,6 +46,9 @@ public:
     // A lastWriteTime of List in the machine's time zone; nothing when it
     // names no moment the system can show.
     virtual std::optional<LocalTime> ToLocalTime(std::uint64_t lastWriteTime) = 0;
+    // Whether path begins with a drive letter that the system maps to a share
+    // of another machine. A view with no drives of the system's has none.
+    virtual bool OnNetworkDrive(std::string_view /*path*/) { return false; }
 };
 
 }  // namespace qm

@@ -59,6 +59,8 @@ public:
     [[nodiscard]] virtual FileStatus Inspect(const std::string& path, FileFacts& facts) = 0;
     // The names of the entries of directory; none when it cannot be listed.
     virtual std::vector<std::string> NamesIn(const std::string& directory) = 0;
+    // Removes the name at path itself: a link as the link, never the file it
+    // leads to; never a directory.
     [[nodiscard]] virtual FileStatus Remove(const std::string& path) = 0;
     // Creates path, which must not exist yet, with the access rules (the
     // DACL) of the file model from its first moment, where the file system
@@ -67,7 +69,9 @@ public:
     virtual std::unique_ptr<NewFile> CreateNew(const std::string& path, const std::string& model,
                                                FileStatus& status) = 0;
     // Puts the file from in to's place in one step, replacing to, and returns
-    // once that is on the disk. Either to is the old file or it is from.
+    // once that is on the disk. Either to is the old file or it is from. Both
+    // are in one directory, which must still be the one to names when the
+    // step is made: a folder on the way swapped for a link since fails it.
     [[nodiscard]] virtual FileStatus MoveOver(const std::string& from, const std::string& to) = 0;
     // Waits before a step is tried again.
     virtual void Pause(unsigned milliseconds) = 0;

@@ -16,32 +16,49 @@ enum class PathKind {
     Other,  // a file, or something the system won't tell
 };
 
-// A directory held open. While it lives the directory can't be deleted,
-// renamed or replaced by a link; what is inside it can.
-class HeldDirectory {
-public:
-    virtual ~HeldDirectory() = default;
+class OpenedDirectory;
+
+// An entry of a directory as the system lists it. Its name stays in UTF-16
+// from the listing to the removal: a name that UTF-8 cannot carry (an
+// unpaired surrogate, which NTFS allows) still names this entry and no other.
+struct DirectoryEntry {
+    std::u16string name;
+    PathKind kind = PathKind::Other;
 };
 
-// The desktop shell and the file system under it: deleting trees and
-// starting programs.
+// What opening a directory found at a name, by the handle opened there.
+struct FoundDirectory {
+    PathKind kind = PathKind::Other;
+    std::unique_ptr<OpenedDirectory> directory;  // only for a plain directory that opened
+};
+
+// A plain directory held open. While held it can't be renamed, deleted or
+// swapped for a link by anybody else; what is below it is reached through it,
+// relative to the handle, never by a path looked up again.
+class OpenedDirectory {
+public:
+    virtual ~OpenedDirectory() = default;
+    // The entries ("." and ".." left out); nothing when it can't be listed.
+    virtual std::optional<std::vector<DirectoryEntry>> Entries() = 0;
+    // The entry name below this one, opened without following a link there.
+    virtual FoundDirectory OpenDirectory(std::u16string_view name) = 0;
+    // Removes the entry name below this one through a handle opened on the
+    // entry itself: a link as the link, never what it leads to; a file as
+    // itself. Refuses a directory, and a link that the system can only
+    // follow. True also when nothing of that name is there any more.
+    virtual bool RemoveEntry(std::u16string_view name) = 0;
+    // Removes this directory, empty by now, through the handle held.
+    virtual bool RemoveSelf() = 0;
+};
+
+// The desktop shell and the file system under it: directories held open
+// and starting programs.
 class Shell {
 public:
     virtual ~Shell() = default;
-    // Deletes the directory and everything below it, to the recycle bin where
-    // the volume has one, asking nothing and showing no error box; whether the
-    // shell reported success. The shell follows links it meets.
-    virtual bool DeleteTree(std::string_view path, std::string_view progressTitle) = 0;
-    virtual PathKind KindOf(std::string_view path) const = 0;
-    // Holds the plain directory at path; null when path is anything else
-    // (missing, a file, a link) or can't be opened.
-    virtual std::unique_ptr<HeldDirectory> HoldDirectory(std::string_view path) = 0;
-    // The links below directory, found without following any; nothing when a
-    // directory below can't be listed.
-    virtual std::optional<std::vector<std::string>> LinksBelow(std::string_view directory) const = 0;
-    // Removes the link at path itself, never what it points to; whether the
-    // system says it did.
-    virtual bool RemoveLink(std::string_view path) = 0;
+    // The directory at path, opened as OpenedDirectory::OpenDirectory opens
+    // an entry: a link there is found as a link, not followed.
+    virtual FoundDirectory OpenDirectory(std::string_view path) = 0;
     // Starts the program at its full path with the default verb, in directory
     // as its working directory, shown normally; whether the shell started it.
     // No other program of that name is looked for.

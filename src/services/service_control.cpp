@@ -39,6 +39,8 @@ void StopServies(ServiceManager& manager, Waiting& waiting, std::string_view nam
 
 std::string RunService(ServiceManager& manager, Waiting& waiting, std::string_view name) {
     const std::string failed(kStartFailed);
+    // No name is no service: nothing that could start.
+    if (name.empty()) return failed;
     const OwnedServiceHandle scm(manager, manager.OpenManager(std::nullopt, kManagerAllAccess));
     if (!scm) return failed;
     const OwnedServiceHandle service(manager, manager.OpenServiceByName(scm.get(), name, kServiceAllAccess).handle);

@@ -62,6 +62,7 @@ void StopServies(ServiceManager& manager, Waiting& waiting, std::string_view nam
 
 // Starts the service and waits while it is start-pending (at most
 // kPendingWaitCap): "success" when it was then seen running, else "failed".
+// An empty name names no service and fails without asking the manager.
 std::string RunService(ServiceManager& manager, Waiting& waiting, std::string_view name);
 
 // The service's state word, "notQuery" when the query failed, or one of the

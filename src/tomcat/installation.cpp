@@ -2,6 +2,7 @@
 
 #include "text/ascii.h"
 #include "tomcat/jar_entry.h"
+#include "tomcat/paths.h"
 
 #include <algorithm>
 #include <utility>
@@ -9,7 +10,6 @@
 namespace qm::tomcat {
 namespace {
 
-using text::AsciiLower;
 using text::EqualFolded;
 
 // The version line sits below the licence header, well inside this.
@@ -23,50 +23,11 @@ constexpr std::string_view kServerNumberKey = "server.number";
 // Procrun's switch for "run as a service"; the installer registers it so.
 constexpr std::string_view kRunServiceSwitch = "//RS//";
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
-
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-// Only ASCII letters fold, so a byte of a multi-byte character never equals
-// an ASCII letter by accident.
-bool SameFolded(char a, char b) {
-    if (IsSeparator(a) && IsSeparator(b)) return true;
-    return AsciiLower(a) == AsciiLower(b);
-}
-
 std::string_view WithoutTrailingSeparators(std::string_view path) {
-    while (!path.empty() && IsSeparator(path.back())) path.remove_suffix(1);
+    while (!path.empty() && (path.back() == '\\' || path.back() == '/')) path.remove_suffix(1);
     return path;
-}
-
-bool IsDriveName(std::string_view text) {
-    return text.size() == 2 && text[1] == ':' && AsciiLower(text[0]) >= 'a' && AsciiLower(text[0]) <= 'z';
-}
-
-// How many names a path has, however many separators stand between them.
-std::size_t CountNames(std::string_view path) {
-    std::size_t names = 0;
-    for (std::size_t i = 0; i < path.size(); ++i)
-        if (!IsSeparator(path[i]) && (i == 0 || IsSeparator(path[i - 1]))) ++names;
-    return names;
-}
-
-// Whether a value without its trailing separators is the root of a drive (C:)
-// or of a share (\\server\share), also in the \\?\ forms: everything on that
-// drive or share would lie inside it.
-bool IsRoot(std::string_view value) {
-    if (IsDriveName(value)) return true;
-    if (value.size() < 2 || !IsSeparator(value[0]) || !IsSeparator(value[1])) return false;
-    value.remove_prefix(2);
-    if (value.size() >= 2 && (value[0] == '?' || value[0] == '.') && IsSeparator(value[1])) {
-        value.remove_prefix(2);
-        if (IsDriveName(value)) return true;
-        if (value.size() < 4 || !std::equal(value.begin(), value.begin() + 3, "unc", SameFolded) ||
-            !IsSeparator(value[3]))
-            return CountNames(value) <= 1;
-        value.remove_prefix(4);
-    }
-    return CountNames(value) <= 2;
 }
 
 // The digits at the front, as a number; nothing when there are none or too many.
@@ -132,33 +93,43 @@ bool RunsAsService(const ServiceDescription& service) {
     return service.binaryPath.find(kRunServiceSwitch) != std::string::npos;
 }
 
-// A runner in home\bin that a service runs, gone from the disk since: the
-// service still tells which Tomcat this was.
-std::optional<std::string> RunnerOfAService(const std::vector<ServiceDescription>& services, std::string_view home) {
-    const std::string bin = JoinPath(home, "bin");
-    for (const ServiceDescription& service : services) {
-        if (!RunsAsService(service)) continue;
-        const std::string program = ServiceProgram(service.binaryPath);
-        const std::size_t slash = program.find_last_of("\\/");
-        if (slash == std::string::npos) continue;
-        const std::string name = program.substr(slash + 1);
-        if (RunnerMajor(name) && SameDirectory(program.substr(0, slash), bin)) return name;
-    }
-    return std::nullopt;
+std::string FileName(std::string_view path) {
+    const std::size_t slash = path.find_last_of("\\/");
+    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
 
-// The service whose program is the runner. Where several are, the one under
-// the installer's name, else the first the manager lists.
-std::optional<std::string> ServiceOfRunner(const std::vector<ServiceDescription>& services,
-                                           const std::string& runnerPath, const std::string& defaultName) {
-    std::optional<std::string> found;
+std::string_view DirectoryOf(std::string_view path) {
+    const std::size_t slash = path.find_last_of("\\/");
+    return slash == std::string_view::npos ? std::string_view() : path.substr(0, slash);
+}
+
+bool RunsRunnerIn(const ServiceDescription& service, std::string_view bin) {
+    return SameDirectory(DirectoryOf(ServiceProgram(service.binaryPath)), bin);
+}
+
+// The service set up to run this installation: the one that runs a runner of
+// its bin, under the installer's name for that runner where several do, else
+// the first the manager lists.
+const ServiceDescription* ServiceOfInstallation(const std::vector<ServiceDescription>& services,
+                                                std::string_view bin) {
+    const ServiceDescription* found = nullptr;
     for (const ServiceDescription& service : services) {
-        if (!RunsAsService(service)) continue;
-        if (!SameDirectory(ServiceProgram(service.binaryPath), runnerPath)) continue;
-        if (EqualFolded(service.name, defaultName)) return service.name;
-        if (!found) found = service.name;
+        if (!IsTomcatService(service) || !RunsRunnerIn(service, bin)) continue;
+        if (EqualFolded(service.name, DefaultServiceName(FileName(ServiceProgram(service.binaryPath)))))
+            return &service;
+        if (!found) found = &service;
     }
     return found;
+}
+
+// The service under name when it runs a Tomcat runner of another bin.
+const ServiceDescription* ServiceOfAnotherInstallation(const std::vector<ServiceDescription>& services,
+                                                       std::string_view name, std::string_view bin) {
+    for (const ServiceDescription& service : services)
+        if (EqualFolded(service.name, name) && RunnerMajor(FileName(ServiceProgram(service.binaryPath))) &&
+            !RunsRunnerIn(service, bin))
+            return &service;
+    return nullptr;
 }
 
 }  // namespace
@@ -233,17 +204,21 @@ Installation ReadRunnerAndService(std::string_view home, FileInspector& files,
     installation.service = std::string(kTomcatServiceName);
     if (WithoutTrailingSeparators(home).empty()) return installation;
 
-    installation.runner = RunnerName(home, files);
-    if (!files.IsFile(RunnerPath(home, installation.runner)) && services)
-        installation.runner = RunnerOfAService(*services, home).value_or(installation.runner);
-    const std::string runnerPath = RunnerPath(home, installation.runner);
-    installation.runnerExists = files.IsFile(runnerPath);
-
-    const std::string defaultName = DefaultServiceName(installation.runner);
-    const std::optional<std::string> installed =
-        services ? ServiceOfRunner(*services, runnerPath, defaultName) : std::nullopt;
-    installation.service = installed.value_or(defaultName);
-    installation.serviceRunsRunner = installed.has_value();
+    const std::string bin = JoinPath(home, "bin");
+    if (const ServiceDescription* own = services ? ServiceOfInstallation(*services, bin) : nullptr) {
+        installation.runner = FileName(ServiceProgram(own->binaryPath));
+        installation.service = own->name;
+        installation.serviceRunsRunner = true;
+    } else {
+        installation.runner = RunnerName(home, files);
+        installation.service = DefaultServiceName(installation.runner);
+        if (const ServiceDescription* other =
+                services ? ServiceOfAnotherInstallation(*services, installation.service, bin) : nullptr) {
+            installation.otherInstallationsService = *other;
+            installation.service.clear();
+        }
+    }
+    installation.runnerExists = files.IsFile(RunnerPath(home, installation.runner));
     return installation;
 }
 
@@ -280,25 +255,7 @@ Installation ReadRunnerAndService(std::string_view home, FileInspector& files, S
     return ReadRunnerAndService(home, files, services.DescribeAll());
 }
 
-std::string JoinPath(std::string_view directory, std::string_view rest) {
-    std::string path(WithoutTrailingSeparators(directory));
-    path += '\\';
-    path += rest;
-    return path;
-}
-
 std::string ServerXmlPath(std::string_view catalinaHome) { return std::string(catalinaHome) + "/conf/server.xml"; }
-
-bool MatchesInstallation(std::string_view path, std::string_view value) {
-    value = WithoutTrailingSeparators(value);
-    if (value.empty() || IsRoot(value) || path.size() <= value.size()) return false;
-    return std::equal(value.begin(), value.end(), path.begin(), SameFolded) && IsSeparator(path[value.size()]);
-}
-
-bool SameDirectory(std::string_view a, std::string_view b) {
-    // Each inside the other, by the rule the stop button ends processes with.
-    return MatchesInstallation(JoinPath(a, "x"), b) && MatchesInstallation(JoinPath(b, "x"), a);
-}
 
 std::string ServiceProgram(std::string_view binaryPath) {
     while (!binaryPath.empty() && binaryPath.front() == ' ') binaryPath.remove_prefix(1);
@@ -310,6 +267,10 @@ std::string ServiceProgram(std::string_view binaryPath) {
         if (EqualFolded(binaryPath.substr(at, 4), ".exe") && (at + 4 == binaryPath.size() || binaryPath[at + 4] == ' '))
             return std::string(binaryPath.substr(0, at + 4));
     return std::string(binaryPath.substr(0, binaryPath.find(' ')));
+}
+
+bool IsTomcatService(const ServiceDescription& service) {
+    return RunnerMajor(FileName(ServiceProgram(service.binaryPath))).has_value() && RunsAsService(service);
 }
 
 }  // namespace qm::tomcat

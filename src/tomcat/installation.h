@@ -34,18 +34,27 @@ struct Installation {
     std::string versionFile;  // the file the version was read from; empty when unknown
     std::string runner;       // file name in bin: "tomcat6.exe", "tomcat9.exe"
     bool runnerExists = false;
-    std::string service;             // the Windows service that runs this Tomcat
+    // The Windows service the buttons act on for this Tomcat; empty when the
+    // installer's name is taken by another installation's service.
+    std::string service;
     bool serviceRunsRunner = false;  // an installed service's program is the runner
+    // That other installation's service, when it is so.
+    std::optional<ServiceDescription> otherInstallationsService;
 };
 
-// Reads what home holds: the runner (RunnerName; when that is not there, the
-// tomcat<N>.exe in home\bin that an installed service runs, if any); the
-// version from RELEASE-NOTES, else server.number in lib\catalina.jar, else
-// from the name of a runner that is there;
-// and the service among services whose program is the runner, started with
-// //RS//, else DefaultServiceName. Nothing in services (the list was refused)
-// leaves the default. An empty home names no installation: tomcat6.exe and
-// "tomcat6", as Tomcat 6 always had.
+// Reads what home holds. The service and its runner come first from the
+// service list, since only an administrator sets up a service while anybody
+// who may write below the installation may put files into bin: the service
+// that runs a runner of home\bin as a service (IsTomcatService; of several,
+// the one under its runner's DefaultServiceName, else the first listed), and
+// its runner. Without one, the runner is RunnerName and the service
+// DefaultServiceName, unless the service of that name runs a tomcat<N>.exe
+// outside home\bin: that one belongs to another installation, and the
+// installation has no service to act on. Nothing in services (the list was
+// refused) leaves the default. Then the version from RELEASE-NOTES, else
+// server.number in lib\catalina.jar, else from the name of a runner that is
+// there. An empty home names no installation: tomcat6.exe and "tomcat6", as
+// Tomcat 6 always had.
 Installation ReadInstallation(std::string_view home, FileInspector& files,
                               const std::optional<std::vector<ServiceDescription>>& services);
 // The same, asking the service manager for its list only when there is a home.
@@ -66,10 +75,6 @@ std::string RunnerName(std::string_view home, FileInspector& files);
 // tomcat6.exe, "Tomcat<N>" for tomcat<N>.exe.
 std::string DefaultServiceName(std::string_view runner);
 
-// A directory and the rest joined with one backslash, the directory's
-// trailing separators dropped.
-std::string JoinPath(std::string_view directory, std::string_view rest);
-
 // home\bin\runner, one separator at each joint.
 std::string RunnerPath(std::string_view home, std::string_view runner);
 
@@ -89,20 +94,12 @@ std::optional<int> MinimumJava(const TomcatVersion& version);
 // both kinds of separator.
 std::string ServerXmlPath(std::string_view catalinaHome);
 
-// Whether the executable at path lies inside the installation directory
-// value: letter case aside, with \ and / alike, the value without its
-// trailing separators and then a separator begins the path. An empty value
-// (or one of separators only) names no installation and matches nothing, and
-// neither does the root of a drive or of a share (C:\, \\server\share), which
-// would take in everything on it.
-bool MatchesInstallation(std::string_view path, std::string_view value);
-
-// Whether two paths name the same file or directory: letter case, \ against
-// / and trailing separators aside. Empty names nothing.
-bool SameDirectory(std::string_view a, std::string_view b);
-
 // The program of a service's command line: the quoted first part, or up to
 // the first ".exe" or blank.
 std::string ServiceProgram(std::string_view binaryPath);
+
+// Whether a service runs Tomcat: its program is a runner (tomcat<N>.exe,
+// never the monitor tomcat<N>w.exe), started to run as a service (//RS//).
+bool IsTomcatService(const ServiceDescription& service);
 
 }  // namespace qm::tomcat

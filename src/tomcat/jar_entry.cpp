@@ -19,6 +19,8 @@ constexpr std::size_t kLocalSize = 30;
 constexpr std::size_t kLongestComment = 0xFFFF;
 constexpr std::uint16_t kStored = 0;
 constexpr std::uint16_t kDeflated = 8;
+// General purpose flag bit 0: the entry's data is encrypted.
+constexpr std::uint16_t kEncrypted = 0x0001;
 
 // Little-endian numbers at an offset of the archive; zero past its end, which
 // no caller takes for valid.
@@ -106,11 +108,15 @@ std::optional<std::string> JarEntry(std::string_view bytes, std::string_view nam
             at = next;
             continue;
         }
+        // Encrypted bytes inflated as if plain would be read as a version.
+        if ((jar.Word(at + 8) & kEncrypted) != 0) return std::nullopt;
         const std::uint16_t method = jar.Word(at + 10);
         const std::size_t packedSize = jar.Long(at + 20);
         const std::size_t size = jar.Long(at + 24);
         const std::size_t local = jar.Long(at + 42);
-        if (size > maxSize || jar.Long(local) != kLocalSignature || !jar.Has(local, kLocalSize)) return std::nullopt;
+        if (size > maxSize || jar.Long(local) != kLocalSignature || !jar.Has(local, kLocalSize) ||
+            (jar.Word(local + 6) & kEncrypted) != 0)
+            return std::nullopt;
         const std::size_t data = local + kLocalSize + jar.Word(local + 26) + jar.Word(local + 28);
         if (!jar.Has(data, packedSize)) return std::nullopt;
         return Unpack(method, jar.Slice(data, packedSize), size);

@@ -2,6 +2,7 @@
 
 #include "text/ascii.h"
 #include "tomcat/notice.h"
+#include "tomcat/paths.h"
 
 #include <algorithm>
 #include <chrono>
@@ -35,7 +36,8 @@ bool LooksLikeJavaOrTomcat(std::string_view exeName) { return ContainsJavaw(exeN
 
 bool CloseTomcatProcess(ServiceStopper& service, std::string_view serviceName, ProcessTable& processes,
                         const ProcessEnvironment& environment, Waiting& waiting) {
-    service.Stop(serviceName);
+    // No name: the installation has no service of its own to stop.
+    if (!serviceName.empty()) service.Stop(serviceName);
 
     // The ended ones stay open, so their identifiers can't be reused before
     // we have seen them go.
@@ -70,7 +72,7 @@ bool CloseTomcatProcess(ServiceStopper& service, std::string_view serviceName, P
             waiting.PumpPendingMessages();
         }
     }
-    return service.IsDown(serviceName) && allEnded;
+    return (serviceName.empty() || service.IsDown(serviceName)) && allEnded;
 }
 
 }  // namespace qm::tomcat

@@ -25,7 +25,8 @@ public:
 // walk: it contains "javaw" or "tomcat", ignoring ASCII letter case.
 bool LooksLikeJavaOrTomcat(std::string_view exeName);
 
-// Brings the local Tomcat down: stops the installation's service (serviceName),
+// Brings the local Tomcat down: stops the installation's service (serviceName;
+// empty when it has none),
 // then ends every process whose name contains "javaw" and whose executable lies inside JAVA_HOME, and
 // every one whose name contains "tomcat" and whose executable lies inside
 // CATALINA_HOME, both read afresh from the environment for each process. Never

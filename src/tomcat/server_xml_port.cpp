@@ -140,6 +140,22 @@ ConnectorPortOutcome WriteConnectorPort(const std::string& path, const std::stri
     }
 }
 
+std::optional<std::string> ReadConnectorPort(const std::string& path, FileInspector& files) {
+    // No look at the path first: a read that fails says the same as a path
+    // that is no file, and one look fewer is one fewer that can hang.
+    try {
+        xml::LoadResult loaded = xml::LoadXmlFile(files, path);
+        if (!loaded.ok()) return std::nullopt;
+        std::optional<HttpConnector> connector = FindHttpConnector(*loaded.document);
+        if (!connector) return std::nullopt;
+        return std::move(connector->port);
+    } catch (const std::bad_alloc&) {
+        throw;
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
 std::optional<PortWrite> PortWriteForClick(std::string_view typedPort, std::string_view catalinaHome) {
     if (!text::IsNumber(typedPort) || catalinaHome.empty()) return std::nullopt;
     const std::string_view port = text::TrimmedOfControls(typedPort);

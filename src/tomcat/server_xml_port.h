@@ -61,6 +61,11 @@ struct ConnectorPortOutcome {
 ConnectorPortOutcome WriteConnectorPort(const std::string& path, const std::string& newPort, FileInspector& files,
                                         FileReplacer& replacer);
 
+// writeXML with no new port: the HTTP/1.1 connector's port in server.xml at
+// path, the file read at most up to the document's size limit. Nothing when
+// the file can't be read or shows none; only running out of memory escapes.
+std::optional<std::string> ReadConnectorPort(const std::string& path, FileInspector& files);
+
 // What a click of btn_port asks of writeXML.
 struct PortWrite {
     std::string path;

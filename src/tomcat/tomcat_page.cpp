@@ -9,39 +9,66 @@
 namespace qm::tomcat {
 namespace {
 
-// The shell shows this only with a simple progress window, which we don't ask
-// for; it is there for a shell that shows it anyway.
-constexpr std::string_view kDeletingTitle = "正在删除文件夹";
-
-// Deletes work\Catalina below home, and only there: the folders on the way
-// must be plain directories, held so until the delete is done, and the links
-// inside go as links before the shell, which follows them, sees the tree. An
-// ordinary user may write below an installation that an administrator clears.
-// Whether nothing of it is left; a missing folder on the way leaves nothing
-// to delete.
-bool DeleteWorkDirectory(Shell& shell, FileInspector& files, std::string_view home) {
-    std::vector<std::unique_ptr<HeldDirectory>> held;
-    for (const std::string& folder : {std::string(home), std::string(home) + "\\work"}) {
-        const PathKind kind = shell.KindOf(folder);
-        if (kind == PathKind::Missing) return true;
-        if (kind != PathKind::Directory) return false;
-        auto hold = shell.HoldDirectory(folder);
-        if (!hold) return false;
-        held.push_back(std::move(hold));
+// Empties the directory and removes it, and everything below it likewise,
+// through handles held from the top down: each entry is opened relative to
+// its directory's handle and is removed as what that handle shows it to be,
+// so a folder swapped for a link after it was listed is removed as a link,
+// never walked into. The first step that fails ends it: nothing more is
+// removed. The levels are kept here rather than on the call stack, however
+// deep the tree.
+bool RemoveTree(std::unique_ptr<OpenedDirectory> top) {
+    struct Level {
+        std::unique_ptr<OpenedDirectory> directory;
+        std::vector<DirectoryEntry> entries;
+        std::size_t next = 0;
+    };
+    std::vector<Level> levels;
+    const auto enter = [&levels](std::unique_ptr<OpenedDirectory> directory) {
+        std::optional<std::vector<DirectoryEntry>> entries = directory->Entries();
+        if (!entries) return false;
+        levels.push_back({std::move(directory), std::move(*entries)});
+        return true;
+    };
+    if (!enter(std::move(top))) return false;
+    while (!levels.empty()) {
+        Level& level = levels.back();
+        if (level.next == level.entries.size()) {
+            if (!level.directory->RemoveSelf()) return false;
+            levels.pop_back();
+            continue;
+        }
+        const DirectoryEntry entry = level.entries[level.next++];
+        if (entry.kind == PathKind::Directory) {
+            FoundDirectory found = level.directory->OpenDirectory(entry.name);
+            if (found.kind == PathKind::Missing) continue;
+            if (found.kind == PathKind::Directory) {
+                if (!found.directory || !enter(std::move(found.directory))) return false;
+                continue;
+            }
+        }
+        if (!level.directory->RemoveEntry(entry.name)) return false;
     }
-    const std::string catalina = WorkDirectoryPath(home);
-    const PathKind kind = shell.KindOf(catalina);
-    if (kind == PathKind::Missing) return true;
-    if (kind != PathKind::Directory) return false;
-    const auto links = shell.LinksBelow(catalina);
-    if (!links) return false;
-    for (const std::string& link : *links)
-        if (!shell.RemoveLink(link)) return false;
-    // Catalina itself can't be held, as it is what goes: looked at once more
-    // right before.
-    if (shell.KindOf(catalina) != PathKind::Directory) return false;
-    shell.DeleteTree(catalina, kDeletingTitle);
-    return !files.Exists(catalina);
+    return true;
+}
+
+// Deletes work\Catalina below home for good, and only there: home, work and
+// Catalina must be plain directories, held from the top down until the
+// delete is done. An ordinary user may write below an installation that an
+// administrator clears. Whether nothing of it is left; a missing folder on
+// the way leaves nothing to delete. The shell's recycle bin would take the
+// tree by its path, which can't be held; the compiled pages in it are made
+// anew by Tomcat, so nothing is lost.
+bool DeleteWorkDirectory(Shell& shell, FileInspector& files, std::string_view home) {
+    FoundDirectory installation = shell.OpenDirectory(home);
+    if (installation.kind == PathKind::Missing) return true;
+    if (!installation.directory) return false;
+    FoundDirectory work = installation.directory->OpenDirectory(u"work");
+    if (work.kind == PathKind::Missing) return true;
+    if (!work.directory) return false;
+    FoundDirectory catalina = work.directory->OpenDirectory(u"Catalina");
+    if (catalina.kind == PathKind::Missing) return true;
+    if (!catalina.directory || !RemoveTree(std::move(catalina.directory))) return false;
+    return !files.Exists(WorkDirectoryPath(home));
 }
 
 }  // namespace

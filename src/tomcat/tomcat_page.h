@@ -46,18 +46,21 @@ struct TomcatPorts {
 };
 
 // The runner and the service of the installation CATALINA_HOME names at
-// this moment (its version is not read).
+// this moment (its version is not read). Its service is empty when the
+// installation has none of its own: then "以服务形式启动" starts nothing and
+// fails, and the stop and the clear end only the installation's processes.
 Installation CurrentInstallation(TomcatPorts ports);
 
 // Every function below returns the text of the information box to show
 // in an information box, or nothing when the button shows nothing.
 
 // cxButton7: stops Tomcat, then deletes the work\Catalina directory of
-// CATALINA_HOME as it is after the stop, with all below it. Deletes nothing
-// while Tomcat is still up, nor when CATALINA_HOME, work or Catalina is not a
-// plain directory (a link, say); links inside Catalina are removed alone,
-// never followed. Refuses without CATALINA_HOME, so nothing is ever deleted
-// at the root of a drive; reports cleared only when Tomcat is down and the
+// CATALINA_HOME as it is after the stop, with all below it, for good.
+// Deletes nothing while Tomcat is still up, nor when CATALINA_HOME, work or
+// Catalina is not a plain directory (a link, say); links inside Catalina are
+// removed alone, never followed, and the first removal that fails ends the
+// delete. Refuses without CATALINA_HOME, so nothing is ever deleted at the
+// root of a drive; reports cleared only when Tomcat is down and the
 // directory is gone.
 std::string ClearWorkDirectory(TomcatPorts ports);
 

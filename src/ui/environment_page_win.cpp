@@ -1,5 +1,6 @@
 #include "tomcat/environment_settings.h"
 #include "tomcat/installation.h"
+#include "tomcat/server_xml_port.h"
 #include "ui/application_win.h"
 #include "ui/controls_win.h"
 #include "ui/form1_win.h"
@@ -23,13 +24,30 @@ void ChangeInstallationDirectory(const tomcat::DirectoryButton& button, const En
 
 }  // namespace
 
-// The two directories and the connector's port as the program starts.
+// The two directories as the program starts, and the connector's port read
+// off the window's thread through views of its own.
 void TForm1::ShowInstallationDirectories() {
     const std::string catalinaHome = environment_.environment.Get("CATALINA_HOME");
     const std::string javaHome = environment_.environment.Get("JAVA_HOME");
     SetControlText(Control(ControlId::JavaHomeEdit), javaHome);
     SetControlText(Control(ControlId::TomcatHomeEdit), catalinaHome);
-    if (!catalinaHome.empty()) writeXML(tomcat::ServerXmlPath(catalinaHome), "");
+    if (catalinaHome.empty()) return;
+    const HWND window = hwnd_;
+    startupPort_ = tomcat::StartupPortRead::Start(
+        [open = openMachine_, path = tomcat::ServerXmlPath(catalinaHome)] {
+            const std::unique_ptr<diagnosis::Machine> machine = open();
+            return tomcat::ReadConnectorPort(path, machine->View().files);
+        },
+        [window] { PostMessageW(window, kStartupPortMessage, 0, 0); });
+}
+
+// A port typed meanwhile is the user's: the one read at start does not
+// overwrite it.
+void TForm1::ShowStartupPort() {
+    const std::optional<std::string> port = startupPort_ ? startupPort_->Take() : std::nullopt;
+    startupPort_.reset();
+    const HWND edit = Control(ControlId::TomcatPort);
+    if (port && ControlText(edit).empty()) SetControlText(edit, *port);
 }
 
 void TForm1::cxButton11Click() {

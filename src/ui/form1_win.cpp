@@ -151,6 +151,7 @@ TForm1::~TForm1() {
     // A diagnosis still running then drops its report instead of posting it
     // to a window that is going; the page lets go of its controls first.
     diagnosis_.reset();
+    if (startupPort_) startupPort_->Close();
     if (hwnd_) {
         SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
         DestroyWindow(hwnd_);
@@ -248,6 +249,9 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         RunHandler([this] {
             if (diagnosis_) diagnosis_->Done();
         });
+        return 0;
+    case kStartupPortMessage:
+        RunHandler([this] { ShowStartupPort(); });
         return 0;
     case WM_CLOSE:
         // Closing ends the message loop; the window itself goes in the exit

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/win32/unique_handle.h"
+#include "tomcat/startup_port.h"
 #include "ui/action_gate.h"
 #include "ui/diagnosis_page_win.h"
 #include "ui/form_layout.h"
@@ -72,6 +73,8 @@ public:
 private:
     // Posted by a diagnosis run when its report is there to take.
     static constexpr UINT kDiagnosisDoneMessage = WM_APP + 2;
+    // Posted when the port read at start is there to take.
+    static constexpr UINT kStartupPortMessage = WM_APP + 3;
 
     static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
     static LRESULT CALLBACK ContainerProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
@@ -91,6 +94,7 @@ private:
     bool Raise(Handler handler);  // whether it ran: not while another one runs
     void DrawPicture(const DRAWITEMSTRUCT& item);
     void ShowInstallationDirectories();
+    void ShowStartupPort();
 
     // A control; null while its page is not built yet.
     HWND Control(ControlId id) const { return controls_[static_cast<size_t>(id)]; }
@@ -124,6 +128,7 @@ private:
     bool pagesFinished_ = false;
     ActionGate actions_;  // the click or pick being handled, waits included
     std::unique_ptr<DiagnosisPage> diagnosis_;  // with the page's controls, after the first show
+    std::shared_ptr<tomcat::StartupPortRead> startupPort_;  // the read at start, until it is taken or given up
 };
 
 }  // namespace qm::ui

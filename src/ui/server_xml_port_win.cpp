@@ -9,6 +9,9 @@
 namespace qm::ui {
 
 void TForm1::btn_portClick() {
+    // The click reads the file anew; what the start's read brings later is stale.
+    if (startupPort_) startupPort_->Close();
+    startupPort_.reset();
     const std::optional<tomcat::PortWrite> write = tomcat::PortWriteForClick(
         ControlText(Control(ControlId::TomcatPort)), ControlText(Control(ControlId::TomcatHomeEdit)));
     if (write) writeXML(write->path, write->newPort);

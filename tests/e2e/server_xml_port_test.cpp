@@ -13,6 +13,7 @@
 #include "e2e/quillmate_session.h"
 #include "platform/win32/wide_text.h"
 #include "support/lib/controls.h"
+#include "support/lib/held_fifo.h"
 #include "support/lib/message_box.h"
 #include "support/lib/processes.h"
 #include "support/lib/wait.h"
@@ -114,14 +115,28 @@ protected:
 
 TEST_F(ServerXmlPort, ShowsTheHttpConnectorsPortAtStartAndWritesNothing) {
     StartProgram(Tomcat().wstring());
-    EXPECT_EQ(ShownPort(), L"8080");
+    EXPECT_TRUE(WaitUntil([&] { return ShownPort() == L"8080"; }));
     EXPECT_EQ(Contents(), kServerXml);
     EXPECT_TRUE(NoMessageBoxOpen(session_->ProcessId()));
 }
 
 TEST_F(ServerXmlPort, ReadsThroughABackslashRightBeforeConf) {
     StartProgram(Tomcat().wstring() + L"\\");
-    EXPECT_EQ(ShownPort(), L"8080");
+    EXPECT_TRUE(WaitUntil([&] { return ShownPort() == L"8080"; }));
+}
+
+// A server.xml whose read does not return (a FIFO that a Linux program holds
+// open for writing): the window answers meanwhile, and the port stays empty.
+TEST_F(ServerXmlPort, TheWindowAnswersWhileTheReadAtStartWaits) {
+    fs::remove(ServerXml());
+    const HeldFifo fifo(ServerXml());
+    ASSERT_TRUE(fifo);
+    StartProgram(Tomcat().wstring());
+    DWORD_PTR answer = 0;
+    EXPECT_NE(SendMessageTimeoutW(session_->MainWindow(), WM_NULL, 0, 0, SMTO_NORMAL, 1000, &answer), 0);
+    EXPECT_EQ(ShownPort(), L"");
+    // And closes at once, the read left to its thread.
+    EXPECT_EQ(session_->Close(std::chrono::seconds(20)), std::optional<DWORD>(0));
 }
 
 TEST_F(ServerXmlPort, BrokenFileShowsNoPortAndNoMessage) {

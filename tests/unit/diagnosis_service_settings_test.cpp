@@ -39,6 +39,24 @@ TEST(ServiceSettings, AWorkingServiceIsAllOk) {
     EXPECT_TRUE(RowsOf(rows, "服务 tomcat6 JAVA_HOME").empty());
 }
 
+TEST(ServiceSettings, PathsOnAnotherMachineAreShownButNeverOpened) {
+    FakeMachine machine;
+    // There to be read, were they opened.
+    machine.files.files["\\\\host\\jdk\\jvm.dll"] = PeImage(Bitness::Bits64);
+    machine.files.directories.insert("\\\\?\\UNC\\host\\lib");
+    machine.files.directories.insert("\\\\host\\logs");
+    machine.files.listings["\\\\host\\logs"] = {{"commons-daemon.2026-01-01.log"}};
+    machine.SetServiceSetting("Java", "Jvm", "\\\\host\\jdk\\jvm.dll");
+    machine.SetServiceSetting("Java", "Classpath", machine.catalinaHome + "\\bin\\bootstrap.jar;\\\\?\\UNC\\host\\lib");
+    machine.SetServiceSetting("Log", "Path", "\\\\host\\logs");
+    const auto rows = machine.Diagnose();
+    EXPECT_EQ(OnlyRow(rows, "服务 tomcat6 JVM").status, Status::Notice);
+    EXPECT_THAT(OnlyRow(rows, "服务 tomcat6 JVM").explanation, HasSubstr("\\\\host\\jdk\\jvm.dll：网络或设备路径，没有检查"));
+    EXPECT_EQ(OnlyRow(rows, "服务 tomcat6 Classpath").status, Status::Notice);
+    EXPECT_THAT(OnlyRow(rows, "服务 tomcat6 日志").explanation, HasSubstr("\\\\host\\logs：网络或设备路径"));
+    for (const Row& row : RowsOf(rows, "日志")) EXPECT_THAT(row.explanation, ::testing::Not(HasSubstr("host")));
+}
+
 TEST(ServiceSettings, AutoUnderA32BitRunnerFindsNoJavaRegisteredOnlyFor64Bit) {
     FakeMachine machine;
     Use32BitRunner(machine);

@@ -22,12 +22,14 @@ TEST(TomcatService, RunningFromThisInstallationIsFine) {
     EXPECT_EQ(OnlyRow(rows, "服务 tomcat6 程序").status, Status::Ok);
 }
 
-TEST(TomcatService, RunningAnotherInstallationIsAnErrorNamingItsProgram) {
+TEST(TomcatService, TheInstallersNameRunningAnotherInstallationNamesThatInstallation) {
     FakeMachine machine;
     machine.services.Installed("tomcat6").binaryPath = "D:\\tomcat6-old\\bin\\tomcat6.exe //RS//tomcat6";
-    const Row row = OnlyRow(machine.Diagnose(), "服务 tomcat6 程序");
+    const auto rows = machine.Diagnose();
+    const Row row = OnlyRow(rows, "服务 tomcat6");
     EXPECT_EQ(row.status, Status::Error);
-    EXPECT_THAT(row.explanation, HasSubstr("D:\\tomcat6-old\\bin\\tomcat6.exe"));
+    EXPECT_THAT(row.explanation, HasSubstr("D:\\tomcat6-old\\bin\\tomcat6.exe，属于另一个 Tomcat 安装（D:\\tomcat6-old）"));
+    EXPECT_TRUE(RowsOf(rows, "服务 tomcat6 设置").empty());
 }
 
 TEST(TomcatService, AFailedStartShowsTheExitCodes) {

@@ -31,6 +31,11 @@ TEST_F(RunService_, FailsAtOnceWhenTheStartIsRefused) {
     EXPECT_EQ(log, Then(kOpened, {"Start(#2) -> refused", "Close(#2)", "Close(#1)"}));
 }
 
+TEST_F(RunService_, FailsWithoutAskingTheManagerForNoServiceAtAll) {
+    EXPECT_EQ(Run(""), "failed");
+    EXPECT_TRUE(log.empty());
+}
+
 TEST_F(RunService_, SucceedsWhenTheFirstQueryAlreadyShowsRunning) {
     manager.Add("tomcat6").states = {4};
     EXPECT_EQ(Run(), "success");

@@ -1,5 +1,8 @@
 #include "unit/tomcat_fakes.h"
 
+#include <algorithm>
+#include <cstdio>
+
 namespace qm::test {
 
 class FakeMachineEnvironment::Key : public MachineEnvironmentKey {
@@ -89,50 +92,80 @@ bool FakeProcessTable::Terminate(std::uint32_t id) {
     return true;
 }
 
-class FakeShell::Held : public HeldDirectory {
+class FakeShell::Opened : public OpenedDirectory {
 public:
-    Held(FakeShell& shell, std::string path) : shell_(shell), path_(std::move(path)) { shell_.Record("hold " + path_); }
-    ~Held() override { shell_.Record("release " + path_); }
+    Opened(FakeShell& shell, std::u16string path) : shell_(shell), path_(std::move(path)) {
+        shell_.Record("hold " + Shown(path_));
+    }
+    ~Opened() override { shell_.Record("release " + Shown(path_)); }
+
+    std::optional<std::vector<DirectoryEntry>> Entries() override {
+        if (shell_.listingFails) return std::nullopt;
+        std::vector<DirectoryEntry> entries;
+        const std::u16string start = path_ + u"\\";
+        for (const auto& [path, node] : shell_.nodes) {
+            if (path.rfind(start, 0) != 0 || path.find(u'\\', start.size()) != std::u16string::npos) continue;
+            const PathKind kind =
+                node == Node::Directory ? PathKind::Directory : node == Node::Link ? PathKind::Link : PathKind::Other;
+            entries.push_back({path.substr(start.size()), kind});
+        }
+        return entries;
+    }
+    FoundDirectory OpenDirectory(std::u16string_view name) override {
+        const std::u16string path = Below(name);
+        if (shell_.beforeOpen) shell_.beforeOpen(path);
+        return shell_.Find(path);
+    }
+    bool RemoveEntry(std::u16string_view name) override {
+        const std::u16string path = Below(name);
+        const auto found = shell_.nodes.find(path);
+        if (found == shell_.nodes.end()) return true;
+        shell_.Record((found->second == Node::Link ? "remove link " : "remove file ") + Shown(path));
+        if (found->second == Node::Directory || shell_.removalFails || shell_.refusesRemoval.count(path)) return false;
+        shell_.nodes.erase(found);
+        return true;
+    }
+    bool RemoveSelf() override {
+        shell_.Record("remove directory " + Shown(path_));
+        const std::u16string start = path_ + u"\\";
+        const bool empty = std::none_of(shell_.nodes.begin(), shell_.nodes.end(),
+                                        [&](const auto& node) { return node.first.rfind(start, 0) == 0; });
+        if (!empty || shell_.removalFails || shell_.refusesRemoval.count(path_)) return false;
+        shell_.nodes.erase(path_);
+        return true;
+    }
 
 private:
+    std::u16string Below(std::u16string_view name) const { return path_ + u"\\" + std::u16string(name); }
     FakeShell& shell_;
-    std::string path_;
+    std::u16string path_;
 };
 
-PathKind FakeShell::KindOf(std::string_view path) const {
-    if (links.count(std::string(path)) != 0) return PathKind::Link;
-    return paths.count(std::string(path)) != 0 ? PathKind::Directory : PathKind::Missing;
+FoundDirectory FakeShell::Find(const std::u16string& path) {
+    const auto found = nodes.find(path);
+    if (found == nodes.end()) return {PathKind::Missing, nullptr};
+    if (found->second == Node::Link) return {PathKind::Link, nullptr};
+    if (found->second == Node::File) return {PathKind::Other, nullptr};
+    return {PathKind::Directory, std::make_unique<Opened>(*this, path)};
 }
 
-std::unique_ptr<HeldDirectory> FakeShell::HoldDirectory(std::string_view path) {
-    if (KindOf(path) != PathKind::Directory) return nullptr;
-    return std::make_unique<Held>(*this, std::string(path));
+FoundDirectory FakeShell::OpenDirectory(std::string_view path) {
+    while (!path.empty() && path.back() == '\\') path.remove_suffix(1);
+    return Find(Utf16(path));
 }
 
-std::optional<std::vector<std::string>> FakeShell::LinksBelow(std::string_view directory) const {
-    if (listingFails) return std::nullopt;
-    std::vector<std::string> below;
-    for (const auto& link : links)
-        if (link.rfind(std::string(directory) + "\\", 0) == 0) below.push_back(link);
-    return below;
-}
-
-bool FakeShell::DeleteTree(std::string_view path, std::string_view title) {
-    Record("delete " + std::string(path) + " titled " + std::string(title));
-    if (deletionFails) return false;
-    const std::string root(path);
-    for (auto it = paths.begin(); it != paths.end();) {
-        const bool below = *it == root || it->rfind(root + "\\", 0) == 0;
-        it = below ? paths.erase(it) : std::next(it);
+std::string FakeShell::Shown(const std::u16string& path) {
+    std::string shown;
+    for (char16_t c : path) {
+        if (c < 0x80) {
+            shown += static_cast<char>(c);
+            continue;
+        }
+        char escaped[12];
+        std::snprintf(escaped, sizeof escaped, "\\u{%04X}", static_cast<unsigned>(c));
+        shown += escaped;
     }
-    return true;
-}
-
-bool FakeShell::RemoveLink(std::string_view path) {
-    Record("remove link " + std::string(path));
-    if (linkRemovalFails || links.erase(std::string(path)) == 0) return false;
-    paths.erase(std::string(path));
-    return true;
+    return shown;
 }
 
 void FakeShell::Record(std::string call) {

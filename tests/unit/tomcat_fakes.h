@@ -140,26 +140,28 @@ private:
     Journal* journal_;
 };
 
-// A file system of the directories that exist; deleting a tree removes the
-// path and everything below it, unless told to fail. A link is a path whose
-// target's contents are not listed below it; removing it removes that path
-// alone. Holds and their releases go into the journal.
+// A file system of directories, files and links by their full paths, in
+// UTF-16 as the system lists names; a link's target is never below it.
+// Holds, releases and removals go into the journal, with every character past
+// ASCII written \u{XXXX}.
 class FakeShell : public Shell {
 public:
+    enum class Node { Directory, File, Link };
     explicit FakeShell(Journal* journal = nullptr) : journal_(journal) {}
-    std::set<std::string> paths;
-    std::set<std::string> links;
-    bool deletionFails = false;
-    bool linkRemovalFails = false;
+    std::map<std::u16string, Node> nodes;
     bool listingFails = false;
+    bool removalFails = false;
+    std::set<std::u16string> refusesRemoval;
+    // Runs right before an entry is opened below a held directory, with its path.
+    std::function<void(const std::u16string&)> beforeOpen;
     std::string systemDirectory = "C:\\Windows\\system32";
     std::vector<std::string> calls;
 
-    bool DeleteTree(std::string_view path, std::string_view title) override;
-    PathKind KindOf(std::string_view path) const override;
-    std::unique_ptr<HeldDirectory> HoldDirectory(std::string_view path) override;
-    std::optional<std::vector<std::string>> LinksBelow(std::string_view directory) const override;
-    bool RemoveLink(std::string_view path) override;
+    void Add(std::string_view path, Node node = Node::Directory) { nodes[Utf16(path)] = node; }
+    bool Has(std::string_view path) const { return nodes.count(Utf16(path)) != 0; }
+    static std::u16string Utf16(std::string_view ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+
+    FoundDirectory OpenDirectory(std::string_view path) override;
     bool StartIn(std::string_view program, std::string_view directory) override {
         Record("start " + std::string(program) + " in " + std::string(directory));
         return true;
@@ -171,19 +173,18 @@ public:
     std::string SystemDirectory() const override { return systemDirectory; }
 
 private:
-    class Held;
+    class Opened;
+    FoundDirectory Find(const std::u16string& path);
     void Record(std::string call);
+    static std::string Shown(const std::u16string& path);
     Journal* journal_;
 };
 
-// The files of FakeFiles, and the directories of a shell, as its deletions
-// leave them.
+// The files of FakeFiles, and what stands in a shell, as its removals leave it.
 class FakeShellFiles : public FakeFiles {
 public:
     explicit FakeShellFiles(const FakeShell& shell) : shell_(shell) {}
-    bool Exists(std::string_view path) override {
-        return FakeFiles::Exists(path) || shell_.paths.count(std::string(path)) != 0;
-    }
+    bool Exists(std::string_view path) override { return FakeFiles::Exists(path) || shell_.Has(path); }
 
 private:
     const FakeShell& shell_;

@@ -154,6 +154,28 @@ TEST(Installation, OfTwoServicesOfOneRunnerTheInstallersNameWins) {
     EXPECT_EQ(layout.Read().service, "tomcat9");
 }
 
+TEST(Installation, ARunnerPlantedInBinDoesNotTakeTheServiceOver) {
+    Layout layout("C:\\tomcat9");
+    layout.Program("tomcat6.exe").Program("tomcat9.exe");
+    layout.Service("tomcat6", "D:\\tomcat6\\bin\\tomcat6.exe //RS//tomcat6");
+    layout.Service("Tomcat9", "C:\\tomcat9\\bin\\tomcat9.exe //RS//Tomcat9");
+    const Installation installation = layout.Read();
+    EXPECT_EQ(installation.service, "Tomcat9");
+    EXPECT_EQ(installation.runner, "tomcat9.exe");
+}
+
+TEST(Installation, TheInstallersNameRunningAnotherInstallationIsNoServiceOfThisOne) {
+    // A second, unregistered Tomcat 9 beside the one the installer set up.
+    Layout layout("D:\\tomcat9-copy");
+    layout.Program("tomcat9.exe");
+    layout.Service("Tomcat9", "\"C:\\tomcat9\\bin\\tomcat9.exe\" //RS//Tomcat9");
+    const Installation installation = layout.Read();
+    EXPECT_EQ(installation.runner, "tomcat9.exe");
+    EXPECT_EQ(installation.service, "");
+    ASSERT_TRUE(installation.otherInstallationsService.has_value());
+    EXPECT_EQ(installation.otherInstallationsService->name, "Tomcat9");
+}
+
 TEST(Installation, ARefusedServiceListLeavesTheInstallersName) {
     Layout layout("C:\\tomcat");
     layout.Program("tomcat9.exe");

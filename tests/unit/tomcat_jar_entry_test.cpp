@@ -24,6 +24,17 @@ TEST(JarEntry, ReadsAStoredEntry) {
     EXPECT_EQ(JarEntry(test::kCatalinaJar, "org/apache/catalina/util/Stored.txt", 4096), "stored text");
 }
 
+TEST(JarEntry, AnEntryFlaggedEncryptedInEitherHeaderIsNothing) {
+    constexpr std::string_view kStored = "org/apache/catalina/util/Stored.txt";
+    const std::size_t local = test::kCatalinaJar.find(kStored) - 30;
+    const std::size_t central = test::kCatalinaJar.rfind(kStored) - 46;
+    for (const std::size_t flags : {local + 6, central + 8}) {
+        std::string jar = test::kCatalinaJar;
+        jar[flags] = static_cast<char>(jar[flags] | 0x01);
+        EXPECT_EQ(JarEntry(jar, kStored, 4096), std::nullopt) << flags;
+    }
+}
+
 TEST(JarEntry, AMissingEntryOrOneTooBigIsNothing) {
     EXPECT_EQ(JarEntry(test::kCatalinaJar, "org/apache/catalina/util/ServerInfo", 4096), std::nullopt);
     EXPECT_EQ(JarEntry(test::kCatalinaJar, kServerInfo, 16), std::nullopt);

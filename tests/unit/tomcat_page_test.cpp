@@ -57,34 +57,42 @@ protected:
 
     void SetUp() override {
         environment.variables["CATALINA_HOME"] = "C:\\tomcat";
-        shell.paths = {"C:\\tomcat", "C:\\tomcat\\work", "C:\\tomcat\\work\\Catalina",
-                       "C:\\tomcat\\work\\Catalina\\localhost"};
+        for (const char* path : {"C:\\tomcat", "C:\\tomcat\\work", "C:\\tomcat\\work\\Catalina",
+                                 "C:\\tomcat\\work\\Catalina\\localhost"})
+            shell.Add(path);
+    }
+    bool Removed(const std::string& call) const {
+        return std::find(shell.calls.begin(), shell.calls.end(), call) != shell.calls.end();
     }
 };
 
-TEST_F(TomcatPageTest, ClearStopsTomcatThenDeletesCatalinaWhileTheFoldersAboveAreHeld) {
+TEST_F(TomcatPageTest, ClearStopsTomcatThenRemovesCatalinaFromTheTopDownThroughHeldDirectories) {
     EXPECT_EQ(ClearWorkDirectory(ports), "已删除临时文件!");
     EXPECT_EQ(journal, (Journal{"stop service tomcat6", "snapshot", "hold C:\\tomcat", "hold C:\\tomcat\\work",
-                                "delete C:\\tomcat\\work\\Catalina titled 正在删除文件夹", "release C:\\tomcat",
-                                "release C:\\tomcat\\work"}));
-    EXPECT_EQ(shell.paths, (std::set<std::string>{"C:\\tomcat", "C:\\tomcat\\work"}));
+                                "hold C:\\tomcat\\work\\Catalina", "hold C:\\tomcat\\work\\Catalina\\localhost",
+                                "remove directory C:\\tomcat\\work\\Catalina\\localhost",
+                                "release C:\\tomcat\\work\\Catalina\\localhost",
+                                "remove directory C:\\tomcat\\work\\Catalina", "release C:\\tomcat\\work\\Catalina",
+                                "release C:\\tomcat\\work", "release C:\\tomcat"}));
+    EXPECT_TRUE(shell.Has("C:\\tomcat\\work"));
+    EXPECT_FALSE(shell.Has("C:\\tomcat\\work\\Catalina"));
 }
 
 TEST_F(TomcatPageTest, ClearOfAMissingDirectoryIsDone) {
-    shell.paths.erase("C:\\tomcat\\work\\Catalina\\localhost");
-    shell.paths.erase("C:\\tomcat\\work\\Catalina");
+    shell.nodes.erase(FakeShell::Utf16("C:\\tomcat\\work\\Catalina\\localhost"));
+    shell.nodes.erase(FakeShell::Utf16("C:\\tomcat\\work\\Catalina"));
     EXPECT_EQ(ClearWorkDirectory(ports), "已删除临时文件!");
-    shell.paths.clear();
+    shell.nodes.clear();
     EXPECT_EQ(ClearWorkDirectory(ports), "已删除临时文件!");
 }
 
 TEST_F(TomcatPageTest, ClearSaysSoWhenTheDirectoryIsStillThere) {
-    shell.deletionFails = true;
+    shell.removalFails = true;
     EXPECT_EQ(ClearWorkDirectory(ports), "删除临时文件失败!");
 }
 
 TEST_F(TomcatPageTest, ClearDeletesNothingWhileTomcatIsStillUp) {
-    const auto before = shell.paths;
+    const auto before = shell.nodes;
     service.down = false;
     EXPECT_EQ(ClearWorkDirectory(ports), "删除临时文件失败!");
     table.processes.clear();
@@ -93,53 +101,72 @@ TEST_F(TomcatPageTest, ClearDeletesNothingWhileTomcatIsStillUp) {
     table.processes.back().openable = false;
     EXPECT_EQ(ClearWorkDirectory(ports), "删除临时文件失败!");
     EXPECT_TRUE(shell.calls.empty());
-    EXPECT_EQ(shell.paths, before);
+    EXPECT_EQ(shell.nodes, before);
 }
 
 TEST_F(TomcatPageTest, ClearTakesTheInstallationNamedAfterTheStop) {
-    shell.paths.insert({"D:\\tomcat7", "D:\\tomcat7\\work", "D:\\tomcat7\\work\\Catalina"});
+    for (const char* path : {"D:\\tomcat7", "D:\\tomcat7\\work", "D:\\tomcat7\\work\\Catalina"}) shell.Add(path);
     service.duringStop = [&] { environment.variables["CATALINA_HOME"] = "D:\\tomcat7"; };
     EXPECT_EQ(ClearWorkDirectory(ports), "已删除临时文件!");
-    EXPECT_EQ(shell.paths.count("D:\\tomcat7\\work\\Catalina"), 0u);
-    EXPECT_EQ(shell.paths.count("C:\\tomcat\\work\\Catalina"), 1u);
+    EXPECT_FALSE(shell.Has("D:\\tomcat7\\work\\Catalina"));
+    EXPECT_TRUE(shell.Has("C:\\tomcat\\work\\Catalina"));
 }
 
 TEST_F(TomcatPageTest, ClearDeletesNothingWhenAFolderOnTheWayIsALink) {
     // work, made a link to D:\data by a user who may write below the installation.
     for (const char* link : {"C:\\tomcat", "C:\\tomcat\\work", "C:\\tomcat\\work\\Catalina"}) {
         SCOPED_TRACE(link);
+        SetUp();
         shell.calls.clear();
-        shell.links = {link};
+        shell.Add(link, FakeShell::Node::Link);
         EXPECT_EQ(ClearWorkDirectory(ports), "删除临时文件失败!");
-        for (const auto& call : shell.calls) EXPECT_EQ(call.rfind("delete", 0), std::string::npos) << call;
+        for (const auto& call : shell.calls) EXPECT_EQ(call.rfind("remove", 0), std::string::npos) << call;
     }
 }
 
-TEST_F(TomcatPageTest, ClearRemovesLinksInsideTheTreeAsLinksBeforeTheDelete) {
-    shell.links = {"C:\\tomcat\\work\\Catalina\\localhost\\shared"};
-    shell.paths.insert("C:\\tomcat\\work\\Catalina\\localhost\\shared");
+TEST_F(TomcatPageTest, ClearRemovesLinksInsideTheTreeAsLinksWithoutEnteringThem) {
+    shell.Add("C:\\tomcat\\work\\Catalina\\localhost\\shared", FakeShell::Node::Link);
     EXPECT_EQ(ClearWorkDirectory(ports), "已删除临时文件!");
-    EXPECT_EQ(shell.calls, (std::vector<std::string>{"hold C:\\tomcat", "hold C:\\tomcat\\work",
-                                                     "remove link C:\\tomcat\\work\\Catalina\\localhost\\shared",
-                                                     "delete C:\\tomcat\\work\\Catalina titled 正在删除文件夹",
-                                                     "release C:\\tomcat", "release C:\\tomcat\\work"}));
+    EXPECT_TRUE(Removed("remove link C:\\tomcat\\work\\Catalina\\localhost\\shared"));
+    EXPECT_FALSE(Removed("hold C:\\tomcat\\work\\Catalina\\localhost\\shared"));
 }
 
-TEST_F(TomcatPageTest, ClearDeletesNothingWhenALinkInsideWillNotGoOrTheTreeCannotBeListed) {
-    shell.links = {"C:\\tomcat\\work\\Catalina\\localhost\\shared"};
-    shell.linkRemovalFails = true;
+TEST_F(TomcatPageTest, ClearRemovesAFolderSwappedForALinkAfterItWasListedAsALink) {
+    shell.beforeOpen = [&](const std::u16string& path) {
+        if (path == FakeShell::Utf16("C:\\tomcat\\work\\Catalina\\localhost")) shell.nodes[path] = FakeShell::Node::Link;
+    };
+    EXPECT_EQ(ClearWorkDirectory(ports), "已删除临时文件!");
+    EXPECT_TRUE(Removed("remove link C:\\tomcat\\work\\Catalina\\localhost"));
+    EXPECT_FALSE(Removed("hold C:\\tomcat\\work\\Catalina\\localhost"));
+}
+
+TEST_F(TomcatPageTest, ClearRemovesTheVeryEntryWhoseNameUtf8CannotCarry) {
+    // A link named with an unpaired surrogate beside a decoy named as UTF-8
+    // would turn that name back.
+    shell.nodes[FakeShell::Utf16("C:\\tomcat\\work\\Catalina\\x") + u'\xD800'] = FakeShell::Node::Link;
+    shell.nodes[FakeShell::Utf16("C:\\tomcat\\work\\Catalina\\x") + u'\xFFFD'] = FakeShell::Node::File;
+    EXPECT_EQ(ClearWorkDirectory(ports), "已删除临时文件!");
+    EXPECT_TRUE(Removed("remove link C:\\tomcat\\work\\Catalina\\x\\u{D800}"));
+    EXPECT_TRUE(Removed("remove file C:\\tomcat\\work\\Catalina\\x\\u{FFFD}"));
+}
+
+TEST_F(TomcatPageTest, ClearRemovesNothingMoreOnceARemovalFailsOrAListingDoes) {
+    shell.Add("C:\\tomcat\\work\\Catalina\\a.class", FakeShell::Node::File);
+    shell.Add("C:\\tomcat\\work\\Catalina\\b.class", FakeShell::Node::File);
+    shell.refusesRemoval.insert(FakeShell::Utf16("C:\\tomcat\\work\\Catalina\\a.class"));
     EXPECT_EQ(ClearWorkDirectory(ports), "删除临时文件失败!");
-    shell.links.clear();
+    EXPECT_TRUE(shell.Has("C:\\tomcat\\work\\Catalina\\b.class"));
+    EXPECT_TRUE(shell.Has("C:\\tomcat\\work\\Catalina\\localhost"));
+    shell.refusesRemoval.clear();
     shell.listingFails = true;
     EXPECT_EQ(ClearWorkDirectory(ports), "删除临时文件失败!");
-    for (const auto& call : shell.calls) EXPECT_EQ(call.rfind("delete", 0), std::string::npos) << call;
+    EXPECT_TRUE(shell.Has("C:\\tomcat\\work\\Catalina\\b.class"));
 }
 
-TEST_F(TomcatPageTest, ClearPassesAValueWithATrailingBackslashAsComposed) {
+TEST_F(TomcatPageTest, ClearTakesAValueWithATrailingBackslash) {
     environment.variables["CATALINA_HOME"] = "C:\\tomcat\\";
-    shell.paths.insert({"C:\\tomcat\\", "C:\\tomcat\\\\work", "C:\\tomcat\\\\work\\Catalina"});
-    ClearWorkDirectory(ports);
-    EXPECT_EQ(shell.calls.at(2), "delete C:\\tomcat\\\\work\\Catalina titled 正在删除文件夹");
+    EXPECT_EQ(ClearWorkDirectory(ports), "已删除临时文件!");
+    EXPECT_FALSE(shell.Has("C:\\tomcat\\work\\Catalina"));
 }
 
 TEST_F(TomcatPageTest, ClearAndStartRefuseWithoutAnInstallation) {
@@ -162,6 +189,15 @@ TEST_F(TomcatPageTest, StartRunsTheRunnerOfTomcat9) {
     InstallTomcat9("Tomcat9");
     EXPECT_EQ(StartTomcatProgram(environment, files, installedServices, shell), std::nullopt);
     EXPECT_EQ(shell.calls, (std::vector<std::string>{"start C:\\tomcat\\bin\\tomcat9.exe in C:\\tomcat\\bin"}));
+}
+
+TEST_F(TomcatPageTest, StopAndClearStopNoServiceWhenTheInstallersNameRunsAnotherInstallation) {
+    files.files["C:\\tomcat\\bin\\tomcat9.exe"] = "";
+    files.listings["C:\\tomcat\\bin"] = {{"tomcat9.exe"}};
+    installedServices.Install("Tomcat9", "\"D:\\tomcat9\\bin\\tomcat9.exe\" //RS//Tomcat9", 4);
+    EXPECT_EQ(StopTomcat(ports), "已关闭Tomcat服务!");
+    EXPECT_EQ(ClearWorkDirectory(ports), "已删除临时文件!");
+    for (const auto& entry : journal) EXPECT_EQ(entry.rfind("stop service", 0), std::string::npos) << entry;
 }
 
 TEST_F(TomcatPageTest, StopAndClearStopTheServiceThatRunsTheInstallation) {

@@ -260,7 +260,35 @@ TEST_F(ServerXmlPortOnWindows, AFileWithASecondNameIsRefusedAndBothNamesKeepTheO
     EXPECT_EQ(FilesInConf(), 1u);
 }
 
+TEST_F(ServerXmlPortOnWindows, AnOldTemporaryThatIsALinkGoesAsALinkAndWhatItNamesStays) {
+    const fs::path victim = scratch.Path() / L"victim.txt";
+    test::CreateFileWithText(victim, "keep");
+    const fs::path planted = Home() / L"conf" / L"server.xml.qm-0badf00d.tmp";
+    ASSERT_TRUE(test::MakeFileLink(planted, victim));
+    const tomcat::ConnectorPortOutcome outcome = Run(tomcat::ServerXmlPath(HomeText()), "9090");
+    EXPECT_TRUE(outcome.saved);
+    EXPECT_EQ(Contents(), kChangedTo9090);
+    EXPECT_EQ(test::ReadWholeFile(victim), "keep");
+    // Wine can only follow such a link, so there it stays.
+    if (test::IsSymbolicLink(planted)) test::RemoveFileLink(planted);
+}
+
 // --- The replacer on its own ---------------------------------------------------
+
+TEST_F(ServerXmlPortOnWindows, TheRenameFailsThroughAFolderThatIsALinkByNow) {
+    // conf as the save looked it up, then swapped for a link to a folder of
+    // the same files elsewhere.
+    const fs::path elsewhere = scratch.Path() / L"elsewhere";
+    test::CreateFileWithText(elsewhere / L"server.xml", kServerXml);
+    test::CreateFileWithText(elsewhere / L"new.tmp", "planted");
+    const fs::path swapped = Home() / L"swapped";
+    ASSERT_TRUE(test::MakeDirectoryLink(swapped, elsewhere));
+    const std::string through = win32::Narrow(swapped.wstring());
+    EXPECT_FALSE(files.MoveOver(through + "\\new.tmp", through + "\\server.xml").Done());
+    test::RemoveDirectoryLink(swapped);
+    EXPECT_EQ(test::ReadWholeFile(elsewhere / L"server.xml"), kServerXml);
+    EXPECT_TRUE(fs::exists(elsewhere / L"new.tmp"));
+}
 
 TEST_F(ServerXmlPortOnWindows, ReplacerRefusesMissingFilesAndDirectories) {
     std::string reason;

@@ -42,76 +42,69 @@ protected:
     win32::Win32FileInspector files;
 };
 
-TEST_F(ShellTest, DeletesCatalinaWithEverythingBelowAndKeepsWork) {
-    MakeWorkTree(home);
-    const auto catalina = scratch.Text(L"tomcat\\work\\Catalina");
-    EXPECT_TRUE(files.Exists(catalina));
-    EXPECT_TRUE(shell.DeleteTree(catalina, "正在删除文件夹"));
-    EXPECT_FALSE(fs::exists(home / L"work" / L"Catalina"));
-    EXPECT_FALSE(files.Exists(catalina));
-    EXPECT_TRUE(fs::exists(home / L"work" / L"keep.txt"));
-}
-
-TEST_F(ShellTest, TakesADoubledSeparatorAsOne) {
-    MakeWorkTree(home);
-    EXPECT_TRUE(shell.DeleteTree(scratch.Text(L"tomcat") + "\\\\work\\Catalina", "正在删除文件夹"));
-    EXPECT_FALSE(fs::exists(home / L"work" / L"Catalina"));
-}
-
-TEST_F(ShellTest, ReportsAMissingTree) {
-    EXPECT_FALSE(shell.DeleteTree(scratch.Text(L"missing\\work\\Catalina"), "正在删除文件夹"));
-    EXPECT_FALSE(files.Exists(scratch.Text(L"missing\\work\\Catalina")));
-    EXPECT_FALSE(files.Exists(scratch.Text(L"missing")));
-    EXPECT_TRUE(files.Exists(scratch.Text()));
-}
-
-TEST_F(ShellTest, TellsALinkFromADirectoryAndNeverRemovesItsTarget) {
-    const fs::path target = scratch.Path() / L"elsewhere";
-    const fs::path link = scratch.Path() / L"link";
-    fs::create_directories(target);
-    test::CreateFileWithText(scratch.Path() / L"file.txt");
-    ASSERT_TRUE(test::MakeDirectoryLink(link, target));
-    EXPECT_EQ(shell.KindOf(scratch.Text(L"link")), PathKind::Link);
-    EXPECT_EQ(shell.KindOf(scratch.Text(L"elsewhere")), PathKind::Directory);
-    EXPECT_EQ(shell.KindOf(scratch.Text(L"file.txt")), PathKind::Other);
-    EXPECT_EQ(shell.KindOf(scratch.Text(L"missing")), PathKind::Missing);
-    EXPECT_EQ(shell.KindOf(scratch.Text(L"missing\\below")), PathKind::Missing);
-
-    // An empty target is the one Wine would take in the link's place.
-    const bool removed = shell.RemoveLink(scratch.Text(L"link"));
-    EXPECT_TRUE(fs::is_directory(target));
-    EXPECT_EQ(removed, !test::IsReparsePoint(link));
-    if (!removed) test::RemoveDirectoryLink(link);
-}
-
-TEST_F(ShellTest, HoldsAPlainDirectorySoItCannotGoAndRefusesALink) {
+TEST_F(ShellTest, OpensAPlainDirectoryAndHoldsItButTellsALinkAFileOrNothing) {
     const fs::path plain = scratch.Path() / L"plain";
     fs::create_directories(plain);
+    test::CreateFileWithText(scratch.Path() / L"file.txt");
     const fs::path link = scratch.Path() / L"link";
     ASSERT_TRUE(test::MakeDirectoryLink(link, plain));
-    EXPECT_EQ(shell.HoldDirectory(scratch.Text(L"link")), nullptr);
-    EXPECT_EQ(shell.HoldDirectory(scratch.Text(L"missing")), nullptr);
+    EXPECT_EQ(shell.OpenDirectory(scratch.Text(L"link")).kind, PathKind::Link);
+    EXPECT_EQ(shell.OpenDirectory(scratch.Text(L"file.txt")).kind, PathKind::Other);
+    EXPECT_EQ(shell.OpenDirectory(scratch.Text(L"missing")).kind, PathKind::Missing);
+    EXPECT_EQ(shell.OpenDirectory(scratch.Text(L"missing\\below")).kind, PathKind::Missing);
     test::RemoveDirectoryLink(link);
 
-    auto held = shell.HoldDirectory(scratch.Text(L"plain"));
-    ASSERT_NE(held, nullptr);
+    FoundDirectory held = shell.OpenDirectory(scratch.Text(L"plain"));
+    ASSERT_EQ(held.kind, PathKind::Directory);
+    ASSERT_NE(held.directory, nullptr);
     EXPECT_FALSE(MoveFileW(plain.c_str(), (scratch.Path() / L"moved").c_str()));
     EXPECT_FALSE(RemoveDirectoryW(plain.c_str()));
-    held.reset();
+    held.directory.reset();
     EXPECT_TRUE(RemoveDirectoryW(plain.c_str()));
 }
 
-TEST_F(ShellTest, FindsTheLinksInsideATreeWithoutFollowingThem) {
+// The moment a walk by paths was open to: a folder listed as plain is a link
+// when its turn comes.
+TEST_F(ShellTest, AFolderSwappedForALinkAfterTheListingIsALinkAndWhatItLeadsToStays) {
     MakeWorkTree(home);
-    const fs::path target = scratch.Path() / L"elsewhere";
-    test::CreateFileWithText(target / L"inner" / L"keep.txt");
+    const fs::path elsewhere = scratch.Path() / L"elsewhere";
+    test::CreateFileWithText(elsewhere / L"keep.txt");
+    FoundDirectory catalina = shell.OpenDirectory(scratch.Text(L"tomcat\\work\\Catalina"));
+    ASSERT_NE(catalina.directory, nullptr);
+    const auto entries = catalina.directory->Entries();
+    ASSERT_TRUE(entries.has_value());
+    ASSERT_EQ(entries->size(), 1u);
+    EXPECT_EQ(entries->front().name, u"localhost");
+    EXPECT_EQ(entries->front().kind, PathKind::Directory);
+
+    const fs::path localhost = home / L"work" / L"Catalina" / L"localhost";
+    ASSERT_TRUE(MoveFileW(localhost.c_str(), (scratch.Path() / L"localhost-moved").c_str()));
+    ASSERT_TRUE(test::MakeDirectoryLink(localhost, elsewhere));
+    EXPECT_EQ(catalina.directory->OpenDirectory(u"localhost").kind, PathKind::Link);
+    // Windows removes the link itself; Wine can only follow it, so it stays.
+    const bool removed = catalina.directory->RemoveEntry(u"localhost");
+    EXPECT_EQ(removed, !test::IsSymbolicLink(localhost));
+    EXPECT_TRUE(fs::exists(elsewhere / L"keep.txt"));
+    if (!removed) test::RemoveDirectoryLink(localhost);
+}
+
+TEST_F(ShellTest, ClearLeavesWhatALinkInsideLeadsTo) {
+    MakeWorkTree(home);
+    const fs::path elsewhere = scratch.Path() / L"elsewhere";
+    test::CreateFileWithText(elsewhere / L"inner" / L"keep.txt");
     const fs::path link = home / L"work" / L"Catalina" / L"localhost" / L"shared";
-    ASSERT_TRUE(test::MakeDirectoryLink(link, target));
-    const auto links = shell.LinksBelow(scratch.Text(L"tomcat\\work\\Catalina"));
-    test::RemoveDirectoryLink(link);
-    ASSERT_TRUE(links.has_value());
-    EXPECT_EQ(*links, (std::vector<std::string>{scratch.Text(L"tomcat\\work\\Catalina\\localhost\\shared")}));
-    EXPECT_EQ(shell.LinksBelow(scratch.Text(L"missing")), std::nullopt);
+    ASSERT_TRUE(test::MakeDirectoryLink(link, elsewhere));
+    MapEnvironment environment;
+    environment.variables["CATALINA_HOME"] = scratch.Text(L"tomcat");
+    NoService service;
+    win32::ToolhelpProcessTable table;
+    test::ThreadWaiting waiting;
+    win32::Win32ServiceInspector services;
+    const std::string notice = tomcat::ClearWorkDirectory({service, table, environment, shell, waiting, files, services});
+    const bool linkStayed = test::IsSymbolicLink(link);
+    EXPECT_EQ(notice, linkStayed ? "删除临时文件失败!" : "已删除临时文件!");
+    EXPECT_TRUE(fs::exists(elsewhere / L"inner" / L"keep.txt"));
+    if (linkStayed) test::RemoveDirectoryLink(link);
 }
 
 TEST_F(ShellTest, ClearButtonDeletesTheWorkDirectoryOfTheInstallation) {

@@ -103,4 +103,11 @@ std::optional<std::vector<DirectoryItem>> Win32FileInspector::List(std::string_v
     return items;
 }
 
+// The drive's type is the system's own record: no look at the share itself.
+bool Win32FileInspector::OnNetworkDrive(std::string_view path) {
+    if (path.size() < 2 || path[1] != ':') return false;
+    const wchar_t root[] = {static_cast<wchar_t>(static_cast<unsigned char>(path[0])), L':', L'\\', L'\0'};
+    return GetDriveTypeW(root) == DRIVE_REMOTE;
+}
+
 }  // namespace qm::win32

@@ -15,6 +15,7 @@ public:
     std::optional<std::string> ReadTail(std::string_view path, std::size_t maxBytes) override;
     std::optional<std::vector<DirectoryItem>> List(std::string_view directory) override;
     std::optional<LocalTime> ToLocalTime(std::uint64_t lastWriteTime) override;
+    bool OnNetworkDrive(std::string_view path) override;
 };
 
 }  // namespace qm::win32

@@ -1,10 +1,14 @@
 #include "platform/win32/file_system_win.h"
 
 #include <windows.h>
+#include <winternl.h>
 
+#include <algorithm>
 #include <cstddef>
+#include <optional>
 #include <vector>
 
+#include "platform/win32/system_library.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide_text.h"
 
@@ -32,6 +36,55 @@ FileStatus StatusOf(DWORD error) {
 }
 
 FileStatus StatusOfCall(BOOL succeeded) { return succeeded ? FileStatus{} : StatusOf(GetLastError()); }
+
+// A path as the system writes a final one, without its \\?\ lead-in (and
+// \\?\UNC\ as \\), so the two spellings of one path compare equal.
+std::wstring Plain(std::wstring path) {
+    if (path.rfind(L"\\\\?\\UNC\\", 0) == 0) return L"\\\\" + path.substr(8);
+    if (path.rfind(L"\\\\?\\", 0) == 0) return path.substr(4);
+    return path;
+}
+
+std::wstring FullPath(const std::wstring& path) {
+    const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) return {};
+    std::wstring full(needed, L'\0');
+    const DWORD length = GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
+    if (length == 0 || length >= needed) return {};
+    full.resize(length);
+    return full;
+}
+
+// Whether the handle is of what path names itself, not of something a link
+// on the way leads to: the system's own name for the handle is the path.
+bool IsAtPath(HANDLE handle, const std::wstring& path) {
+    std::wstring final(MAX_PATH, L'\0');
+    DWORD length = GetFinalPathNameByHandleW(handle, final.data(), static_cast<DWORD>(final.size()),
+                                             FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (length >= final.size()) {
+        final.resize(length);
+        length = GetFinalPathNameByHandleW(handle, final.data(), static_cast<DWORD>(final.size()),
+                                           FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    }
+    if (length == 0 || length >= final.size()) return false;
+    final.resize(length);
+    const std::wstring a = Plain(final);
+    const std::wstring b = Plain(FullPath(path));
+    return !b.empty() && CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                                              static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+// Opened as itself: a link at path is the link, not what it leads to.
+UniqueFileHandle OpenItself(const std::wstring& path, DWORD access, DWORD sharing) {
+    return UniqueFileHandle(CreateFileW(path.c_str(), access, sharing, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+}
+
+std::optional<DWORD> AttributesOf(HANDLE handle) {
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!GetFileInformationByHandle(handle, &information)) return std::nullopt;
+    return information.dwFileAttributes;
+}
 
 // What the new file takes over of the old one's attributes: the ones a
 // program may set, the read-only one aside (such a file is refused anyway).
@@ -136,7 +189,25 @@ std::vector<std::string> WindowsFileSystem::NamesIn(const std::string& directory
     return names;
 }
 
-FileStatus WindowsFileSystem::Remove(const std::string& path) { return StatusOfCall(DeleteFileW(Widen(path).c_str())); }
+// Through a handle opened on the name itself. On Windows a link's handle
+// shows its reparse point and the deletion takes the link alone. Wine 8
+// opens what a Unix symbolic link leads to whatever is asked, and deleting
+// through that handle would take the file the link names: such a name, whose
+// handle is somewhere else, stays.
+FileStatus WindowsFileSystem::Remove(const std::string& path) {
+    const std::wstring wide = Widen(path);
+    const UniqueFileHandle file =
+        OpenItself(wide, DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+    if (!file) return StatusOf(GetLastError());
+    const std::optional<DWORD> attributes = AttributesOf(file.get());
+    if (!attributes) return StatusOf(GetLastError());
+    if (!(*attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        if (*attributes & FILE_ATTRIBUTE_DIRECTORY) return {FileOutcome::Failed, ERROR_DIRECTORY};
+        if (!IsAtPath(file.get(), wide)) return {FileOutcome::Failed, ERROR_CANT_ACCESS_FILE};
+    }
+    FILE_DISPOSITION_INFO disposition{TRUE};
+    return StatusOfCall(SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition, sizeof disposition));
+}
 
 std::unique_ptr<NewFile> WindowsFileSystem::CreateNew(const std::string& path, const std::string& model,
                                                       FileStatus& status) {
@@ -160,9 +231,56 @@ std::unique_ptr<NewFile> WindowsFileSystem::CreateNew(const std::string& path, c
     return std::make_unique<WindowsNewFile>(std::move(file));
 }
 
+// The rename goes through handles, never through the paths once more: the
+// directory of to is held (it can't be renamed while we hold it) and must be,
+// by its handle, the very directory to names, so no folder swapped for a link
+// since the file was looked up leads the new file elsewhere; the new file is
+// opened as itself and must be where from says; then it is renamed relative to
+// the held directory's handle. Its bytes were flushed before.
 FileStatus WindowsFileSystem::MoveOver(const std::string& from, const std::string& to) {
-    return StatusOfCall(
-        MoveFileExW(Widen(from).c_str(), Widen(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+    const std::wstring target = Widen(to);
+    const std::size_t separator = target.find_last_of(L"\\/");
+    if (separator == std::wstring::npos || separator + 1 == target.size()) return {FileOutcome::Failed, ERROR_INVALID_NAME};
+    const std::wstring directoryPath = target.substr(0, separator);
+    const std::wstring name = target.substr(separator + 1);
+    const UniqueFileHandle directory =
+        OpenItself(directoryPath, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | FILE_TRAVERSE,
+                   FILE_SHARE_READ | FILE_SHARE_WRITE);
+    if (!directory) return StatusOf(GetLastError());
+    const std::optional<DWORD> directoryAttributes = AttributesOf(directory.get());
+    if (!directoryAttributes) return StatusOf(GetLastError());
+    if ((*directoryAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != FILE_ATTRIBUTE_DIRECTORY ||
+        !IsAtPath(directory.get(), directoryPath))
+        return {FileOutcome::Failed, ERROR_PATH_NOT_FOUND};
+
+    const std::wstring source = Widen(from);
+    // Shared: once renamed it is server.xml, which readers may open while we
+    // still hold it; the rename is of this handle's file, whatever its name.
+    const UniqueFileHandle file = OpenItself(source, DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+    if (!file) return StatusOf(GetLastError());
+    const std::optional<DWORD> fileAttributes = AttributesOf(file.get());
+    if (!fileAttributes) return StatusOf(GetLastError());
+    if ((*fileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0 ||
+        !IsAtPath(file.get(), directoryPath + L"\\" + source.substr(source.find_last_of(L"\\/") + 1)))
+        return {FileOutcome::Failed, ERROR_FILE_NOT_FOUND};
+
+    // The system's own call: Wine's SetFileInformationByHandle takes the
+    // name for a whole path and refuses a directory beside it (error 87).
+    static const auto setInformation =
+        SystemFunction<decltype(NtSetInformationFile)>(L"ntdll.dll", "NtSetInformationFile");
+    static const auto toError = SystemFunction<decltype(RtlNtStatusToDosError)>(L"ntdll.dll", "RtlNtStatusToDosError");
+    if (!setInformation || !toError) return {FileOutcome::Unsupported, ERROR_CALL_NOT_IMPLEMENTED};
+    std::vector<std::byte> buffer(sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t));
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    rename->ReplaceIfExists = TRUE;
+    rename->RootDirectory = directory.get();
+    rename->FileNameLength = static_cast<DWORD>(name.size() * sizeof(wchar_t));
+    std::copy(name.begin(), name.end(), rename->FileName);
+    IO_STATUS_BLOCK io{};
+    const NTSTATUS status = setInformation(file.get(), &io, rename, static_cast<ULONG>(buffer.size()),
+                                           static_cast<FILE_INFORMATION_CLASS>(10));  // FileRenameInformation
+    return NT_SUCCESS(status) ? FileStatus{} : StatusOf(toError(status));
 }
 
 void WindowsFileSystem::Pause(unsigned milliseconds) { ::Sleep(milliseconds); }
