@@ -58,9 +58,9 @@ void ReportServiceProgram(const ServiceDescription& service, const Findings& fin
                      "）中：它启动的是另一个 Tomcat");
 }
 
-void CheckTomcatService(const Inspectors& inspectors, Survey& survey, const Findings& findings, GroupRows& rows) {
+void CheckTomcatService(const Inspectors& inspectors, Survey& survey, Findings& findings, GroupRows& rows) {
     const std::string& name = findings.serviceName;
-    const ServiceLookup lookup = inspectors.services.Describe(name);
+    const ServiceLookup& lookup = InstallationService(inspectors, findings);
     if (lookup.error == kServiceDoesNotExist) {
         ReportMissingService(survey, name, rows);
     } else if (lookup.error != 0) {
@@ -88,7 +88,12 @@ void CheckTomcatProcesses(Survey& survey, const Findings& findings, GroupRows& r
 
 }  // namespace
 
-void CheckServicesAndProcesses(const Inspectors& inspectors, Survey& survey, const Findings& findings,
+const ServiceLookup& InstallationService(const Inspectors& inspectors, Findings& findings) {
+    if (!findings.serviceLookup) findings.serviceLookup = inspectors.services.Describe(findings.serviceName);
+    return *findings.serviceLookup;
+}
+
+void CheckServicesAndProcesses(const Inspectors& inspectors, Survey& survey, Findings& findings,
                                std::vector<Row>& rows) {
     GroupRows group(rows, Group::ServicesAndProcesses);
     CheckTomcatService(inspectors, survey, findings, group);
