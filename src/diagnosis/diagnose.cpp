@@ -78,8 +78,14 @@ class Session {
 public:
     Session(const Inspectors& machine, Findings learnt)
         : files_(machine.files),
-          view_{machine.environment, machine.registry,  files_,         machine.services,
-                machine.network,     machine.processes, machine.rights, machine.instances},
+          view_{.environment = machine.environment,
+                .registry = machine.registry,
+                .files = files_,
+                .services = machine.services,
+                .network = machine.network,
+                .processes = machine.processes,
+                .rights = machine.rights,
+                .instances = machine.instances},
           survey_(view_),
           findings_(std::move(learnt)) {}
 

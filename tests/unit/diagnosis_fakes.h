@@ -222,7 +222,14 @@ struct FakeMachine {
     }
 
     diagnosis::Inspectors Inspectors() {
-        return {environment, registry, files, services, network, processes, rights, instances};
+        return {.environment = environment,
+                .registry = registry,
+                .files = files,
+                .services = services,
+                .network = network,
+                .processes = processes,
+                .rights = rights,
+                .instances = instances};
     }
     std::vector<diagnosis::Row> Diagnose() { return diagnosis::Diagnose(Inspectors()); }
 };
