@@ -3,8 +3,9 @@
 // processes: starts PROCESSES copies of itself that only wait (a few of them
 // as java.exe of a Tomcat installation, whose command lines the diagnosis
 // reads), sets up that installation in a temporary directory with its
-// service and the service runner's settings, runs the
-// diagnosis RUNS times and prints each time, the median and the slowest.
+// service and the service runner's settings, runs the diagnosis RUNS times
+// on the page's own machine and prints each time, each check group's share,
+// the median and the slowest; then one run through timed views.
 #include <windows.h>
 
 #include <algorithm>
@@ -16,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "app/diagnosis_machine_win.h"
 #include "diagnosis/diagnose.h"
 #include "platform/win32/environment_win.h"
 #include "platform/win32/system_inspection_win.h"
@@ -262,7 +264,7 @@ private:
     Meter& total_;
 };
 
-// Every view timed, as one machine the diagnosis opens the way the page does.
+// Every view timed: which views a run calls how often, and for how long.
 class TimedMachine final : public qm::diagnosis::Machine {
 public:
     explicit TimedMachine(Spent& spent)
@@ -273,8 +275,16 @@ public:
           processes_(spent.processes),
           rights_(spent.rights) {}
     qm::diagnosis::Inspectors View() override {
-        return {environment_, registry_, files_,     services_,  network_,
-                processes_,   rights_,   instances_, datagrams_, connector_};
+        return {.environment = environment_,
+                .registry = registry_,
+                .files = files_,
+                .services = services_,
+                .network = network_,
+                .processes = processes_,
+                .rights = rights_,
+                .instances = instances_,
+                .datagrams = datagrams_,
+                .connector = connector_};
     }
 
 private:
@@ -322,22 +332,41 @@ int wmain(int argc, wchar_t** argv) {
     const std::size_t running = qm::win32::Win32ProcessInspector().Processes(nullptr).size();
     std::printf("%zu waiting processes started, %zu processes running\n", children.size(), running);
 
+    // The page's own machine, each group on a thread of its own, as the page runs them.
     std::vector<double> times;
     std::size_t rows = 0;
+    std::vector<std::pair<std::string, double>> groups;  // milliseconds over all runs, in report order
+    const qm::diagnosis::GroupTimer timer = [&](std::string_view group, std::chrono::steady_clock::duration spent) {
+        auto at = std::find_if(groups.begin(), groups.end(), [&](const auto& g) { return g.first == group; });
+        if (at == groups.end()) at = groups.insert(groups.end(), {std::string(group), 0.0});
+        at->second += Milliseconds(spent);
+    };
     for (int run = 0; run < runs; ++run) {
-        Spent spent;
         const auto start = std::chrono::steady_clock::now();
-        // Each group of checks on a thread of its own, as the page runs them.
-        rows = qm::diagnosis::DiagnoseWithin([&] { return std::make_unique<TimedMachine>(spent); }).size();
+        rows = qm::diagnosis::DiagnoseWithin([] { return std::make_unique<qm::app::DiagnosisMachine>(); },
+                                             qm::diagnosis::kGroupBound, timer)
+                   .size();
         times.push_back(Milliseconds(std::chrono::steady_clock::now() - start));
-        std::printf("run %d: %.1f ms; calls and ms:", run + 1, times.back());
-        const std::pair<const char*, const Meter*> meters[] = {
-            {"files", &spent.files},         {"registry", &spent.registry}, {"services", &spent.services},
-            {"listeners", &spent.listeners}, {"binds", &spent.binds},       {"processes", &spent.processes},
-            {"rights", &spent.rights}};
-        for (const auto& [name, meter] : meters) std::printf(" %s %d %.1f,", name, meter->calls, meter->milliseconds);
-        std::printf("\n");
+        std::printf("run %d: %.1f ms\n", run + 1, times.back());
     }
+    double total = 0;
+    for (const auto& group : groups) total += group.second;
+    std::printf("share of the time per check group:");
+    for (const auto& [name, milliseconds] : groups)
+        std::printf(" %s %.0f%% (%.1f ms),", name.c_str(), total > 0 ? 100 * milliseconds / total : 0.0,
+                    milliseconds / runs);
+    std::printf("\n");
+
+    // One more run through timed views.
+    Spent spent;
+    qm::diagnosis::DiagnoseWithin([&] { return std::make_unique<TimedMachine>(spent); });
+    std::printf("calls and ms per view in one run:");
+    const std::pair<const char*, const Meter*> meters[] = {
+        {"files", &spent.files},         {"registry", &spent.registry}, {"services", &spent.services},
+        {"listeners", &spent.listeners}, {"binds", &spent.binds},       {"processes", &spent.processes},
+        {"rights", &spent.rights}};
+    for (const auto& [name, meter] : meters) std::printf(" %s %d %.1f,", name, meter->calls, meter->milliseconds);
+    std::printf("\n");
 
     for (Child& child : children) TerminateProcess(child.process.get(), 0);
     for (Child& child : children) WaitForSingleObject(child.process.get(), 5000);
@@ -347,5 +376,7 @@ int wmain(int argc, wchar_t** argv) {
     std::sort(times.begin(), times.end());
     std::printf("diagnosis among %zu processes, %zu rows: median %.1f ms, slowest %.1f ms\n", running, rows,
                 times[times.size() / 2], times.back());
+    // For bench/summary.
+    std::printf("diagnosis-median-ms %.1f\n", times[times.size() / 2]);
     return 0;
 }

@@ -45,6 +45,8 @@ struct Findings {
     std::string javaHome;      // as this process sees it
     std::string catalinaHome;  // likewise
     std::string serviceName;   // the installation's service
+    // What the service manager said of that service, once a group asked it.
+    std::optional<ServiceLookup> serviceLookup;
     std::optional<Bitness> jvmBitness;
     std::vector<ServerPort> ports;  // each port once, in file order
     // Where the service runner writes its own log, and that log's name up
@@ -141,12 +143,16 @@ struct Verdict {
 };
 Verdict JavaAgainstTomcat(std::string_view javaVersion, const tomcat::TomcatVersion& tomcat);
 
+// The installation's service as the service manager describes it, asked
+// once per run.
+const ServiceLookup& InstallationService(const Inspectors& inspectors, Findings& findings);
+
 // Reads CATALINA_HOME and the installation there into findings.
 void LearnInstallation(const Inspectors& inspectors, Survey& survey, Findings& findings);
 void CheckJava(const Inspectors& inspectors, Findings& findings, std::vector<Row>& rows);
 void CheckTomcat(const Inspectors& inspectors, Findings& findings, std::vector<Row>& rows);
 void CheckPorts(const Inspectors& inspectors, Survey& survey, const Findings& findings, std::vector<Row>& rows);
-void CheckServicesAndProcesses(const Inspectors& inspectors, Survey& survey, const Findings& findings,
+void CheckServicesAndProcesses(const Inspectors& inspectors, Survey& survey, Findings& findings,
                                std::vector<Row>& rows);
 void CheckSqlServer(const Inspectors& inspectors, std::vector<Row>& rows);
 

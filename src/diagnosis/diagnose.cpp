@@ -79,9 +79,16 @@ class Session {
 public:
     Session(const Inspectors& machine, Findings learnt)
         : files_(machine.files),
-          view_{machine.environment, machine.registry,  files_,         machine.services,
-                machine.network,     machine.processes, machine.rights, machine.instances,
-                machine.datagrams,   machine.connector},
+          view_{.environment = machine.environment,
+                .registry = machine.registry,
+                .files = files_,
+                .services = machine.services,
+                .network = machine.network,
+                .processes = machine.processes,
+                .rights = machine.rights,
+                .instances = machine.instances,
+                .datagrams = machine.datagrams,
+                .connector = machine.connector},
           survey_(view_),
           findings_(std::move(learnt)) {}
 
@@ -172,11 +179,12 @@ std::vector<Row> Diagnose(const Inspectors& inspectors) {
     return rows;
 }
 
-std::vector<Row> DiagnoseWithin(const MachineOpener& open, std::chrono::milliseconds bound) {
+std::vector<Row> DiagnoseWithin(const MachineOpener& open, std::chrono::milliseconds bound, const GroupTimer& timer) {
     std::vector<Row> rows;
     Findings learnt;
     std::shared_ptr<OwnedSession> session;
     for (const GroupCheck& check : kGroupChecks) {
+        const auto started = std::chrono::steady_clock::now();
         if (!session) session = std::make_shared<OwnedSession>(open(), learnt);
         const auto run = std::make_shared<GroupRun>();
         StartDetached([run, session, check = &check] {
@@ -195,7 +203,9 @@ std::vector<Row> DiagnoseWithin(const MachineOpener& open, std::chrono::millisec
         });
 
         std::unique_lock wait(run->lock);
-        if (run->finished.wait_for(wait, bound, [&] { return run->done; })) {
+        const bool finished = run->finished.wait_for(wait, bound, [&] { return run->done; });
+        if (timer) timer(check.name, std::chrono::steady_clock::now() - started);
+        if (finished) {
             if (run->failure) std::rethrow_exception(run->failure);
             rows.insert(rows.end(), run->rows.begin(), run->rows.end());
             learnt = session->session.Learnt();

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "diagnosis/report.h"
@@ -49,6 +50,10 @@ inline constexpr std::chrono::milliseconds kGroupBound{10000};
 // with the views it uses; a row in place of its rows says that it could not
 // be checked (and which file it was reading), and the groups after it go on
 // with views newly opened. Never waits longer than the bound per group.
-std::vector<Row> DiagnoseWithin(const MachineOpener& open, std::chrono::milliseconds bound = kGroupBound);
+// A timer is told of each group as it ends or is left behind, with the time
+// the run spent on it: where a slow diagnosis spends its time.
+using GroupTimer = std::function<void(std::string_view group, std::chrono::steady_clock::duration spent)>;
+std::vector<Row> DiagnoseWithin(const MachineOpener& open, std::chrono::milliseconds bound = kGroupBound,
+                                const GroupTimer& timer = {});
 
 }  // namespace qm::diagnosis

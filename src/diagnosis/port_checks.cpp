@@ -66,11 +66,19 @@ std::optional<unsigned> FreePortAbove(unsigned port, const std::vector<ServerPor
 void CheckPorts(const Inspectors& inspectors, Survey& survey, const Findings& findings, std::vector<Row>& rows) {
     GroupRows ports(rows, Group::Ports);
     if (findings.ports.empty()) return;
-    const std::optional<std::vector<TcpListener>> listeners = inspectors.network.Listeners();
+    // The listener table is costly (the system maps every socket to its
+    // process) and only says who holds a port that is not free.
+    std::optional<std::optional<std::vector<TcpListener>>> listeners;
     for (const ServerPort& port : findings.ports) {
         const std::string item = "端口 " + std::to_string(port.number);
         const std::string named = item + "（" + port.use + "）";
-        const std::optional<TcpListener> listener = listeners ? ListenerOf(*listeners, port.number) : std::nullopt;
+        const BindOutcome bind = inspectors.network.TryBind(static_cast<std::uint16_t>(port.number));
+        if (bind == BindOutcome::Free) {
+            ports.Add(item, Status::Ok, named + " 空闲");
+            continue;
+        }
+        if (!listeners) listeners = inspectors.network.Listeners();
+        const std::optional<TcpListener> listener = *listeners ? ListenerOf(**listeners, port.number) : std::nullopt;
         if (listener && listener->ownerProcessId != 0) {
             const std::optional<ProcessFacts> owner = survey.Process(listener->ownerProcessId);
             if (owner && BelongsToInstallation(*owner, findings)) {
@@ -84,16 +92,9 @@ void CheckPorts(const Inspectors& inspectors, Survey& survey, const Findings& fi
                 continue;
             }
         }
-        if (!listener) {
-            const BindOutcome bind = inspectors.network.TryBind(static_cast<std::uint16_t>(port.number));
-            if (bind == BindOutcome::Free) {
-                ports.Add(item, Status::Ok, named + " 空闲");
-                continue;
-            }
-            if (bind == BindOutcome::Unknown) {
-                ports.Add(item, Status::Notice, "无法检查" + named + "是否空闲");
-                continue;
-            }
+        if (!listener && bind == BindOutcome::Unknown) {
+            ports.Add(item, Status::Notice, "无法检查" + named + "是否空闲");
+            continue;
         }
         // Taken, and the system did not say by whom.
         if (InstallationRunning(survey, findings))

@@ -76,14 +76,14 @@ void ReportOtherInstallationsService(const ServiceDescription& service, GroupRow
                  "）。本安装没有自己的服务：本程序的服务按钮不操作任何服务，关闭服务和清除临时文件只结束本安装的进程");
 }
 
-void CheckTomcatService(const Inspectors& inspectors, Survey& survey, const Findings& findings, GroupRows& rows) {
+void CheckTomcatService(const Inspectors& inspectors, Survey& survey, Findings& findings, GroupRows& rows) {
     const std::string& name = findings.serviceName;
     if (name.empty()) {
         if (const auto& other = findings.installation.otherInstallationsService)
             ReportOtherInstallationsService(*other, rows);
         return;
     }
-    const ServiceLookup lookup = inspectors.services.Describe(name);
+    const ServiceLookup& lookup = InstallationService(inspectors, findings);
     if (lookup.error == kServiceDoesNotExist) {
         ReportMissingService(survey, name, rows);
     } else if (lookup.error != 0) {
@@ -118,7 +118,12 @@ void CheckTomcatProcesses(Survey& survey, const Findings& findings, GroupRows& r
 
 }  // namespace
 
-void CheckServicesAndProcesses(const Inspectors& inspectors, Survey& survey, const Findings& findings,
+const ServiceLookup& InstallationService(const Inspectors& inspectors, Findings& findings) {
+    if (!findings.serviceLookup) findings.serviceLookup = inspectors.services.Describe(findings.serviceName);
+    return *findings.serviceLookup;
+}
+
+void CheckServicesAndProcesses(const Inspectors& inspectors, Survey& survey, Findings& findings,
                                std::vector<Row>& rows) {
     GroupRows group(rows, Group::ServicesAndProcesses);
     CheckTomcatService(inspectors, survey, findings, group);

@@ -389,7 +389,7 @@ private:
 void CheckServiceSettings(const Inspectors& inspectors, Findings& findings, std::vector<Row>& rows) {
     if (findings.serviceName.empty()) return;
     // A service that is missing or can't be asked has its row already.
-    const ServiceLookup lookup = inspectors.services.Describe(findings.serviceName);
+    const ServiceLookup& lookup = InstallationService(inspectors, findings);
     if (lookup.error != 0) return;
     GroupRows group(rows, Group::ServicesAndProcesses);
     const std::string item = "服务 " + findings.serviceName + " 设置";

@@ -176,15 +176,36 @@ void CheckServerXml(FileInspector& files, NetworkInspector& network, Findings& f
     }
 }
 
+// The service under the installer's name, when it runs the installation's
+// runner as a service and that runner is there. Of the services that run the
+// runner, that one is taken whatever the others are, so the list of every
+// service (a walk over each one's configuration) can't change the choice.
+// Nothing when another service may be the installation's.
+std::optional<ServiceLookup> InstallersServiceRunningRunner(const Inspectors& inspectors, const std::string& home) {
+    const std::string runner = tomcat::RunnerName(home, inspectors.files);
+    // A runner that is missing leaves the choice of runner to the services.
+    if (!inspectors.files.IsFile(tomcat::RunnerPath(home, runner))) return std::nullopt;
+    ServiceLookup lookup = inspectors.services.Describe(tomcat::DefaultServiceName(runner));
+    if (lookup.error != 0) return std::nullopt;
+    const tomcat::Installation chosen =
+        tomcat::ReadRunnerAndService(home, inspectors.files, std::vector{lookup.service});
+    if (!chosen.serviceRunsRunner || !EqualFolded(chosen.service, lookup.service.name)) return std::nullopt;
+    return lookup;
+}
+
 }  // namespace
 
 void LearnInstallation(const Inspectors& inspectors, Survey& survey, Findings& findings) {
     findings.catalinaHome = inspectors.environment.Get(tomcat::kCatalinaHomeVariable);
     const std::string& home = findings.catalinaHome;
-    if (!home.empty() && inspectors.files.IsDirectory(home))
-        findings.installation = tomcat::ReadInstallation(home, inspectors.files, survey.AllServices());
-    else
+    if (home.empty() || !inspectors.files.IsDirectory(home)) {
         findings.installation = tomcat::ReadInstallation("", inspectors.files, std::nullopt);
+    } else if (std::optional<ServiceLookup> own = InstallersServiceRunningRunner(inspectors, home)) {
+        findings.installation = tomcat::ReadInstallation(home, inspectors.files, std::vector{own->service});
+        findings.serviceLookup = std::move(own);
+    } else {
+        findings.installation = tomcat::ReadInstallation(home, inspectors.files, survey.AllServices());
+    }
     findings.serviceName = findings.installation.service;
 }
 

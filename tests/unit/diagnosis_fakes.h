@@ -91,12 +91,16 @@ public:
 class FakeNetwork : public NetworkInspector {
 public:
     std::optional<std::vector<TcpListener>> listeners = std::vector<TcpListener>{};
-    std::map<std::uint16_t, BindOutcome> binds;  // a port not named binds freely
+    // A port not named binds freely, unless a listener holds it.
+    std::map<std::uint16_t, BindOutcome> binds;
 
     std::optional<std::vector<TcpListener>> Listeners() override { return listeners; }
     BindOutcome TryBind(std::uint16_t port) override {
         const auto found = binds.find(port);
-        return found == binds.end() ? BindOutcome::Free : found->second;
+        if (found != binds.end()) return found->second;
+        const bool held = listeners && std::any_of(listeners->begin(), listeners->end(),
+                                                   [&](const TcpListener& listener) { return listener.port == port; });
+        return held ? BindOutcome::Taken : BindOutcome::Free;
     }
 };
 
@@ -243,7 +247,16 @@ struct FakeMachine {
     }
 
     diagnosis::Inspectors Inspectors() {
-        return {environment, registry, files, services, network, processes, rights, instances, datagrams, connector};
+        return {.environment = environment,
+                .registry = registry,
+                .files = files,
+                .services = services,
+                .network = network,
+                .processes = processes,
+                .rights = rights,
+                .instances = instances,
+                .datagrams = datagrams,
+                .connector = connector};
     }
     std::vector<diagnosis::Row> Diagnose() { return diagnosis::Diagnose(Inspectors()); }
 };
