@@ -272,7 +272,7 @@ public:
           processes_(spent.processes),
           rights_(spent.rights) {}
     qm::diagnosis::Inspectors View() override {
-        return {environment_, registry_, files_, services_, network_, processes_, rights_, instances_};
+        return {environment_, registry_, files_, services_, network_, processes_, rights_, instances_, messages_};
     }
 
 private:
@@ -283,6 +283,7 @@ private:
     TimedNetwork network_;
     TimedProcesses processes_;
     TimedRights rights_;
+    qm::win32::Win32SystemMessages messages_;
     qm::win32::RegistryInstanceNames instances_;
 };
 

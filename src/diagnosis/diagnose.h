@@ -9,6 +9,7 @@
 #include "platform/process_environment.h"
 #include "platform/system_inspection.h"
 #include "platform/instance_name_source.h"
+#include "platform/system_messages.h"
 
 namespace qm::diagnosis {
 
@@ -22,6 +23,7 @@ struct Inspectors {
     ProcessInspector& processes;
     RightsInspector& rights;
     InstanceNameSource& instances;
+    SystemMessages& messages;
 };
 
 // Runs every check and returns the rows in report order. Changes nothing on
@@ -47,5 +49,10 @@ inline constexpr std::chrono::milliseconds kGroupBound{10000};
 // be checked (and which file it was reading), and the groups after it go on
 // with views newly opened. Never waits longer than the bound per group.
 std::vector<Row> DiagnoseWithin(const MachineOpener& open, std::chrono::milliseconds bound = kGroupBound);
+
+struct StartAttempt;
+// The same, with the rows of a start that failed ahead of all others.
+std::vector<Row> DiagnoseWithin(const MachineOpener& open, const StartAttempt& attempt,
+                                std::chrono::milliseconds bound = kGroupBound);
 
 }  // namespace qm::diagnosis

@@ -40,7 +40,7 @@ constexpr unsigned kClipboardPause = 25;
 class DiagnosisSystem final : public diagnosis::Machine {
 public:
     diagnosis::Inspectors View() override {
-        return {environment_, registry_, files_, services_, network_, processes_, rights_, instances_};
+        return {environment_, registry_, files_, services_, network_, processes_, rights_, instances_, messages_};
     }
 
 private:
@@ -52,6 +52,7 @@ private:
     win32::Win32ProcessInspector processes_;
     win32::Win32RightsInspector rights_;
     win32::RegistryInstanceNames instances_;
+    win32::Win32SystemMessages messages_;
 };
 
 // Runs the diagnosis on a thread of its own and leaves the outcome where the

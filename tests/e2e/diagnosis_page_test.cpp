@@ -311,7 +311,7 @@ TEST_F(DiagnosisPage, ShowsTheServicesOwnSettingsAndWhyItsLogSaysItFailed) {
     EXPECT_EQ(classpath[1], L"错误");
     EXPECT_TRUE(Contains(classpath[2], L"bootstrap.jar 不存在")) << classpath[2];
 
-    const auto logs = RowsOf(rows, L"日志");
+    const auto logs = RowsOf(rows, L"日志 · commons-daemon");
     const auto explained = std::find_if(
         logs.begin(), logs.end(), [](const auto& row) { return Contains(row[2], L"commons-daemon.2026-12-08.log"); });
     ASSERT_NE(explained, logs.end());

@@ -137,6 +137,16 @@ public:
     }
 };
 
+class FakeSystemMessages : public SystemMessages {
+public:
+    std::map<std::uint32_t, std::string> texts;
+    std::optional<std::string> MessageOf(std::uint32_t code) override {
+        const auto found = texts.find(code);
+        if (found == texts.end()) return std::nullopt;
+        return found->second;
+    }
+};
+
 // The first bytes of an x86 or x64 executable.
 inline std::string PeImage(diagnosis::Bitness bitness) {
     std::string image(0x200, '\0');
@@ -162,6 +172,7 @@ struct FakeMachine {
     FakeProcesses processes;
     FakeRights rights;
     FakeInstanceNames instances;
+    FakeSystemMessages messages;
     std::string javaHome = "C:\\jdk";
     std::string catalinaHome = "C:\\tomcat6";
 
@@ -218,7 +229,7 @@ struct FakeMachine {
     }
 
     diagnosis::Inspectors Inspectors() {
-        return {environment, registry, files, services, network, processes, rights, instances};
+        return {environment, registry, files, services, network, processes, rights, instances, messages};
     }
     std::vector<diagnosis::Row> Diagnose() { return diagnosis::Diagnose(Inspectors()); }
 };

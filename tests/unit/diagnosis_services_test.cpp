@@ -37,7 +37,7 @@ TEST(TomcatService, AFailedStartShowsTheExitCodes) {
     const Row row = OnlyRow(machine.Diagnose(), "服务 tomcat6");
     EXPECT_EQ(row.status, Status::Error);
     EXPECT_THAT(row.explanation, HasSubstr("1066"));
-    EXPECT_THAT(row.explanation, HasSubstr("服务退出代码 1"));
+    EXPECT_THAT(row.explanation, HasSubstr("服务以它自己的退出代码 1 结束"));
 }
 
 TEST(TomcatService, MissingListsOtherTomcatServices) {
