@@ -314,9 +314,11 @@ ExplainedEvent EndorsedDirs(const EventView& view) {
 ExplainedEvent PortTaken(const EventView& view) {
     std::optional<unsigned> port = PortInConnectorName(view.event.message);
     for (std::size_t i = 0; !port && i < view.said.size(); ++i) port = PortInConnectorName(view.said[i]);
+    // The address comes after the words; a time before them is no port.
     for (auto line = view.said.rbegin(); !port && line != view.said.rend(); ++line)
-        if (line->find("BindException") != std::string_view::npos || line->find("JVM_Bind") != std::string_view::npos)
-            port = PortAfterColon(*line);
+        for (std::string_view words : {"BindException", "JVM_Bind", "Address already in use"})
+            if (const std::size_t at = line->find(words); !port && at != std::string_view::npos)
+                port = PortAfterColon(line->substr(at));
     const std::string which = port ? "端口 " + std::to_string(*port) + " " : std::string("Tomcat 要使用的一个端口");
     return Made(FailureKind::PortTaken, which + "已被占用：结束占用它的程序，或在 conf\\server.xml 中改用其他端口",
                 view);
