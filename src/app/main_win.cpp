@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "app/diagnosis_machine_win.h"
 #include "app/single_instance_guard_win.h"
 #include "platform/file_replacer.h"
 #include "platform/win32/broadcast_win.h"
@@ -18,7 +19,7 @@
 #include "platform/win32/system_inspection_win.h"
 #include "tomcat/tomcat_service.h"
 #include "ui/form1_win.h"
-#include "ui/shell_win.h"
+#include "ui/application_win.h"
 
 namespace {
 
@@ -47,11 +48,33 @@ struct Win32System {
     qm::win32::RegistryInstanceNames instanceNames;
     qm::win32::WindowsFileSystem fileSystem;
     qm::WholeFileReplacer replacer{fileSystem};
+    qm::win32::Win32NetworkInspector network;
+    qm::win32::Win32RegistryReader registry;
+    qm::SteadyClock clock;
 
-    qm::ui::WindowPorts Ports() {
-        return {services,      waiting,       stopper,           processes,          environment,
-                shell,         files,         installedServices, machineEnvironment, broadcast,
-                folderBrowser, instanceNames, replacer};
+    qm::ui::PagePorts Ports() {
+        return {
+            .browser = {.shell = shell},
+            .tomcat = {.tomcat = {.service = stopper,
+                                  .processes = processes,
+                                  .environment = environment,
+                                  .shell = shell,
+                                  .waiting = waiting,
+                                  .files = files,
+                                  .installedServices = installedServices},
+                       .services = services,
+                       .network = network,
+                       .registry = registry,
+                       .clock = clock},
+            .environment = {.environment = environment,
+                            .folderBrowser = folderBrowser,
+                            .machine = {.machine = machineEnvironment, .process = environment, .broadcast = broadcast},
+                            .files = files,
+                            .replacer = replacer},
+            .sql = {.services = services, .waiting = waiting, .instanceNames = instanceNames},
+            // The diagnosis's views are its own: each run opens a machine of its own.
+            .diagnosis = [] { return std::make_unique<qm::app::DiagnosisMachine>(); },
+        };
     }
 };
 

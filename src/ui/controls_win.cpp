@@ -2,9 +2,40 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <stdexcept>
+
+#include "platform/retry.h"
+#include "platform/win32/unique_handle.h"
 #include "platform/win32/wide_text.h"
+#include "ui/application_win.h"
 
 namespace qm::ui {
+namespace {
+
+constexpr wchar_t kWrapperProperty[] = L"QuillmateControlWrapper";
+
+// The clipboard is tried this often, this many milliseconds apart, before
+// the copy says that another program holds it.
+constexpr int kClipboardTries = 20;
+constexpr unsigned kClipboardPause = 25;
+
+// The clipboard, open while the object lives.
+class OpenedClipboard {
+public:
+    explicit OpenedClipboard(HWND owner) : open_(OpenClipboard(owner) != FALSE) {}
+    ~OpenedClipboard() {
+        if (open_) CloseClipboard();
+    }
+    OpenedClipboard(const OpenedClipboard&) = delete;
+    OpenedClipboard& operator=(const OpenedClipboard&) = delete;
+    explicit operator bool() const { return open_; }
+
+private:
+    bool open_;
+};
+
+}  // namespace
 
 std::string ControlText(HWND control) {
     std::wstring text(static_cast<size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
@@ -52,6 +83,37 @@ void ClearListView(HWND list) { ListView_DeleteAllItems(list); }
 void SelectListViewRow(HWND list, int row) {
     ListView_SetItemState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
     ListView_EnsureVisible(list, row, FALSE);
+}
+
+void CopyToClipboard(HWND owner, std::string_view text) {
+    const std::wstring wide = win32::Widen(text);
+    win32::UniqueGlobalMemory memory(GlobalAlloc(GMEM_MOVEABLE, (wide.size() + 1) * sizeof(wchar_t)));
+    void* target = memory ? GlobalLock(memory.get()) : nullptr;
+    if (!target) throw std::runtime_error("无法复制结果: 内存不足");
+    std::copy_n(wide.c_str(), wide.size() + 1, static_cast<wchar_t*>(target));
+    GlobalUnlock(memory.get());
+    std::optional<OpenedClipboard> clipboard;
+    GuiThreadWaiting waiting;
+    const bool opened =
+        TryRepeatedly([&] { return bool(clipboard.emplace(owner)); }, kClipboardTries, kClipboardPause, waiting);
+    if (!opened) throw std::runtime_error("无法复制结果: 剪贴板正被其他程序使用");
+    EmptyClipboard();
+    // Once set, the clipboard owns the memory.
+    if (SetClipboardData(CF_UNICODETEXT, memory.get())) memory.release();
+}
+
+ControlWrapper::ControlWrapper(HWND control) : control_(control) { SetPropW(control_, kWrapperProperty, this); }
+
+ControlWrapper::~ControlWrapper() { RemovePropW(control_, kWrapperProperty); }
+
+bool ControlWrapper::Notify(LPARAM, LRESULT&) { return false; }
+
+std::optional<COLORREF> ControlWrapper::TextColour() const { return std::nullopt; }
+
+void ControlWrapper::ApplyDpi() {}
+
+ControlWrapper* WrapperOf(HWND control) {
+    return control ? static_cast<ControlWrapper*>(GetPropW(control, kWrapperProperty)) : nullptr;
 }
 
 }  // namespace qm::ui

@@ -1,5 +1,7 @@
 #include "ui/dpi_win.h"
 
+#include "platform/win32/unique_handle.h"
+
 namespace qm::ui {
 namespace {
 
@@ -27,9 +29,8 @@ int SystemDpi() {
     if (getDpiForSystem) {
         if (const UINT dpi = getDpiForSystem()) return static_cast<int>(dpi);
     }
-    const HDC dc = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(dc, LOGPIXELSX);
-    ReleaseDC(nullptr, dc);
+    const win32::ScreenDc screen;
+    const int dpi = GetDeviceCaps(screen.get(), LOGPIXELSX);
     return dpi > 0 ? dpi : 96;
 }
 

@@ -3,13 +3,15 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <optional>
 #include <span>
 #include <stdexcept>
 
+#include "platform/win32/unique_handle.h"
 #include "platform/win32/wide_text.h"
 #include "ui/controls_win.h"
 #include "ui/dpi_win.h"
-#include "ui/shell_win.h"
+#include "ui/application_win.h"
 
 namespace qm::ui {
 namespace {
@@ -18,14 +20,42 @@ constexpr wchar_t kFormClass[] = L"TForm1";
 constexpr wchar_t kPageClass[] = L"TTabSheet";
 constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 constexpr DWORD kFormExStyle = WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
-constexpr int kFirstControlId = 100;
 constexpr UINT_PTR kContainerSubclassId = 1;
 constexpr int kPictureSize = 32;
 constexpr int kDropDownVisibleItems = 8;
 constexpr UINT kFinishPagesMessage = WM_APP + 1;
+// The status lines are read this often while their page shows.
+constexpr UINT_PTR kStatusTimer = 1;
+constexpr UINT kStatusPeriodMs = 2000;
 // Tabs with a short caption are this wide, not the control's default minimum:
 // with it, the six tabs needed scroll arrows.
 constexpr int kMinTabWidth = 40;
+
+// Each row's handler, in the table's order.
+#define QM_CONTROL_HANDLER(name, kind, parent, caption, left, top, width, height, font, tabOrder, enabled, handler) \
+    handler,
+constexpr void (TForm1::*kHandlers[])() = {QM_MAIN_WINDOW_CONTROLS(QM_CONTROL_HANDLER)};
+#undef QM_CONTROL_HANDLER
+
+// A button or a drop-down list does nothing without a handler, and nothing
+// else but a page raises one.
+constexpr bool HandlerFits(ControlKind kind, void (TForm1::*handler)()) {
+    if (kind == ControlKind::Button || kind == ControlKind::DropDownList) return handler != nullptr;
+    return kind == ControlKind::Page || handler == nullptr;
+}
+#define QM_CONTROL_HANDLER_FITS(name, kind, parent, caption, left, top, width, height, font, tabOrder, enabled, \
+                                handler)                                                                       \
+    &&HandlerFits(ControlKind::kind, handler)
+static_assert(true QM_MAIN_WINDOW_CONTROLS(QM_CONTROL_HANDLER_FITS), "a control's handler does not fit its kind");
+#undef QM_CONTROL_HANDLER_FITS
+
+// The row of the control of that name; the table names only its own rows.
+size_t RowNamed(std::string_view name) {
+    const auto controls = MainWindowControls();
+    for (size_t i = 0; i < controls.size(); ++i)
+        if (controls[i].name == name) return i;
+    throw std::logic_error("没有控件 " + std::string(name));
+}
 
 // Whether a row is the page control, the first page, or lies on the first page.
 bool IsOnFirstPage(std::span<const ControlSpec> controls, size_t index) {
@@ -33,11 +63,9 @@ bool IsOnFirstPage(std::span<const ControlSpec> controls, size_t index) {
     if (controls[index].kind == ControlKind::PageControl) return true;
     if (controls[index].kind == ControlKind::Page) return controls[index].tabOrder == 0;
     while (!parent.empty()) {
-        const auto row = std::find_if(controls.begin(), controls.end(),
-                                      [&](const ControlSpec& other) { return other.name == parent; });
-        if (row == controls.end()) return false;
-        if (row->kind == ControlKind::Page) return row->tabOrder == 0;
-        parent = row->parent;
+        const ControlSpec& row = controls[RowNamed(parent)];
+        if (row.kind == ControlKind::Page) return row.tabOrder == 0;
+        parent = row.parent;
     }
     return false;
 }
@@ -80,12 +108,11 @@ void RegisterClasses(HINSTANCE instance, WNDPROC formProc) {
 // The size of a label that sizes itself to its text.
 SIZE TextExtent(std::string_view text, HFONT font) {
     const std::wstring wide = win32::Widen(text);
-    const HDC dc = GetDC(nullptr);
-    const HGDIOBJ old = SelectObject(dc, font);
+    const win32::ScreenDc screen;
+    const HGDIOBJ old = SelectObject(screen.get(), font);
     SIZE size{};
-    GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &size);
-    SelectObject(dc, old);
-    ReleaseDC(nullptr, dc);
+    GetTextExtentPoint32W(screen.get(), wide.c_str(), static_cast<int>(wide.size()), &size);
+    SelectObject(screen.get(), old);
     return size;
 }
 
@@ -102,7 +129,13 @@ void RefreshCursor() {
 
 }  // namespace
 
-TForm1::TForm1(HINSTANCE instance, HWND owner, const WindowPorts& ports) : instance_(instance), ports_(ports) {
+TForm1::TForm1(HINSTANCE instance, HWND owner, const PagePorts& ports)
+    : instance_(instance),
+      browser_(ports.browser),
+      tomcat_(ports.tomcat),
+      environment_(ports.environment),
+      sql_(ports.sql),
+      openMachine_(ports.diagnosis) {
     RegisterClasses(instance, WindowProc);
     // Created where it will be shown and at its size for the system dpi; moving
     // it later costs about as much as creating a control.
@@ -118,8 +151,10 @@ TForm1::TForm1(HINSTANCE instance, HWND owner, const WindowPorts& ports) : insta
 
 TForm1::~TForm1() {
     // A diagnosis still running then drops its report instead of posting it
-    // to a window that is going.
-    diagnosis_.Close();
+    // to a window that is going; the page lets go of its controls first.
+    diagnosis_.reset();
+    statusLines_.reset();
+    SetMessageFilter(nullptr);
     if (hwnd_) {
         SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
         DestroyWindow(hwnd_);
@@ -214,7 +249,15 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         break;
     case kDiagnosisDoneMessage:
-        RunHandler([this] { diagnosis_.Done(); });
+        RunHandler([this] {
+            if (diagnosis_) diagnosis_->Done();
+        });
+        return 0;
+    case kStatusDoneMessage:
+        if (statusLines_) statusLines_->Done();
+        return 0;
+    case WM_TIMER:
+        if (wParam == kStatusTimer) ReadStatusLine(false);
         return 0;
     case WM_CLOSE:
         // Closing ends the message loop; the window itself goes in the exit
@@ -232,53 +275,65 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 bool TForm1::HandleContainerMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     const auto controls = MainWindowControls();
     // A control's id is its row in the table, counted from kFirstControlId.
-    const auto rowOf = [&](int id, HWND control) -> const ControlSpec* {
+    const auto rowOf = [&](int id, HWND control) -> std::optional<size_t> {
         const int index = id - kFirstControlId;
         if (index < 0 || static_cast<size_t>(index) >= controls_.size() || !control || controls_[index] != control)
-            return nullptr;
-        return &controls[static_cast<size_t>(index)];
+            return std::nullopt;
+        return static_cast<size_t>(index);
     };
     switch (message) {
     case WM_COMMAND: {
         const HWND control = reinterpret_cast<HWND>(lParam);
-        const ControlSpec* row = rowOf(LOWORD(wParam), control);
+        const std::optional<size_t> row = rowOf(LOWORD(wParam), control);
         if (!row) return false;
+        const ControlKind kind = controls[*row].kind;
         const WORD code = HIWORD(wParam);
         // A disabled control raises nothing, whatever sent the notification
         // (Wine lets a BM_CLICK through to a disabled button), and neither
         // does any control while a box holds the window off.
         const bool enabled = IsWindowEnabled(control) != FALSE && IsWindowEnabled(hwnd_) != FALSE;
-        if (enabled && row->kind == ControlKind::Button && code == BN_CLICKED) Raise(row->event);
+        if (enabled && kind == ControlKind::Button && code == BN_CLICKED) Raise(kHandlers[*row]);
         // A pick that comes while another action runs is undone, so the list
-        // never shows an instance that the page's buttons were not set for.
-        if (enabled && row->kind == ControlKind::DropDownList && code == CBN_SELCHANGE && !Raise(row->event))
-            SetComboBoxPick(control, sql_.PickedInstance());
+        // never shows an entry that the page was not set for.
+        if (enabled && kind == ControlKind::DropDownList && code == CBN_SELCHANGE) {
+            if (actions_.Busy()) {
+                SetComboBoxPick(control, keptPicks_[*row]);
+            } else {
+                keptPicks_[*row] = ComboBoxPick(control);
+                Raise(kHandlers[*row]);
+            }
+        }
         result = 0;
         return true;
     }
     case WM_NOTIFY: {
         const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-        if (header->hwndFrom == Control("DiagnosisList")) return diagnosis_.HandleReportNotification(lParam, result);
-        if (header->hwndFrom != Control("PageControl1") || header->code != TCN_SELCHANGE) return false;
+        if (ControlWrapper* wrapper = WrapperOf(header->hwndFrom)) return wrapper->Notify(lParam, result);
+        if (header->hwndFrom != Control(ControlId::PageControl1) || header->code != TCN_SELCHANGE) return false;
         ShowPage(TabCtrl_GetCurSel(header->hwndFrom));
         result = 0;
         return true;
     }
     case WM_CTLCOLORSTATIC: {
         const HWND control = reinterpret_cast<HWND>(lParam);
-        const ControlSpec* row = rowOf(GetDlgCtrlID(control), control);
+        const std::optional<size_t> row = rowOf(GetDlgCtrlID(control), control);
         if (!row) return false;
-        const ControlKind kind = row->kind;
-        if (kind != ControlKind::Label && kind != ControlKind::GroupBox && kind != ControlKind::Picture) return false;
+        const ControlKind kind = controls[*row].kind;
+        if (kind != ControlKind::Label && kind != ControlKind::StatusLine && kind != ControlKind::GroupBox &&
+            kind != ControlKind::Picture)
+            return false;
+        const ControlWrapper* wrapper = WrapperOf(control);
+        const std::optional<COLORREF> colour = wrapper ? wrapper->TextColour() : std::nullopt;
         const HDC dc = reinterpret_cast<HDC>(wParam);
         SetBkMode(dc, TRANSPARENT);
-        SetTextColor(dc, row->name == "DiagnosisSummary" ? diagnosis_.SummaryColour() : GetSysColor(COLOR_WINDOWTEXT));
+        SetTextColor(dc, colour ? *colour : GetSysColor(COLOR_WINDOWTEXT));
         result = reinterpret_cast<LRESULT>(background_);
         return true;
     }
     case WM_DRAWITEM: {
         const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
-        if (item->hwndItem != Control("Image1")) return false;
+        const std::optional<size_t> row = rowOf(static_cast<int>(item->CtlID), item->hwndItem);
+        if (!row || controls[*row].kind != ControlKind::Picture) return false;
         DrawPicture(*item);
         result = TRUE;
         return true;
@@ -296,11 +351,12 @@ bool TForm1::HandleContainerMessage(UINT message, WPARAM wParam, LPARAM lParam, 
 void TForm1::CreateControls(bool firstPageOnly) {
     const auto controls = MainWindowControls();
     controls_.resize(controls.size(), nullptr);
+    keptPicks_.resize(controls.size(), -1);
     for (size_t i = 0; i < controls.size(); ++i) {
         if (controls_[i]) continue;
         const ControlSpec& row = controls[i];
         if (firstPageOnly && !IsOnFirstPage(controls, i)) continue;
-        const HWND parent = row.parent.empty() ? hwnd_ : Control(row.parent);
+        const HWND parent = row.parent.empty() ? hwnd_ : controls_[RowNamed(row.parent)];
         controls_[i] = CreateControl(row, parent, kFirstControlId + static_cast<int>(i));
         LayOut(row, controls_[i], false);
         // The tabs are measured as they are inserted: once, with the page control's own font.
@@ -324,6 +380,16 @@ void TForm1::FinishPages() {
     if (pagesFinished_) return;
     pagesFinished_ = true;
     CreateControls(false);
+    // After the first paint: the status lines cost the start-up nothing.
+    statusLines_ = std::make_unique<StatusLines>(hwnd_, kStatusDoneMessage);
+    SetTimer(hwnd_, kStatusTimer, kStatusPeriodMs, nullptr);
+    SetMessageFilter([this](const MSG& message) { return FilterKey(message); });
+    diagnosis_ = std::make_unique<DiagnosisPage>(
+        hwnd_, kDiagnosisDoneMessage,
+        DiagnosisPage::Controls{Control(ControlId::DiagnosisSummary), Control(ControlId::DiagnosisList),
+                                Control(ControlId::DiagnosisDetails), Control(ControlId::DiagnoseButton),
+                                Control(ControlId::CopyReportButton)},
+        openMachine_, [this](int designPixels) { return Scale(designPixels); });
     // An error in FormCreate is reported and ends FormCreate; the window
     // stays all the same.
     RunHandler([this] { FormCreate(); });
@@ -369,7 +435,7 @@ void TForm1::ApplyDpi(int dpi) {
 // box's height includes its drop-down list.
 RECT TForm1::Placement(const ControlSpec& row) {
     if (row.kind == ControlKind::Page) {
-        const HWND pageControl = Control(row.parent);
+        const HWND pageControl = controls_[RowNamed(row.parent)];
         RECT area;
         GetClientRect(pageControl, &area);
         TabCtrl_AdjustRect(pageControl, FALSE, &area);
@@ -404,7 +470,7 @@ void TForm1::LayOut(const ControlSpec& row, HWND control, bool place) {
                      SWP_NOZORDER | SWP_NOACTIVATE);
     }
     if (row.kind == ControlKind::PageControl) TabCtrl_SetMinTabWidth(control, Scale(kMinTabWidth));
-    if (row.kind == ControlKind::ReportList) diagnosis_.LayOutReportColumns(control);
+    if (ControlWrapper* wrapper = WrapperOf(control)) wrapper->ApplyDpi();
     if (row.kind == ControlKind::DropDownList) {
         // The closed box is its selection field plus borders whose size the
         // theme decides: grow or shrink the field until the box has its height.
@@ -451,6 +517,10 @@ HWND TForm1::CreateControl(const ControlSpec& row, HWND parent, int id) {
     case ControlKind::Label:
         windowClass = WC_STATICW;
         style |= SS_LEFT | SS_NOPREFIX;
+        break;
+    case ControlKind::StatusLine:
+        windowClass = WC_STATICW;
+        style |= SS_CENTER | SS_NOPREFIX;
         break;
     case ControlKind::DropDownList:
         windowClass = WC_COMBOBOXW;
@@ -508,7 +578,7 @@ void TForm1::ShowPage(int index) {
     for (size_t i = 0; i < controls.size(); ++i) {
         if (controls[i].kind != ControlKind::Page) continue;
         if (controls_[i]) ShowWindow(controls_[i], page == index ? SW_SHOW : SW_HIDE);
-        if (page == index && controls[i].name == "DiagnosisTabSheet") diagnosis_.PageShown();
+        if (page == index && kHandlers[i]) RunHandler([&] { (this->*kHandlers[i])(); });
         ++page;
     }
 }
@@ -541,80 +611,80 @@ void TForm1::Show(int showCommand) {
     }
 }
 
-bool TForm1::Raise(ControlEvent event) {
+bool TForm1::Raise(Handler handler) {
     // The busy cursor from the start to the end; the window keeps it up
-    // meanwhile (WM_SETCURSOR).
+    // meanwhile (WM_SETCURSOR). The status lines are the action's meanwhile,
+    // and read anew after it.
     const bool ran = actions_.Run([&] {
         SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-        RunEvent(event);
+        if (statusLines_) statusLines_->Hold(true);
+        RunHandler([&] { (this->*handler)(); });
+        if (statusLines_) statusLines_->Hold(false);
     });
-    if (ran) RefreshCursor();
+    if (ran) {
+        RefreshCursor();
+        ReadStatusLine(true);
+    }
     return ran;
 }
 
-void TForm1::RunEvent(ControlEvent event) {
-    RunHandler([&] {
-        // clang-format off
-        switch (event) {
-        case ControlEvent::None: break;
-        case ControlEvent::cxButton1Click: cxButton1Click(); break;
-        case ControlEvent::cxButton2Click: cxButton2Click(); break;
-        case ControlEvent::cxButton3Click: cxButton3Click(); break;
-        case ControlEvent::cxButton4Click: cxButton4Click(); break;
-        case ControlEvent::cxButton5Click: cxButton5Click(); break;
-        case ControlEvent::cxButton6Click: cxButton6Click(); break;
-        case ControlEvent::cxButton7Click: cxButton7Click(); break;
-        case ControlEvent::cxButton8Click: cxButton8Click(); break;
-        case ControlEvent::cxButton9Click: cxButton9Click(); break;
-        case ControlEvent::cxButton10Click: cxButton10Click(); break;
-        case ControlEvent::cxButton11Click: cxButton11Click(); break;
-        case ControlEvent::cxButton12Click: cxButton12Click(); break;
-        case ControlEvent::btn_portClick: btn_portClick(); break;
-        case ControlEvent::ServiceComboBoxChange: ServiceComboBoxChange(); break;
-        case ControlEvent::cxButton13Click: cxButton13Click(); break;
-        case ControlEvent::cxButton14Click: cxButton14Click(); break;
-        case ControlEvent::DiagnoseButtonClick: DiagnoseButtonClick(); break;
-        case ControlEvent::CopyReportButtonClick: CopyReportButtonClick(); break;
-        }
-        // clang-format on
-    });
-}
-
-HWND TForm1::Control(std::string_view name) const {
-    const auto controls = MainWindowControls();
-    for (size_t i = 0; i < controls.size() && i < controls_.size(); ++i)
-        if (controls[i].name == name) return controls_[i];
-    throw std::logic_error("没有控件 " + std::string(name));
-}
-
 void TForm1::FormCreate() {
-    environment_.Show();
-    sql_.getSQLServer();
+    ShowInstallationDirectories();
+    getSQLServer();
+    ReadStatusLine(true);
 }
 
-void TForm1::cxButton1Click() { browser_.Clear(1); }
-void TForm1::cxButton2Click() { browser_.Clear(2); }
-void TForm1::cxButton3Click() { browser_.Clear(3); }
-void TForm1::cxButton4Click() { browser_.Clear(4); }
-void TForm1::cxButton5Click() { browser_.Clear(5); }
-void TForm1::cxButton6Click() { browser_.Clear(6); }
+// The line of the page that shows, if it has one; none while the window is
+// minimised.
+void TForm1::ReadStatusLine(bool again) {
+    if (!statusLines_ || IsIconic(hwnd_) || !IsWindowVisible(hwnd_)) return;
+    const int page = TabCtrl_GetCurSel(Control(ControlId::PageControl1));
+    if (page == kTomcatPage)
+        statusLines_->ReadTomcat(Control(ControlId::TomcatStatus), again);
+    else if (page == kSqlPage)
+        statusLines_->ReadSql(Control(ControlId::SqlStatus), ControlText(Control(ControlId::ServiceComboBox)));
+}
 
-void TForm1::cxButton7Click() { tomcat_.ClearWorkDirectory(); }
-void TForm1::cxButton8Click() { tomcat_.StartProgram(); }
-void TForm1::cxButton9Click() { tomcat_.StartService(); }
-void TForm1::cxButton10Click() { tomcat_.Stop(); }
+void TForm1::TomcatTabSheetShow() { ReadStatusLine(true); }
+void TForm1::SQLTabSheetShow() { ReadStatusLine(true); }
 
-void TForm1::cxButton11Click() { environment_.ChangeJavaHome(); }
-void TForm1::cxButton12Click() { environment_.ChangeTomcatHome(); }
-void TForm1::btn_portClick() { environment_.ChangePort(); }
-void TForm1::writeXML(const std::string& path, const std::string& newPort) { environment_.writeXML(path, newPort); }
+// Another page, as the tab control would show it on a click, and the focus
+// off a page that is hidden.
+void TForm1::TurnPage(int index) {
+    const HWND pages = Control(ControlId::PageControl1);
+    const int count = TabCtrl_GetItemCount(pages);
+    if (count <= 0) return;
+    index = (index % count + count) % count;
+    const HWND focus = GetFocus();
+    TabCtrl_SetCurSel(pages, index);
+    ShowPage(index);
+    if (focus && focus != pages && !IsWindowVisible(focus)) SetFocus(pages);
+}
 
-void TForm1::ServiceComboBoxChange() { sql_.Pick(); }
-void TForm1::cxButton13Click() { sql_.Start(); }
-void TForm1::cxButton14Click() { sql_.Stop(); }
-void TForm1::getSQLServer() { sql_.getSQLServer(); }
-
-void TForm1::DiagnoseButtonClick() { diagnosis_.Diagnose(); }
-void TForm1::CopyReportButtonClick() { diagnosis_.CopyReport(); }
+// The keys a property sheet has, before the dialog keys take them.
+bool TForm1::FilterKey(const MSG& message) {
+    if (message.message != WM_KEYDOWN || !message.hwnd || (message.hwnd != hwnd_ && !IsChild(hwnd_, message.hwnd)))
+        return false;
+    if (!IsWindowEnabled(hwnd_)) return false;
+    const bool control = GetKeyState(VK_CONTROL) < 0;
+    const bool shift = GetKeyState(VK_SHIFT) < 0;
+    const int page = TabCtrl_GetCurSel(Control(ControlId::PageControl1));
+    if (control && (message.wParam == VK_TAB || message.wParam == VK_NEXT || message.wParam == VK_PRIOR)) {
+        const bool back = message.wParam == VK_PRIOR || (message.wParam == VK_TAB && shift);
+        TurnPage(page + (back ? -1 : 1));
+        return true;
+    }
+    // The details box is read-only: Tab moves on from it as from any control.
+    if (!control && message.wParam == VK_TAB && message.hwnd == Control(ControlId::DiagnosisDetails)) {
+        if (const HWND next = GetNextDlgTabItem(hwnd_, message.hwnd, shift ? TRUE : FALSE)) SetFocus(next);
+        return true;
+    }
+    if (!control && message.wParam == VK_RETURN && message.hwnd == Control(ControlId::TomcatPort)) {
+        const HWND button = Control(ControlId::btn_port);
+        if (IsWindowEnabled(button) && IsWindowVisible(button)) Raise(&TForm1::btn_portClick);
+        return true;
+    }
+    return false;
+}
 
 }  // namespace qm::ui

@@ -9,21 +9,25 @@
 
 #include "platform/win32/unique_handle.h"
 #include "ui/action_gate.h"
+#include "ui/diagnosis_page_win.h"
 #include "ui/form_layout.h"
-#include "ui/page_controllers_win.h"
-#include "ui/window_ports.h"
+#include "ui/page_ports.h"
+#include "ui/status_line_win.h"
 
 namespace qm::ui {
 
 // The program's one window: a page control of six pages, built from the
-// control table. It routes its messages, follows the dpi and keeps the fonts;
-// each handler of its controls hands the event to its page's controller.
+// control table. It routes its messages, follows the dpi and keeps the fonts.
+// A control's row in the table names its handler here; each page's handlers
+// are defined in that page's file (tomcat_page_win.cpp, ...), read the
+// page's controls, call the program's logic with that page's ports and show
+// what it returns.
 class TForm1 {
 public:
     // Creates the window with its page control, all its tabs, the first page
     // and that page's controls. The owner window owns it. The other pages and
     // FormCreate follow right after the first show.
-    TForm1(HINSTANCE instance, HWND owner, const WindowPorts& ports);
+    TForm1(HINSTANCE instance, HWND owner, const PagePorts& ports);
     TForm1(const TForm1&) = delete;
     TForm1& operator=(const TForm1&) = delete;
     ~TForm1();
@@ -44,6 +48,7 @@ public:
     void cxButton5Click();
     void cxButton6Click();
     // Tomcat page.
+    void TomcatTabSheetShow();
     void cxButton7Click();
     void cxButton8Click();
     void cxButton9Click();
@@ -53,10 +58,12 @@ public:
     void cxButton12Click();
     void btn_portClick();
     // SQL Server page.
+    void SQLTabSheetShow();
     void ServiceComboBoxChange();
     void cxButton13Click();
     void cxButton14Click();
     // Diagnosis page.
+    void DiagnosisTabSheetShow();
     void DiagnoseButtonClick();
     void CopyReportButtonClick();
 
@@ -67,6 +74,12 @@ public:
 private:
     // Posted by a diagnosis run when its report is there to take.
     static constexpr UINT kDiagnosisDoneMessage = WM_APP + 2;
+    // Posted when a status line's read is there to take.
+    static constexpr UINT kStatusDoneMessage = WM_APP + 3;
+    // The pages by their place among the tabs.
+    static constexpr int kTomcatPage = 0;
+    static constexpr int kSqlPage = 3;
+    static constexpr int kDiagnosisPage = 4;
 
     static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
     static LRESULT CALLBACK ContainerProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
@@ -82,20 +95,31 @@ private:
     void LayOut(const ControlSpec& row, HWND control, bool place);
     HFONT FontFor(const FontSpec& font);
     void ShowPage(int index);
-    bool Raise(ControlEvent event);  // whether it ran: not while another one runs
-    void RunEvent(ControlEvent event);
+    using Handler = void (TForm1::*)();
+    bool Raise(Handler handler);  // whether it ran: not while another one runs
     void DrawPicture(const DRAWITEMSTRUCT& item);
+    void ShowInstallationDirectories();
+    void ReadStatusLine(bool again);
+    void TurnPage(int index);
+    bool FilterKey(const MSG& message);
 
-    // A control by its name in the table.
-    HWND Control(std::string_view name) const;
+    // A control; null while its page is not built yet.
+    HWND Control(ControlId id) const { return controls_[static_cast<size_t>(id)]; }
 
     int Scale(int designPixels) const { return ScaleToDpi(designPixels, dpi_); }
 
     HINSTANCE instance_;
-    WindowPorts ports_;
+    BrowserPagePorts browser_;
+    TomcatPagePorts tomcat_;
+    EnvironmentPagePorts environment_;
+    SqlPagePorts sql_;
+    diagnosis::MachineOpener openMachine_;
     HWND hwnd_ = nullptr;
     int dpi_ = kDesignDpi;
     std::vector<HWND> controls_;  // one per table row, same order
+    // Of each drop-down list, the entry its handler last ran for (-1: none
+    // yet); a pick while another action runs goes back to it.
+    std::vector<int> keptPicks_;
     struct SharedFont {
         FontSpec wanted;
         win32::UniqueFont font;
@@ -109,13 +133,8 @@ private:
     bool shown_ = false;
     bool pagesFinished_ = false;
     ActionGate actions_;  // the click or pick being handled, waits included
-    BrowserPageController browser_{ports_.shell};
-    TomcatPageController tomcat_{ports_};
-    EnvironmentPageController environment_{ports_, [this](std::string_view name) { return Control(name); }};
-    SqlPageController sql_{ports_, [this](std::string_view name) { return Control(name); }};
-    DiagnosisPageController diagnosis_{[this] { return hwnd_; }, kDiagnosisDoneMessage,
-                                       [this](std::string_view name) { return Control(name); },
-                                       [this](int designPixels) { return Scale(designPixels); }};
+    std::unique_ptr<DiagnosisPage> diagnosis_;  // with the page's controls, after the first show
+    std::unique_ptr<StatusLines> statusLines_;  // likewise
 };
 
 }  // namespace qm::ui

@@ -14,7 +14,7 @@ QuillmateSession QuillmateSession::Start(const ProgramOptions& options) {
     const HWND main = WaitForTopLevelWindow(program.ProcessId(), {L"TForm1", L"Quillmate"});
     // The window appears with its first page; the other pages' controls come
     // right after. A test starts once the last of them is there.
-    const int lastId = 100 + static_cast<int>(ui::MainWindowControls().size()) - 1;
+    const int lastId = ui::kFirstControlId + static_cast<int>(ui::MainWindowControls().size()) - 1;
     if (main) WaitUntil([&] { return FindChildById(main, lastId) != nullptr; });
     return QuillmateSession(std::move(program), main);
 }
@@ -26,10 +26,10 @@ QuillmateSession::~QuillmateSession() {
 HWND QuillmateSession::OwnerWindow() const { return main_ ? GetWindow(main_, GW_OWNER) : nullptr; }
 
 HWND QuillmateSession::Control(std::string_view name) const {
-    // The window numbers its controls in table order from 100.
+    // The window numbers its controls in table order.
     const auto controls = ui::MainWindowControls();
     for (size_t i = 0; i < controls.size(); ++i)
-        if (controls[i].name == name) return FindChildById(main_, 100 + static_cast<int>(i));
+        if (controls[i].name == name) return FindChildById(main_, ui::kFirstControlId + static_cast<int>(i));
     return nullptr;
 }
 

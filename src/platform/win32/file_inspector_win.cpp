@@ -15,13 +15,6 @@ constexpr DWORD kShareEverything = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHA
 // One ReadFile at most this large, so a huge maxBytes never overflows a DWORD.
 constexpr std::size_t kLargestRead = 1u << 20;
 
-struct FindHandleTraits {
-    using Type = HANDLE;
-    static Type Invalid() noexcept { return INVALID_HANDLE_VALUE; }
-    static void Close(Type h) noexcept { FindClose(h); }
-};
-using UniqueFindHandle = UniqueHandle<FindHandleTraits>;
-
 std::optional<DWORD> Attributes(std::string_view path) {
     const DWORD attributes = GetFileAttributesW(Widen(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return std::nullopt;

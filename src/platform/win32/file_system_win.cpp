@@ -11,13 +11,6 @@
 namespace qm::win32 {
 namespace {
 
-struct FindHandleTraits {
-    using Type = HANDLE;
-    static Type Invalid() noexcept { return INVALID_HANDLE_VALUE; }
-    static void Close(Type h) noexcept { FindClose(h); }
-};
-using UniqueFindHandle = UniqueHandle<FindHandleTraits>;
-
 FileStatus StatusOf(DWORD error) {
     switch (error) {
     case ERROR_SUCCESS:

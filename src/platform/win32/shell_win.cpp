@@ -20,13 +20,6 @@ HINSTANCE Execute(const wchar_t* verb, const std::wstring& file, const wchar_t* 
     return execute(nullptr, verb, file.c_str(), parameters, directory, SW_SHOWNORMAL);
 }
 
-struct FindHandleTraits {
-    using Type = HANDLE;
-    static Type Invalid() noexcept { return INVALID_HANDLE_VALUE; }
-    static void Close(Type h) noexcept { FindClose(h); }
-};
-using UniqueFindHandle = UniqueHandle<FindHandleTraits>;
-
 PathKind KindOfAttributes(DWORD attributes) {
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return PathKind::Link;
     return attributes & FILE_ATTRIBUTE_DIRECTORY ? PathKind::Directory : PathKind::Other;

@@ -60,10 +60,18 @@ inline void DeleteFont(HFONT h) noexcept { DeleteObject(h); }
 inline void DestroyIconHandle(HICON h) noexcept { DestroyIcon(h); }
 inline void ReleaseLibrary(HMODULE h) noexcept { FreeLibrary(h); }
 
+inline void FreeGlobalMemory(HGLOBAL h) noexcept { GlobalFree(h); }
+
 struct FileHandleTraits {
     using Type = HANDLE;
     static Type Invalid() noexcept { return INVALID_HANDLE_VALUE; }
     static void Close(Type h) noexcept { CloseHandle(h); }
+};
+
+struct FindHandleTraits {
+    using Type = HANDLE;
+    static Type Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static void Close(Type h) noexcept { FindClose(h); }
 };
 
 using UniqueKernelHandle = UniqueHandle<NullIsInvalid<HANDLE, CloseKernelHandle>>;
@@ -76,5 +84,23 @@ using UniqueWindow = UniqueHandle<NullIsInvalid<HWND, DestroyWindowHandle>>;
 using UniqueFont = UniqueHandle<NullIsInvalid<HFONT, DeleteFont>>;
 using UniqueIcon = UniqueHandle<NullIsInvalid<HICON, DestroyIconHandle>>;
 using UniqueModule = UniqueHandle<NullIsInvalid<HMODULE, ReleaseLibrary>>;
+// FindFirstFile's search, which fails with INVALID_HANDLE_VALUE.
+using UniqueFindHandle = UniqueHandle<FindHandleTraits>;
+using UniqueGlobalMemory = UniqueHandle<NullIsInvalid<HGLOBAL, FreeGlobalMemory>>;
+
+// The screen's device context, released when the object goes.
+class ScreenDc {
+public:
+    ScreenDc() noexcept : dc_(GetDC(nullptr)) {}
+    ~ScreenDc() {
+        if (dc_) ReleaseDC(nullptr, dc_);
+    }
+    ScreenDc(const ScreenDc&) = delete;
+    ScreenDc& operator=(const ScreenDc&) = delete;
+    HDC get() const noexcept { return dc_; }
+
+private:
+    HDC dc_;
+};
 
 }  // namespace qm::win32
