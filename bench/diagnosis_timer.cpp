@@ -21,6 +21,7 @@
 #include "platform/win32/system_inspection_win.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/instance_names_win.h"
+#include "platform/win32/loopback_network_win.h"
 
 namespace {
 
@@ -272,7 +273,8 @@ public:
           processes_(spent.processes),
           rights_(spent.rights) {}
     qm::diagnosis::Inspectors View() override {
-        return {environment_, registry_, files_, services_, network_, processes_, rights_, instances_, messages_};
+        return {environment_, registry_, files_,     services_,  network_,   processes_,
+                rights_,      instances_, datagrams_, connector_, messages_};
     }
 
 private:
@@ -285,6 +287,8 @@ private:
     TimedRights rights_;
     qm::win32::Win32SystemMessages messages_;
     qm::win32::RegistryInstanceNames instances_;
+    qm::win32::Win32DatagramPort datagrams_;
+    qm::win32::Win32TcpConnector connector_;
 };
 
 }  // namespace

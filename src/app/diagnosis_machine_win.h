@@ -6,6 +6,7 @@
 #include "diagnosis/diagnose.h"
 #include "platform/win32/environment_win.h"
 #include "platform/win32/instance_names_win.h"
+#include "platform/win32/loopback_network_win.h"
 #include "platform/win32/system_inspection_win.h"
 
 namespace qm::app {
@@ -21,6 +22,8 @@ public:
                 .processes = processes_,
                 .rights = rights_,
                 .instances = instances_,
+                .datagrams = datagrams_,
+                .connector = connector_,
                 .messages = messages_};
     }
 
@@ -33,6 +36,8 @@ private:
     win32::Win32ProcessInspector processes_;
     win32::Win32RightsInspector rights_;
     win32::RegistryInstanceNames instances_;
+    win32::Win32DatagramPort datagrams_;
+    win32::Win32TcpConnector connector_;
     win32::Win32SystemMessages messages_;
 };
 

@@ -48,6 +48,12 @@ struct Findings {
     // The Tomcat in CATALINA_HOME, learned before any check runs, since the
     // Java checks measure Java against it.
     tomcat::Installation installation;
+    // What the service runner loads, as its settings give it; empty, nothing
+    // or 0 while unknown.
+    std::string serviceJvm;
+    std::vector<std::string> serviceOptions;
+    std::optional<Bitness> runnerBitness;
+    int serviceJavaMajor = 0;
 };
 
 // What a Java version means for the Tomcat of the installation.
@@ -141,6 +147,20 @@ void CheckPorts(const Inspectors& inspectors, Survey& survey, const Findings& fi
 void CheckServicesAndProcesses(const Inspectors& inspectors, Survey& survey, const Findings& findings,
                                std::vector<Row>& rows);
 void CheckSqlServer(const Inspectors& inspectors, std::vector<Row>& rows);
+
+// Each JDBC URL of SQL Server the installation holds, followed to the local
+// instance it names: installed and running, TCP, the port, a connection, the
+// login, the driver and its DLL.
+void CheckJdbcUrls(const Inspectors& inspectors, const Findings& findings, std::vector<Row>& rows);
+
+// Where an instance keeps its settings: the id the instance-names key gives
+// it (MSSQL15.SQLEXPRESS), in the registry view it was found in; a 32-bit
+// server on 64-bit Windows keeps its keys in the 32-bit view.
+struct InstanceKey {
+    std::string id;
+    RegistryView view = RegistryView::Native;
+};
+std::optional<InstanceKey> InstanceKeyOf(RegistryReader& registry, const std::string& instance);
 void CheckRights(const Inspectors& inspectors, std::vector<Row>& rows);
 
 // The service runner's own settings of the installation's service: the JVM

@@ -80,8 +80,9 @@ class Session {
 public:
     Session(const Inspectors& machine, Findings learnt)
         : files_(machine.files),
-          view_{machine.environment, machine.registry,  files_,         machine.services,  machine.network,
-                machine.processes,   machine.rights,    machine.instances, machine.messages},
+          view_{machine.environment, machine.registry,  files_,         machine.services,
+                machine.network,     machine.processes, machine.rights, machine.instances,
+                machine.datagrams,   machine.connector, machine.messages},
           survey_(view_),
           findings_(std::move(learnt)) {}
 
@@ -112,7 +113,7 @@ struct GroupCheck {
 };
 
 // The groups in report order.
-const std::array<GroupCheck, 9> kGroupChecks{{
+const std::array<GroupCheck, 10> kGroupChecks{{
     // Adds no rows: the Tomcat in CATALINA_HOME, which the Java checks measure Java against.
     {Group::Tomcat, "Tomcat 安装",
      [](Session& s, std::vector<Row>&) { LearnInstallation(s.View(), s.Facts(), s.Learnt()); }},
@@ -126,6 +127,7 @@ const std::array<GroupCheck, 9> kGroupChecks{{
      [](Session& s, std::vector<Row>& rows) { CheckServiceSettings(s.View(), s.Learnt(), rows); }},
     {Group::ServicesAndProcesses, "日志", [](Session& s, std::vector<Row>& rows) { CheckLogs(s.View(), s.Learnt(), rows); }},
     {Group::SqlServer, "SQL Server", [](Session& s, std::vector<Row>& rows) { CheckSqlServer(s.View(), rows); }},
+    {Group::SqlServer, "JDBC", [](Session& s, std::vector<Row>& rows) { CheckJdbcUrls(s.View(), s.Learnt(), rows); }},
     {Group::Rights, "管理员权限", [](Session& s, std::vector<Row>& rows) { CheckRights(s.View(), rows); }},
 }};
 

@@ -10,6 +10,7 @@
 #include "platform/system_inspection.h"
 #include "platform/instance_name_source.h"
 #include "platform/system_messages.h"
+#include "platform/loopback_network.h"
 
 namespace qm::diagnosis {
 
@@ -23,6 +24,8 @@ struct Inspectors {
     ProcessInspector& processes;
     RightsInspector& rights;
     InstanceNameSource& instances;
+    DatagramPort& datagrams;
+    TcpConnector& connector;
     SystemMessages& messages;
 };
 

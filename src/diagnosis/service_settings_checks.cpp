@@ -46,7 +46,7 @@ struct ServiceJvm {
 
 class SettingsCheck {
 public:
-    SettingsCheck(const Inspectors& inspectors, const Findings& findings, const SettingsKey& key,
+    SettingsCheck(const Inspectors& inspectors, Findings& findings, const SettingsKey& key,
                   std::optional<Bitness> runnerBitness, std::string runner, std::vector<Row>& rows)
         : inspectors_(inspectors),
           findings_(findings),
@@ -127,6 +127,8 @@ private:
         else
             Add("JVM", Status::Ok, jvm.path + origin + "，" + std::string(BitnessText(*jvm.bitness)));
         CheckJavaVersion(jvm);
+        findings_.serviceJvm = jvm.path;
+        findings_.serviceJavaMajor = jvm.javaMajor;
         if (!tomcat::MatchesInstallation(jvm.path, findings_.javaHome))
             Add("JAVA_HOME", Status::Notice,
                 "服务不使用 JAVA_HOME：它加载 " + jvm.path + "，JAVA_HOME 为 " +
@@ -179,6 +181,7 @@ private:
             const std::optional<std::string> single = Setting("Options");
             options = single ? std::vector<std::string>{*single} : std::vector<std::string>{};
         }
+        findings_.serviceOptions = *options;
         bool wrong = false;
         for (const std::string& option : *options) {
             for (std::string_view name : {"-Dcatalina.home=", "-Dcatalina.base="}) {
@@ -232,7 +235,7 @@ private:
     }
 
     const Inspectors& inspectors_;
-    const Findings& findings_;
+    Findings& findings_;
     const SettingsKey& key_;
     std::optional<Bitness> runnerBitness_;
     std::string runner_;
@@ -277,7 +280,8 @@ void CheckServiceSettings(const Inspectors& inspectors, Findings& findings, std:
     findings.serviceLogPrefix = inspectors.registry.ReadString(key.Subkey("Log"), "Prefix", key.view).value_or("");
 
     const std::optional<std::string> head = inspectors.files.ReadHead(runner, kPeHeadBytes);
-    SettingsCheck(inspectors, findings, key, head ? PeBitness(*head) : std::nullopt, runner, rows).Run();
+    findings.runnerBitness = head ? PeBitness(*head) : std::nullopt;
+    SettingsCheck(inspectors, findings, key, findings.runnerBitness, runner, rows).Run();
 }
 
 }  // namespace qm::diagnosis

@@ -13,19 +13,6 @@ constexpr std::string_view kBrowserService = "SQLBrowser";
 constexpr std::string_view kServerKeyPath = "SOFTWARE\\Microsoft\\Microsoft SQL Server\\";
 constexpr std::string_view kTcpKeyPath = "\\MSSQLServer\\SuperSocketNetLib\\Tcp";
 
-// A 32-bit server on 64-bit Windows keeps its keys in the 32-bit view.
-struct InstanceKey {
-    std::string id;  // such as MSSQL10.SQLEXPRESS
-    RegistryView view = RegistryView::Native;
-};
-
-std::optional<InstanceKey> InstanceKeyOf(RegistryReader& registry, const std::string& instance) {
-    for (RegistryView view : {RegistryView::Native, RegistryView::Wow32})
-        if (auto id = registry.ReadString(kInstanceNamesKeyPath, instance, view); id && !id->empty())
-            return InstanceKey{std::move(*id), view};
-    return std::nullopt;
-}
-
 void ReportService(ServiceInspector& services, const std::string& name, const std::string& item, Status whenNotRunning,
                    std::string_view whyRunning, GroupRows& rows) {
     const ServiceLookup lookup = services.Describe(name);
@@ -66,6 +53,13 @@ void ReportTcp(RegistryReader& registry, const std::string& instance, GroupRows&
 }
 
 }  // namespace
+
+std::optional<InstanceKey> InstanceKeyOf(RegistryReader& registry, const std::string& instance) {
+    for (RegistryView view : {RegistryView::Native, RegistryView::Wow32})
+        if (auto id = registry.ReadString(kInstanceNamesKeyPath, instance, view); id && !id->empty())
+            return InstanceKey{std::move(*id), view};
+    return std::nullopt;
+}
 
 void CheckSqlServer(const Inspectors& inspectors, std::vector<Row>& rows) {
     GroupRows sql(rows, Group::SqlServer);

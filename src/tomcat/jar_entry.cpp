@@ -118,4 +118,47 @@ std::optional<std::string> JarEntry(std::string_view bytes, std::string_view nam
     return std::nullopt;
 }
 
+std::optional<std::vector<ArchiveEntry>> ArchiveDirectory(std::string_view tail) {
+    const Bytes bytes(tail);
+    const std::optional<std::size_t> end = EndRecord(bytes);
+    if (!end) return std::nullopt;
+    const std::size_t entries = bytes.Word(*end + 10);
+    const std::size_t directorySize = bytes.Long(*end + 12);
+    const std::uint64_t directoryOffset = bytes.Long(*end + 16);
+    // The directory lies right before the end record; its offset in the file
+    // tells where these bytes begin.
+    if (directorySize > *end || directoryOffset < *end - directorySize) return std::nullopt;
+    std::size_t at = *end - directorySize;
+    std::vector<ArchiveEntry> listed;
+    for (std::size_t i = 0; i < entries; ++i) {
+        if (!bytes.Has(at, kCentralSize) || bytes.Long(at) != kCentralSignature) return std::nullopt;
+        const std::size_t nameLength = bytes.Word(at + 28);
+        ArchiveEntry entry;
+        entry.name = std::string(bytes.Slice(at + kCentralSize, nameLength));
+        entry.encrypted = (bytes.Word(at + 8) & 1) != 0;
+        entry.method = bytes.Word(at + 10);
+        entry.packedSize = bytes.Long(at + 20);
+        entry.size = bytes.Long(at + 24);
+        entry.localHeader = bytes.Long(at + 42);
+        if (entry.name.size() != nameLength || entry.localHeader >= directoryOffset) return std::nullopt;
+        listed.push_back(std::move(entry));
+        at += kCentralSize + nameLength + bytes.Word(at + 30) + bytes.Word(at + 32);
+    }
+    return listed;
+}
+
+std::uint64_t BytesUpToEntry(const ArchiveEntry& entry) {
+    return entry.localHeader + kLocalSize + entry.name.size() + 0xFFFF + entry.packedSize;
+}
+
+std::optional<std::string> EntryContents(std::string_view head, const ArchiveEntry& entry, std::size_t maxSize) {
+    const Bytes bytes(head);
+    if (entry.encrypted || entry.size > maxSize || entry.localHeader > head.size()) return std::nullopt;
+    const std::size_t local = static_cast<std::size_t>(entry.localHeader);
+    if (!bytes.Has(local, kLocalSize) || bytes.Long(local) != kLocalSignature) return std::nullopt;
+    const std::size_t data = local + kLocalSize + bytes.Word(local + 26) + bytes.Word(local + 28);
+    if (!bytes.Has(data, entry.packedSize)) return std::nullopt;
+    return Unpack(entry.method, bytes.Slice(data, entry.packedSize), entry.size);
+}
+
 }  // namespace qm::tomcat

@@ -147,6 +147,29 @@ public:
     }
 };
 
+// Answers a datagram to a port with what the test put there; asked ports are remembered.
+class FakeDatagrams : public DatagramPort {
+public:
+    std::map<std::uint16_t, std::string> answers;
+    std::vector<std::string> asked;
+    std::optional<std::string> Ask(std::uint16_t port, std::string_view request, std::chrono::milliseconds) override {
+        asked.emplace_back(request);
+        const auto found = answers.find(port);
+        if (found == answers.end()) return std::nullopt;
+        return found->second;
+    }
+};
+
+// Every port refuses but those the test lets listen.
+class FakeConnector : public TcpConnector {
+public:
+    std::map<std::uint16_t, ConnectOutcome> outcomes;
+    ConnectOutcome Connect(std::uint16_t port, std::chrono::milliseconds) override {
+        const auto found = outcomes.find(port);
+        return found == outcomes.end() ? ConnectOutcome::Refused : found->second;
+    }
+};
+
 // The first bytes of an x86 or x64 executable.
 inline std::string PeImage(diagnosis::Bitness bitness) {
     std::string image(0x200, '\0');
@@ -172,6 +195,8 @@ struct FakeMachine {
     FakeProcesses processes;
     FakeRights rights;
     FakeInstanceNames instances;
+    FakeDatagrams datagrams;
+    FakeConnector connector;
     FakeSystemMessages messages;
     std::string javaHome = "C:\\jdk";
     std::string catalinaHome = "C:\\tomcat6";
@@ -229,7 +254,8 @@ struct FakeMachine {
     }
 
     diagnosis::Inspectors Inspectors() {
-        return {environment, registry, files, services, network, processes, rights, instances, messages};
+        return {environment, registry, files, services, network, processes, rights, instances, datagrams, connector,
+                messages};
     }
     std::vector<diagnosis::Row> Diagnose() { return diagnosis::Diagnose(Inspectors()); }
 };
