@@ -284,7 +284,8 @@ public:
                 .rights = rights_,
                 .instances = instances_,
                 .datagrams = datagrams_,
-                .connector = connector_};
+                .connector = connector_,
+                .messages = messages_};
     }
 
 private:
@@ -295,6 +296,7 @@ private:
     TimedNetwork network_;
     TimedProcesses processes_;
     TimedRights rights_;
+    qm::win32::Win32SystemMessages messages_;
     qm::win32::RegistryInstanceNames instances_;
     qm::win32::Win32DatagramPort datagrams_;
     qm::win32::Win32TcpConnector connector_;

@@ -23,7 +23,8 @@ public:
                 .rights = rights_,
                 .instances = instances_,
                 .datagrams = datagrams_,
-                .connector = connector_};
+                .connector = connector_,
+                .messages = messages_};
     }
 
 private:
@@ -37,6 +38,7 @@ private:
     win32::RegistryInstanceNames instances_;
     win32::Win32DatagramPort datagrams_;
     win32::Win32TcpConnector connector_;
+    win32::Win32SystemMessages messages_;
 };
 
 }  // namespace qm::app

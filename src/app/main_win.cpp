@@ -53,6 +53,8 @@ struct Win32System {
     qm::win32::Win32NetworkInspector network;
     qm::win32::Win32ProcessEnder processEnder;
     qm::win32::LocalBackupStore backups;
+    qm::win32::Win32RegistryReader registry;
+    qm::SteadyClock clock;
 
     qm::ui::PagePorts Ports() {
         return {
@@ -64,7 +66,10 @@ struct Win32System {
                                   .waiting = waiting,
                                   .files = files,
                                   .installedServices = installedServices},
-                       .services = services},
+                       .services = services,
+                       .network = network,
+                       .registry = registry,
+                       .clock = clock},
             .environment = {.environment = environment,
                             .folderBrowser = folderBrowser,
                             .machine = {.machine = machineEnvironment, .process = environment, .broadcast = broadcast},

@@ -129,7 +129,7 @@ std::string DescribeProcess(const ProcessFacts& process);
 // that is not set stays as written.
 std::string ExpandVariables(std::string_view value, const ProcessEnvironment& environment);
 
-// A service state in Chinese, followed by the word the Tomcat page shows for it.
+// A service state in Chinese: "运行中", "已停止", ...
 std::string ServiceStateText(std::uint32_t state);
 
 // What a row says about a Java of this version (as a release file gives it:

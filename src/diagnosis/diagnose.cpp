@@ -3,9 +3,11 @@
 #include <array>
 #include <condition_variable>
 #include <exception>
+#include <functional>
 #include <mutex>
 
 #include "diagnosis/checks.h"
+#include "diagnosis/start_rows.h"
 #include "platform/detached_thread.h"
 
 namespace qm::diagnosis {
@@ -88,7 +90,8 @@ public:
                 .rights = machine.rights,
                 .instances = machine.instances,
                 .datagrams = machine.datagrams,
-                .connector = machine.connector},
+                .connector = machine.connector,
+                .messages = machine.messages},
           survey_(view_),
           findings_(std::move(learnt)) {}
 
@@ -115,11 +118,11 @@ struct OwnedSession {
 struct GroupCheck {
     Group group;
     std::string_view name;  // as the row of a group that could not be checked names it
-    void (*run)(Session&, std::vector<Row>&);
+    std::function<void(Session&, std::vector<Row>&)> run;
 };
 
 // The groups in report order.
-constexpr std::array<GroupCheck, 10> kGroupChecks{{
+const std::array<GroupCheck, 10> kGroupChecks{{
     // Adds no rows: the Tomcat in CATALINA_HOME, which the Java checks measure Java against.
     {Group::Tomcat, "Tomcat 安装",
      [](Session& s, std::vector<Row>&) { LearnInstallation(s.View(), s.Facts(), s.Learnt()); }},
@@ -179,19 +182,23 @@ std::vector<Row> Diagnose(const Inspectors& inspectors) {
     return rows;
 }
 
-std::vector<Row> DiagnoseWithin(const MachineOpener& open, std::chrono::milliseconds bound, const GroupTimer& timer) {
+namespace {
+
+std::vector<Row> RunGroupsWithin(const MachineOpener& open, const std::vector<GroupCheck>& checks,
+                                 std::chrono::milliseconds bound, const GroupTimer& timer) {
     std::vector<Row> rows;
     Findings learnt;
     std::shared_ptr<OwnedSession> session;
-    for (const GroupCheck& check : kGroupChecks) {
+    for (const GroupCheck& check : checks) {
         const auto started = std::chrono::steady_clock::now();
         if (!session) session = std::make_shared<OwnedSession>(open(), learnt);
         const auto run = std::make_shared<GroupRun>();
-        StartDetached([run, session, check = &check] {
+        // The check is copied: a thread left behind outlives the list.
+        StartDetached([run, session, check] {
             std::vector<Row> found;
             std::exception_ptr failure;
             try {
-                check->run(session->session, found);
+                check.run(session->session, found);
             } catch (...) {
                 failure = std::current_exception();
             }
@@ -216,6 +223,22 @@ std::vector<Row> DiagnoseWithin(const MachineOpener& open, std::chrono::millisec
         session.reset();
     }
     return rows;
+}
+
+}  // namespace
+
+std::vector<Row> DiagnoseWithin(const MachineOpener& open, std::chrono::milliseconds bound, const GroupTimer& timer) {
+    return RunGroupsWithin(open, {kGroupChecks.begin(), kGroupChecks.end()}, bound, timer);
+}
+
+std::vector<Row> DiagnoseWithin(const MachineOpener& open, const StartAttempt& attempt,
+                                std::chrono::milliseconds bound) {
+    std::vector<GroupCheck> checks = {{Group::ThisStart, "本次启动", [attempt](Session& s, std::vector<Row>& rows) {
+                                           const std::vector<Row> found = StartAttemptRows(attempt, s.View());
+                                           rows.insert(rows.end(), found.begin(), found.end());
+                                       }}};
+    checks.insert(checks.end(), kGroupChecks.begin(), kGroupChecks.end());
+    return RunGroupsWithin(open, checks, bound, {});
 }
 
 }  // namespace qm::diagnosis

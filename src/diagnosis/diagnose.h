@@ -10,6 +10,7 @@
 #include "platform/process_environment.h"
 #include "platform/system_inspection.h"
 #include "platform/instance_name_source.h"
+#include "platform/system_messages.h"
 #include "platform/loopback_network.h"
 
 namespace qm::diagnosis {
@@ -26,6 +27,7 @@ struct Inspectors {
     InstanceNameSource& instances;
     DatagramPort& datagrams;
     TcpConnector& connector;
+    SystemMessages& messages;
 };
 
 // Runs every check and returns the rows in report order. Changes nothing on
@@ -55,5 +57,10 @@ inline constexpr std::chrono::milliseconds kGroupBound{10000};
 using GroupTimer = std::function<void(std::string_view group, std::chrono::steady_clock::duration spent)>;
 std::vector<Row> DiagnoseWithin(const MachineOpener& open, std::chrono::milliseconds bound = kGroupBound,
                                 const GroupTimer& timer = {});
+
+struct StartAttempt;
+// The same, with the rows of a start that failed ahead of all others.
+std::vector<Row> DiagnoseWithin(const MachineOpener& open, const StartAttempt& attempt,
+                                std::chrono::milliseconds bound = kGroupBound);
 
 }  // namespace qm::diagnosis

@@ -44,19 +44,17 @@ int MajorVersion(std::string_view version) {
     return LeadingNumber(version);
 }
 
-void CheckPrograms(FileInspector& files, const std::string& home, GroupRows& rows) {
-    const std::string java = JoinPath(home, "bin\\java.exe");
-    if (files.IsFile(java))
-        rows.Add("java.exe", Status::Ok, "找到 " + java);
-    else
-        rows.Add("java.exe", Status::Error, java + " 不存在");
-
+void CheckPrograms(FileInspector& files, const std::string& home, const tomcat::TomcatVersion& tomcat,
+                   GroupRows& rows) {
+    rows.Add("java.exe", Status::Ok, "找到 " + JoinPath(home, "bin\\java.exe"));
     const std::string javac = JoinPath(home, "bin\\javac.exe");
     if (files.IsFile(javac))
         rows.Add("JDK/JRE", Status::Ok, "JDK：找到 " + javac);
-    else
+    else if (tomcat.major == 6)
         rows.Add("JDK/JRE", Status::Notice,
                  "这是 JRE（没有 bin\\javac.exe）：Tomcat 6 的 bin\\startup.bat 需要 JDK，以服务方式运行可以使用 JRE");
+    else
+        rows.Add("JDK/JRE", Status::Ok, "JRE（没有 bin\\javac.exe）：运行 Tomcat 不需要 JDK");
 }
 
 void CheckVersion(FileInspector& files, const std::string& home, const tomcat::TomcatVersion& tomcat, GroupRows& rows) {
@@ -110,16 +108,21 @@ void CheckJava(const Inspectors& inspectors, Findings& findings, std::vector<Row
     GroupRows java(rows, Group::Java);
     findings.javaHome = inspectors.environment.Get(tomcat::kJavaHomeVariable);
     const std::string& home = findings.javaHome;
+    const bool exists = !home.empty() && inspectors.files.IsDirectory(home);
+    // A Tomcat folder picked by mistake is a directory too.
+    const bool isJava = exists && inspectors.files.IsFile(JoinPath(home, "bin\\java.exe"));
     if (home.empty())
         java.Add("JAVA_HOME", Status::Error, "没有设置 JAVA_HOME");
-    else if (!inspectors.files.IsDirectory(home))
+    else if (!exists)
         java.Add("JAVA_HOME", Status::Error, "JAVA_HOME 指向的目录不存在：" + home);
+    else if (!isJava)
+        java.Add("JAVA_HOME", Status::Error, home + " 不是 Java 的安装目录：其中没有 bin\\java.exe");
     else
         java.Add("JAVA_HOME", Status::Ok, home);
     CheckMachineValue(inspectors, tomcat::kJavaHomeVariable, java);
-    if (home.empty() || !inspectors.files.IsDirectory(home)) return;
+    if (!isJava) return;
 
-    CheckPrograms(inspectors.files, home, java);
+    CheckPrograms(inspectors.files, home, findings.installation.version, java);
     CheckVersion(inspectors.files, home, findings.installation.version, java);
     findings.jvmBitness = CheckJvm(inspectors.files, home, java);
 }

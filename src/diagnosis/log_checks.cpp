@@ -7,9 +7,8 @@
 #include <cstdio>
 
 #include "diagnosis/checks.h"
-#include "diagnosis/log_failures.h"
-#include "text/gb_codec.h"
-#include "text/utf8.h"
+#include "diagnosis/log_events.h"
+#include "diagnosis/log_growth.h"
 
 namespace qm::diagnosis {
 namespace {
@@ -19,24 +18,6 @@ constexpr std::size_t kShownLineBytes = 300;
 // A log full of one failure repeating gives one row; a handful of different
 // known failures each get theirs.
 constexpr std::size_t kKnownRowsPerFile = 4;
-// What the service runner calls its own log when its settings name no prefix.
-constexpr std::string_view kRunnerLogPrefix = "commons-daemon";
-
-// Java's logging writes "严重" for SEVERE under a Chinese locale, in the
-// system's code page (GBK) or in UTF-8.
-constexpr std::array<std::string_view, 4> kFailureWords = {"SEVERE", "Exception", "严重", "\xD1\xCF\xD6\xD8"};
-
-// A log line as readable UTF-8: as it is, else read as GBK, else with every
-// byte past ASCII shown as '?'.
-std::string Readable(std::string_view line) {
-    if (text::IsUtf8(line)) return std::string(line);
-    std::string utf8, reason;
-    if (text::DecodeGb(line, text::GbVariant::Gbk, utf8, reason)) return utf8;
-    std::string ascii(line);
-    std::replace_if(
-        ascii.begin(), ascii.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }, '?');
-    return ascii;
-}
 
 // Cut at a character boundary.
 std::string Shortened(std::string text) {
@@ -47,50 +28,16 @@ std::string Shortened(std::string text) {
     return text + "…";
 }
 
-struct FailureLine {
-    std::string line;  // readable
-    std::optional<std::string> explanation;
-};
-
-// Each known failure's last line in the order they last appear; without any,
-// the last line with a failure word.
-std::vector<FailureLine> FailureLines(std::string_view tail, bool cut) {
-    // A tail that was cut begins inside a line.
+// A tail that was cut begins inside a line.
+std::string_view FromLineStart(std::string_view tail, bool cut) {
     if (cut) tail.remove_prefix(std::min(tail.find('\n') + 1, tail.size()));
-    std::vector<FailureLine> known;
-    std::optional<std::string_view> other;
-    for (std::string_view line : Lines(tail)) {
-        while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
-        if (line.empty()) continue;
-        std::string readable = Readable(line);
-        if (std::optional<std::string> explanation = ExplainFailureLine(readable)) {
-            std::erase_if(known, [&](const FailureLine& seen) { return seen.explanation == explanation; });
-            known.push_back({std::move(readable), std::move(explanation)});
-        } else if (std::any_of(kFailureWords.begin(), kFailureWords.end(),
-                               [&](std::string_view word) { return line.find(word) != std::string_view::npos; })) {
-            other = line;
-        }
-    }
-    if (!known.empty()) {
-        if (known.size() > kKnownRowsPerFile) known.erase(known.begin(), known.end() - kKnownRowsPerFile);
-        return known;
-    }
-    if (other) return {{Readable(*other), std::nullopt}};
-    return {};
+    return tail;
 }
 
-// The file names of a family begin with its name and a dot.
-std::vector<std::string> Families(const Findings& findings) {
-    std::vector<std::string> families = {findings.serviceLogPrefix.empty() ? std::string(kRunnerLogPrefix)
-                                                                           : findings.serviceLogPrefix};
-    if (!findings.serviceName.empty()) {
-        families.push_back(findings.serviceName + "-stderr");
-        families.push_back(findings.serviceName + "-stdout");
-    }
-    families.push_back("catalina");
-    families.push_back("localhost");
-    for (std::string& family : families) family += '.';
-    return families;
+// The row of a family's log names the family: "日志 · catalina".
+std::string LogItem(std::string_view family) {
+    if (family.ends_with('.')) family.remove_suffix(1);
+    return "日志 · " + std::string(family);
 }
 
 std::string TimeText(FileInspector& files, std::uint64_t lastWriteTime) {
@@ -103,7 +50,7 @@ std::string TimeText(FileInspector& files, std::uint64_t lastWriteTime) {
 }
 
 void CheckLogDirectory(FileInspector& files, const std::string& directory, const std::vector<std::string>& families,
-                       GroupRows& rows) {
+                       const LogContext& context, GroupRows& rows) {
     const std::optional<std::vector<DirectoryItem>> items = files.List(directory);
     if (!items) {
         rows.Add("日志", Status::Notice, "无法读取日志目录 " + directory);
@@ -119,13 +66,15 @@ void CheckLogDirectory(FileInspector& files, const std::string& directory, const
                 newest = &item;
         if (!newest) continue;
         const std::string path = JoinPath(directory, newest->name);
+        const std::string item = LogItem(family);
         const std::optional<std::string> tail = files.ReadTail(path, kLogTailBytes);
         if (!tail) {
-            rows.Add("日志", Status::Notice, "无法读取日志 " + path);
+            rows.Add(item, Status::Notice, "无法读取日志 " + path);
             anyFailure = true;
             continue;
         }
-        const std::vector<FailureLine> failures = FailureLines(*tail, tail->size() == kLogTailBytes);
+        const std::vector<FoundFailure> failures =
+            FailuresIn(FromLineStart(*tail, tail->size() == kLogTailBytes), context, kKnownRowsPerFile);
         if (failures.empty()) {
             quiet += (quiet.empty() ? "" : "、") + newest->name;
             continue;
@@ -133,10 +82,10 @@ void CheckLogDirectory(FileInspector& files, const std::string& directory, const
         anyFailure = true;
         const std::string time = TimeText(files, newest->lastWriteTime);
         const std::string source = "最新的日志 " + path + (time.empty() ? " " : "（" + time + "）") + "中有：";
-        for (const FailureLine& failure : failures)
-            rows.Add(
-                "日志", Status::Notice,
-                (failure.explanation ? *failure.explanation + "。" : std::string()) + source + Shortened(failure.line));
+        for (const FoundFailure& failure : failures)
+            rows.Add(item, Status::Notice,
+                     (failure.explained ? failure.explained->explanation + "。" : std::string()) + source +
+                         Shortened(failure.quoted));
     }
     if (!quiet.empty())
         rows.Add("日志", Status::Ok, directory + " 中最新的日志（" + quiet + "）末尾没有 SEVERE 或 Exception");
@@ -148,7 +97,7 @@ void CheckLogDirectory(FileInspector& files, const std::string& directory, const
 
 void CheckLogs(const Inspectors& inspectors, const Findings& findings, std::vector<Row>& rows) {
     GroupRows logs(rows, Group::ServicesAndProcesses);
-    const std::vector<std::string> families = Families(findings);
+    const std::vector<std::string> families = LogFamilies(findings.serviceLogPrefix, findings.serviceName);
     std::vector<std::string> directories;
     if (!findings.catalinaHome.empty() && inspectors.files.IsDirectory(findings.catalinaHome))
         directories.push_back(JoinPath(findings.catalinaHome, "logs"));
@@ -158,7 +107,9 @@ void CheckLogs(const Inspectors& inspectors, const Findings& findings, std::vect
             return SameDirectory(directory, findings.serviceLogDirectory);
         }))
         directories.push_back(findings.serviceLogDirectory);
-    for (const std::string& directory : directories) CheckLogDirectory(inspectors.files, directory, families, logs);
+    const LogContext context{findings.installation.runner, findings.installation.version.major};
+    for (const std::string& directory : directories)
+        CheckLogDirectory(inspectors.files, directory, families, context, logs);
 }
 
 }  // namespace qm::diagnosis

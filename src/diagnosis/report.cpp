@@ -39,6 +39,23 @@ std::string SummaryText(const std::vector<Row>& rows) {
     return "发现 " + std::to_string(errors) + " 个错误、" + std::to_string(notices) + " 个注意";
 }
 
+namespace {
+
+std::string Two(int value) { return (value < 10 ? "0" : "") + std::to_string(value); }
+
+std::string Clock(const ReportTime& made) { return Two(made.hour) + ":" + Two(made.minute) + ":" + Two(made.second); }
+
+}  // namespace
+
+std::string SummaryLine(const std::vector<Row>& rows, const ReportTime& made) {
+    return SummaryText(rows) + " · " + Clock(made);
+}
+
+std::string CopiedReport(const std::vector<Row>& rows, const ReportTime& made) {
+    return SummaryText(rows) + " · 诊断时间 " + std::to_string(made.year) + "-" + Two(made.month) + "-" + Two(made.day) +
+           " " + Clock(made) + "\r\n" + ReportText(rows);
+}
+
 std::optional<std::size_t> RowToShowFirst(const std::vector<Row>& rows) {
     if (!rows.empty() && rows.front().item == kRepairedItem) return 0;
     for (const Status wanted : {Status::Error, Status::Notice}) {

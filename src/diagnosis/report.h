@@ -16,7 +16,7 @@ namespace qm::diagnosis {
 enum class Status { Ok, Notice, Error };
 
 // The order of the groups is the order of the report.
-enum class Group { Java, Tomcat, Ports, ServicesAndProcesses, SqlServer, Rights };
+enum class Group { ThisStart, Java, Tomcat, Ports, ServicesAndProcesses, SqlServer, Rights };
 
 struct Row {
     Group group = Group::Java;
@@ -43,6 +43,20 @@ inline constexpr std::string_view kDiagnosingText = "正在诊断…";
 // The page's summary line for a report: "发现 N 个错误、M 个注意", or
 // "未发现问题" when there is neither.
 std::string SummaryText(const std::vector<Row>& rows);
+
+// When a report was made, as the machine's clock shows it.
+struct ReportTime {
+    int year = 0, month = 0, day = 0;
+    int hour = 0, minute = 0, second = 0;
+};
+
+// The summary line as the page shows it, ending with the time the report
+// was made: "发现 1 个错误、2 个注意 · 14:03:27".
+std::string SummaryLine(const std::vector<Row>& rows, const ReportTime& made);
+
+// What "复制结果" copies: the summary with the date and time it was made on
+// the first line, then ReportText.
+std::string CopiedReport(const std::vector<Row>& rows, const ReportTime& made);
 
 // The row a reader wants first: the row of a repair just made, else the
 // first error, else the first notice, else the first row; nothing for an

@@ -3,13 +3,13 @@
 #include <algorithm>
 
 #include "diagnosis/checks.h"
+#include "diagnosis/exit_codes.h"
 #include "services/service_control.h"
 
 namespace qm::diagnosis {
 namespace {
 
 constexpr std::uint32_t kServiceDoesNotExist = 1060;  // ERROR_SERVICE_DOES_NOT_EXIST
-constexpr std::uint32_t kServiceNeverStarted = 1077;  // ERROR_SERVICE_NEVER_STARTED
 
 void ReportMissingService(Survey& survey, const std::string& name, GroupRows& rows) {
     const std::string item = "服务 " + name;
@@ -30,14 +30,12 @@ void ReportMissingService(Survey& survey, const std::string& name, GroupRows& ro
                  missing + "；已安装的其他 Tomcat 服务：" + others + "。本程序的按钮只操作服务 " + name);
 }
 
-void ReportServiceState(const ServiceDescription& service, GroupRows& rows) {
+void ReportServiceState(const ServiceDescription& service, SystemMessages& messages, GroupRows& rows) {
     const std::string item = "服务 " + service.name;
     const std::string state = ServiceStateText(service.state);
-    const bool failed = service.win32ExitCode != 0 && service.win32ExitCode != kServiceNeverStarted;
-    if (service.state == services::kStopped && failed)
-        rows.Add(item, Status::Error,
-                 state + "，上次启动失败：退出代码 " + std::to_string(service.win32ExitCode) + "，服务退出代码 " +
-                     std::to_string(service.serviceExitCode));
+    const std::string ended = ExitCodeWords(service.win32ExitCode, service.serviceExitCode, messages);
+    if (service.state == services::kStopped && !ended.empty())
+        rows.Add(item, Status::Error, state + "，上次运行失败：" + ended);
     else if (service.state == services::kRunning)
         rows.Add(item, Status::Ok, state + "，PID " + std::to_string(service.processId));
     else if (service.state == services::kStopped)
@@ -90,7 +88,7 @@ void CheckTomcatService(const Inspectors& inspectors, Survey& survey, Findings& 
         rows.Add("服务 " + name, Status::Notice,
                  "无法查询服务 " + name + "（错误代码 " + std::to_string(lookup.error) + "）");
     } else {
-        ReportServiceState(lookup.service, rows);
+        ReportServiceState(lookup.service, inspectors.messages, rows);
         ReportServiceProgram(lookup.service, findings, rows);
     }
 }

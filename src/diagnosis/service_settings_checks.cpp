@@ -227,7 +227,7 @@ private:
             Add("内存", Status::Error,
                 setting +
                     "：32 位的 JVM 在 Windows 上无法保留这么大的堆，服务无法启动。请改为 1024 MB 或更小，或使用 "
-                    "64 位的 Java 和 tomcat6.exe",
+                    "64 位的 Java 和 " + findings_.installation.runner,
                 Change("JvmMx", DwordValue(*most), DwordValue(kRepaired32BitHeapMb), std::to_string(*most),
                        std::to_string(kRepaired32BitHeapMb)));
         else if (bits32 && *most >= kRisky32BitHeapMb)
@@ -410,7 +410,8 @@ void CheckServiceSettings(const Inspectors& inspectors, Findings& findings, std:
             group.Add(
                 item, Status::Notice,
                 "注册表中没有服务 " + findings.serviceName + " 的设置（" + key.Shown("") +
-                    "）：服务程序不知道用哪个 JVM 启动 Tomcat，请用 tomcat6.exe //US// 或 service.bat 重新安装服务");
+                    "）：服务程序不知道用哪个 JVM 启动 Tomcat，请用 " + findings.installation.runner +
+                    " //US// 或 service.bat 重新安装服务");
             return;
         }
     }

@@ -85,35 +85,6 @@ std::string DescribeProcess(const ProcessFacts& process) {
     return text + "）";
 }
 
-std::string ServiceStateText(std::uint32_t state) {
-    std::string_view words;
-    switch (state) {
-    case services::kStopped:
-        words = "已停止";
-        break;
-    case services::kStartPending:
-        words = "正在启动";
-        break;
-    case services::kStopPending:
-        words = "正在停止";
-        break;
-    case services::kRunning:
-        words = "正在运行";
-        break;
-    case services::kContinuePending:
-        words = "正在继续";
-        break;
-    case services::kPausePending:
-        words = "正在暂停";
-        break;
-    case services::kPaused:
-        words = "已暂停";
-        break;
-    default:
-        words = "状态未知";
-        break;
-    }
-    return std::string(words) + "（" + std::string(services::ServiceStateWord(state)) + "）";
-}
+std::string ServiceStateText(std::uint32_t state) { return std::string(services::ServiceStateInWords(state)); }
 
 }  // namespace qm::diagnosis

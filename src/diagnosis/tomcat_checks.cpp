@@ -2,6 +2,7 @@
 // the ports server.xml makes Tomcat bind.
 
 #include <algorithm>
+#include <cstdio>
 #include <map>
 #include <new>
 #include <stdexcept>
@@ -127,6 +128,14 @@ std::optional<Fix> SeparatingFix(const PortsInFile& ports, unsigned number, cons
     return std::nullopt;
 }
 
+// The reader's "line 12, column 5: why" as the rows say it.
+std::string WhereItStopped(const std::string& reason) {
+    unsigned line = 0, column = 0;
+    int used = 0;
+    if (std::sscanf(reason.c_str(), "line %u, column %u: %n", &line, &column, &used) != 2 || used == 0) return reason;
+    return "在第 " + std::to_string(line) + " 行第 " + std::to_string(column) + " 列停止：" + reason.substr(used);
+}
+
 void CheckServerXml(FileInspector& files, NetworkInspector& network, Findings& findings, GroupRows& rows) {
     const std::string path = tomcat::ServerXmlPath(findings.catalinaHome);
     xml::LoadResult loaded;
@@ -145,7 +154,7 @@ void CheckServerXml(FileInspector& files, NetworkInspector& network, Findings& f
         std::string reason = loaded.error;
         for (std::size_t at = reason.find(path); at != std::string::npos; at = reason.find(path, at + shown.size()))
             reason.replace(at, path.size(), shown);
-        rows.Add("server.xml", Status::Error, "无法读取 " + shown + "：" + reason);
+        rows.Add("server.xml", Status::Error, "无法读取 " + shown + "：" + WhereItStopped(reason));
         return;
     }
     const PortsInFile ports = PortsOf(*loaded.document);

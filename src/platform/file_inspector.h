@@ -13,6 +13,7 @@ struct DirectoryItem {
     std::string name;  // file name, no directory
     bool directory = false;
     std::uint64_t lastWriteTime = 0;  // larger is newer; the unit is the platform's
+    std::uint64_t size = 0;           // in bytes; 0 for a directory
 };
 
 // A moment as this machine's clock shows it.

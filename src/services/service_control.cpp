@@ -12,6 +12,13 @@ std::string_view ServiceStateWord(std::uint32_t state) {
     return state < kWords.size() ? kWords[state] : kWords[0];
 }
 
+std::string_view ServiceStateInWords(std::uint32_t state) {
+    static constexpr std::array<std::string_view, 8> kWords = {
+        "状态未知", "已停止", "正在启动", "正在停止", "运行中", "正在继续", "正在暂停", "已暂停",
+    };
+    return state < kWords.size() ? kWords[state] : kWords[0];
+}
+
 std::string CannotOpenService(std::string_view name) {
     std::string sentence = "Can not open the service(";
     sentence += name;

@@ -50,6 +50,8 @@ inline constexpr std::string_view kStartFailed = "failed";
 
 // The word the query yields for a current-state value.
 std::string_view ServiceStateWord(std::uint32_t state);
+// The same state as the window shows it to the user: "运行中", "已停止", ...
+std::string_view ServiceStateInWords(std::uint32_t state);
 
 // The error sentences of the query.
 inline constexpr std::string_view kCannotOpenManager = "Can not open the service control manager";

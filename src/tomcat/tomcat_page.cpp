@@ -1,6 +1,5 @@
 #include "tomcat/tomcat_page.h"
 
-#include "services/service_control.h"
 #include "tomcat/notice.h"
 
 #include <memory>
@@ -115,10 +114,6 @@ std::optional<std::string> StartTomcatProgram(const ProcessEnvironment& environm
 
 std::string ServiceStartNotice(std::string_view runServiceResult) {
     return std::string(runServiceResult == "success" ? kServiceStartedNotice : kServiceStartFailedNotice);
-}
-
-std::string StartTomcatService(TomcatPorts ports, ServiceManager& services) {
-    return ServiceStartNotice(services::RunService(services, ports.waiting, CurrentInstallation(ports).service));
 }
 
 std::string StopTomcat(TomcatPorts ports) {

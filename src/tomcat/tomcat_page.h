@@ -2,7 +2,6 @@
 
 #include "platform/process_environment.h"
 #include "platform/process_table.h"
-#include "platform/service_manager.h"
 #include "platform/shell.h"
 #include "platform/system_inspection.h"
 #include "platform/waiting.h"
@@ -73,9 +72,6 @@ std::optional<std::string> StartTomcatProgram(const ProcessEnvironment& environm
 // cxButton9: the notice for what starting the installation's service yielded
 // ("success" or anything else).
 std::string ServiceStartNotice(std::string_view runServiceResult);
-// cxButton9: starts the service of the installation CATALINA_HOME names at
-// this moment and says whether it started.
-std::string StartTomcatService(TomcatPorts ports, ServiceManager& services);
 
 // cxButton10: stops Tomcat and says whether it is down.
 std::string StopTomcat(TomcatPorts ports);

@@ -33,7 +33,10 @@ LRESULT CALLBACK OwnerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
+std::function<bool(const MSG&)> g_filter;
+
 void Dispatch(MSG& msg) {
+    if (g_filter && g_filter(msg)) return;
     if (g_main && IsDialogMessageW(g_main, &msg)) return;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
@@ -90,6 +93,8 @@ void SetMainWindow(HWND mainWindow) { g_main = mainWindow; }
 void RememberFocus(HWND focus) {
     if (focus) g_focusBeforeMinimise = focus;
 }
+
+void SetMessageFilter(std::function<bool(const MSG&)> filter) { g_filter = std::move(filter); }
 
 void RunMessageLoop() {
     MSG msg;

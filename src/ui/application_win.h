@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -24,6 +25,9 @@ void SetTitle(std::string_view title);
 void SetMainWindow(HWND mainWindow);
 // The control that gets the focus back when the application is restored.
 void RememberFocus(HWND focus);
+
+// Sees every message before the dialog keys do; true: it was handled. Empty: none.
+void SetMessageFilter(std::function<bool(const MSG&)> filter);
 
 // Takes and dispatches messages, waiting when none is pending, until a quit
 // message has been taken (here or in a pump).

@@ -19,11 +19,12 @@ constexpr std::array<ReportList::Column, 3> kReportColumns{{
 
 // Runs the diagnosis on a thread of its own and leaves the outcome where the
 // window takes it; the thread never touches the window itself.
-void StartDiagnosis(std::shared_ptr<diagnosis::PendingReport> pending, diagnosis::MachineOpener open) {
-    StartDetached([pending, open = std::move(open)] {
+void StartDiagnosis(std::shared_ptr<diagnosis::PendingReport> pending, diagnosis::MachineOpener open,
+                    std::optional<diagnosis::StartAttempt> attempt) {
+    StartDetached([pending, open = std::move(open), attempt = std::move(attempt)] {
         diagnosis::Outcome outcome;
         try {
-            outcome.rows = diagnosis::DiagnoseWithin(open);
+            outcome.rows = attempt ? diagnosis::DiagnoseWithin(open, *attempt) : diagnosis::DiagnoseWithin(open);
         } catch (...) {
             outcome.failure = std::current_exception();
         }
@@ -46,6 +47,12 @@ std::optional<COLORREF> StatusColour(diagnosis::Status status) {
 
 void SetEnabled(HWND control, bool enabled) { EnableWindow(control, enabled ? TRUE : FALSE); }
 
+diagnosis::ReportTime Now() {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
+}
+
 }  // namespace
 
 DiagnosisPage::DiagnosisPage(HWND window, UINT doneMessage, const Controls& controls, diagnosis::MachineOpener open,
@@ -62,7 +69,7 @@ DiagnosisPage::~DiagnosisPage() {
     if (pendingReport_) pendingReport_->Close();
 }
 
-void DiagnosisPage::CopyReport() { CopyToClipboard(window_, diagnosis::ReportText(report_)); }
+void DiagnosisPage::CopyReport() { CopyToClipboard(window_, diagnosis::CopiedReport(report_, made_)); }
 
 // The checks run the first time the page is shown; later only on request.
 void DiagnosisPage::PageShown() {
@@ -74,7 +81,17 @@ void DiagnosisPage::PageShown() {
 // The checks run in the background while the window stays live; the page
 // says so and takes no new request until the report is in.
 void DiagnosisPage::Diagnose() {
-    if (pendingReport_) return;
+    if (!pendingReport_) Start(std::nullopt);
+}
+
+void DiagnosisPage::Diagnose(const diagnosis::StartAttempt& attempt) {
+    diagnosed_ = true;
+    if (pendingReport_) pendingReport_->Close();
+    pendingReport_.reset();
+    Start(attempt);
+}
+
+void DiagnosisPage::Start(std::optional<diagnosis::StartAttempt> attempt) {
     const HWND focus = GetFocus();
     if (focus == controls_.diagnoseButton || focus == controls_.copyButton || focus == controls_.repairButton)
         SetFocus(controls_.list);
@@ -90,7 +107,7 @@ void DiagnosisPage::Diagnose() {
     const HWND window = window_;
     const UINT done = doneMessage_;
     pendingReport_ = std::make_shared<diagnosis::PendingReport>([window, done] { PostMessageW(window, done, 0, 0); });
-    StartDiagnosis(pendingReport_, open_);
+    StartDiagnosis(pendingReport_, open_, std::move(attempt));
 }
 
 void DiagnosisPage::Done() {
@@ -105,6 +122,7 @@ void DiagnosisPage::Done() {
         std::rethrow_exception(outcome->failure);
     }
     report_ = lastRepair_.Before(std::move(outcome->rows));
+    made_ = Now();
     ShowReport();
 }
 
@@ -133,7 +151,7 @@ void DiagnosisPage::ShowReport() {
     list_.Show(std::move(rows));
     const std::optional<size_t> first = diagnosis::RowToShowFirst(report_);
     summary_.SetColour(first ? StatusColour(report_[*first].status) : std::nullopt);
-    SetControlText(controls_.summary, diagnosis::SummaryText(report_));
+    SetControlText(controls_.summary, diagnosis::SummaryLine(report_, made_));
     if (first) {
         const int row = static_cast<int>(*first);
         list_.Select(row);

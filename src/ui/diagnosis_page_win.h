@@ -10,11 +10,13 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "diagnosis/diagnose.h"
 #include "diagnosis/pending_report.h"
 #include "diagnosis/report.h"
+#include "diagnosis/start_watch.h"
 #include "repair/repair.h"
 #include "ui/controls_win.h"
 #include "ui/report_list_win.h"
@@ -38,11 +40,15 @@ public:
 
     void PageShown();
     void Diagnose();
+    // A new run whose report begins with the rows of a start that failed;
+    // a run under way gives way to it.
+    void Diagnose(const diagnosis::StartAttempt& attempt);
     void CopyReport();
     void Repair();
     void Done();
 
 private:
+    void Start(std::optional<diagnosis::StartAttempt> attempt);
     void ShowReport();
     void ShowDetails(int row);
 
@@ -56,6 +62,7 @@ private:
     ColouredLabel summary_;
     ReportList list_;
     std::vector<diagnosis::Row> report_;                       // what the list shows
+    diagnosis::ReportTime made_;                               // when report_ was
     std::shared_ptr<diagnosis::PendingReport> pendingReport_;  // of the run under way; null when none is
     bool diagnosed_ = false;
 };

@@ -24,6 +24,9 @@ constexpr UINT_PTR kContainerSubclassId = 1;
 constexpr int kPictureSize = 32;
 constexpr int kDropDownVisibleItems = 8;
 constexpr UINT kFinishPagesMessage = WM_APP + 1;
+// The status lines are read this often while their page shows.
+constexpr UINT_PTR kStatusTimer = 1;
+constexpr UINT kStatusPeriodMs = 2000;
 // Tabs with a short caption are this wide, not the control's default minimum:
 // with it, the six tabs needed scroll arrows.
 constexpr int kMinTabWidth = 40;
@@ -152,6 +155,8 @@ TForm1::~TForm1() {
     // to a window that is going; the page lets go of its controls first.
     diagnosis_.reset();
     if (startupPort_) startupPort_->Close();
+    statusLines_.reset();
+    SetMessageFilter(nullptr);
     if (hwnd_) {
         SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
         DestroyWindow(hwnd_);
@@ -253,6 +258,12 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case kStartupPortMessage:
         RunHandler([this] { ShowStartupPort(); });
         return 0;
+    case kStatusDoneMessage:
+        if (statusLines_) statusLines_->Done();
+        return 0;
+    case WM_TIMER:
+        if (wParam == kStatusTimer) ReadStatusLine(false);
+        return 0;
     case WM_CLOSE:
         // Closing ends the message loop; the window itself goes in the exit
         // sequence, so a handler still waiting inside a pump finds it intact.
@@ -313,7 +324,9 @@ bool TForm1::HandleContainerMessage(UINT message, WPARAM wParam, LPARAM lParam, 
         const std::optional<size_t> row = rowOf(GetDlgCtrlID(control), control);
         if (!row) return false;
         const ControlKind kind = controls[*row].kind;
-        if (kind != ControlKind::Label && kind != ControlKind::GroupBox && kind != ControlKind::Picture) return false;
+        if (kind != ControlKind::Label && kind != ControlKind::StatusLine && kind != ControlKind::GroupBox &&
+            kind != ControlKind::Picture)
+            return false;
         const ControlWrapper* wrapper = WrapperOf(control);
         const std::optional<COLORREF> colour = wrapper ? wrapper->TextColour() : std::nullopt;
         const HDC dc = reinterpret_cast<HDC>(wParam);
@@ -372,6 +385,10 @@ void TForm1::FinishPages() {
     if (pagesFinished_) return;
     pagesFinished_ = true;
     CreateControls(false);
+    // After the first paint: the status lines cost the start-up nothing.
+    statusLines_ = std::make_unique<StatusLines>(hwnd_, kStatusDoneMessage);
+    SetTimer(hwnd_, kStatusTimer, kStatusPeriodMs, nullptr);
+    SetMessageFilter([this](const MSG& message) { return FilterKey(message); });
     diagnosis_ = std::make_unique<DiagnosisPage>(
         hwnd_, kDiagnosisDoneMessage,
         DiagnosisPage::Controls{Control(ControlId::DiagnosisSummary), Control(ControlId::DiagnosisList),
@@ -506,6 +523,10 @@ HWND TForm1::CreateControl(const ControlSpec& row, HWND parent, int id) {
         windowClass = WC_STATICW;
         style |= SS_LEFT | SS_NOPREFIX;
         break;
+    case ControlKind::StatusLine:
+        windowClass = WC_STATICW;
+        style |= SS_CENTER | SS_NOPREFIX;
+        break;
     case ControlKind::DropDownList:
         windowClass = WC_COMBOBOXW;
         style |= CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP;
@@ -597,18 +618,78 @@ void TForm1::Show(int showCommand) {
 
 bool TForm1::Raise(Handler handler) {
     // The busy cursor from the start to the end; the window keeps it up
-    // meanwhile (WM_SETCURSOR).
+    // meanwhile (WM_SETCURSOR). The status lines are the action's meanwhile,
+    // and read anew after it.
     const bool ran = actions_.Run([&] {
         SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+        if (statusLines_) statusLines_->Hold(true);
         RunHandler([&] { (this->*handler)(); });
+        if (statusLines_) statusLines_->Hold(false);
     });
-    if (ran) RefreshCursor();
+    if (ran) {
+        RefreshCursor();
+        ReadStatusLine(true);
+    }
     return ran;
 }
 
 void TForm1::FormCreate() {
     ShowInstallationDirectories();
     getSQLServer();
+    ReadStatusLine(true);
+}
+
+// The line of the page that shows, if it has one; none while the window is
+// minimised.
+void TForm1::ReadStatusLine(bool again) {
+    if (!statusLines_ || IsIconic(hwnd_) || !IsWindowVisible(hwnd_)) return;
+    const int page = TabCtrl_GetCurSel(Control(ControlId::PageControl1));
+    if (page == kTomcatPage)
+        statusLines_->ReadTomcat(Control(ControlId::TomcatStatus), again);
+    else if (page == kSqlPage)
+        statusLines_->ReadSql(Control(ControlId::SqlStatus), ControlText(Control(ControlId::ServiceComboBox)));
+}
+
+void TForm1::TomcatTabSheetShow() { ReadStatusLine(true); }
+void TForm1::SQLTabSheetShow() { ReadStatusLine(true); }
+
+// Another page, as the tab control would show it on a click, and the focus
+// off a page that is hidden.
+void TForm1::TurnPage(int index) {
+    const HWND pages = Control(ControlId::PageControl1);
+    const int count = TabCtrl_GetItemCount(pages);
+    if (count <= 0) return;
+    index = (index % count + count) % count;
+    const HWND focus = GetFocus();
+    TabCtrl_SetCurSel(pages, index);
+    ShowPage(index);
+    if (focus && focus != pages && !IsWindowVisible(focus)) SetFocus(pages);
+}
+
+// The keys a property sheet has, before the dialog keys take them.
+bool TForm1::FilterKey(const MSG& message) {
+    if (message.message != WM_KEYDOWN || !message.hwnd || (message.hwnd != hwnd_ && !IsChild(hwnd_, message.hwnd)))
+        return false;
+    if (!IsWindowEnabled(hwnd_)) return false;
+    const bool control = GetKeyState(VK_CONTROL) < 0;
+    const bool shift = GetKeyState(VK_SHIFT) < 0;
+    const int page = TabCtrl_GetCurSel(Control(ControlId::PageControl1));
+    if (control && (message.wParam == VK_TAB || message.wParam == VK_NEXT || message.wParam == VK_PRIOR)) {
+        const bool back = message.wParam == VK_PRIOR || (message.wParam == VK_TAB && shift);
+        TurnPage(page + (back ? -1 : 1));
+        return true;
+    }
+    // The details box is read-only: Tab moves on from it as from any control.
+    if (!control && message.wParam == VK_TAB && message.hwnd == Control(ControlId::DiagnosisDetails)) {
+        if (const HWND next = GetNextDlgTabItem(hwnd_, message.hwnd, shift ? TRUE : FALSE)) SetFocus(next);
+        return true;
+    }
+    if (!control && message.wParam == VK_RETURN && message.hwnd == Control(ControlId::TomcatPort)) {
+        const HWND button = Control(ControlId::btn_port);
+        if (IsWindowEnabled(button) && IsWindowVisible(button)) Raise(&TForm1::btn_portClick);
+        return true;
+    }
+    return false;
 }
 
 }  // namespace qm::ui

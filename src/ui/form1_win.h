@@ -13,6 +13,7 @@
 #include "ui/diagnosis_page_win.h"
 #include "ui/form_layout.h"
 #include "ui/page_ports.h"
+#include "ui/status_line_win.h"
 
 namespace qm::ui {
 
@@ -48,6 +49,7 @@ public:
     void cxButton5Click();
     void cxButton6Click();
     // Tomcat page.
+    void TomcatTabSheetShow();
     void cxButton7Click();
     void cxButton8Click();
     void cxButton9Click();
@@ -57,6 +59,7 @@ public:
     void cxButton12Click();
     void btn_portClick();
     // SQL Server page.
+    void SQLTabSheetShow();
     void ServiceComboBoxChange();
     void cxButton13Click();
     void cxButton14Click();
@@ -75,6 +78,12 @@ private:
     static constexpr UINT kDiagnosisDoneMessage = WM_APP + 2;
     // Posted when the port read at start is there to take.
     static constexpr UINT kStartupPortMessage = WM_APP + 3;
+    // Posted when a status line's read is there to take.
+    static constexpr UINT kStatusDoneMessage = WM_APP + 4;
+    // The pages by their place among the tabs.
+    static constexpr int kTomcatPage = 0;
+    static constexpr int kSqlPage = 3;
+    static constexpr int kDiagnosisPage = 4;
 
     static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
     static LRESULT CALLBACK ContainerProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
@@ -95,6 +104,9 @@ private:
     void DrawPicture(const DRAWITEMSTRUCT& item);
     void ShowInstallationDirectories();
     void ShowStartupPort();
+    void ReadStatusLine(bool again);
+    void TurnPage(int index);
+    bool FilterKey(const MSG& message);
 
     // A control; null while its page is not built yet.
     HWND Control(ControlId id) const { return controls_[static_cast<size_t>(id)]; }
@@ -128,6 +140,7 @@ private:
     bool pagesFinished_ = false;
     ActionGate actions_;  // the click or pick being handled, waits included
     std::unique_ptr<DiagnosisPage> diagnosis_;  // with the page's controls, after the first show
+    std::unique_ptr<StatusLines> statusLines_;  // likewise
     std::shared_ptr<tomcat::StartupPortRead> startupPort_;  // the read at start, until it is taken or given up
 };
 

@@ -22,6 +22,7 @@ enum class ControlKind {
     Picture,
     ReportList,
     ReadOnlyText,  // several lines, wrapped, scrolled when longer than the box
+    StatusLine,    // a label of a fixed size, its text centred and wrapped
 };
 
 struct FontSpec {
@@ -51,16 +52,17 @@ class TForm1;
 #define QM_MAIN_WINDOW_CONTROLS(ROW) \
     /*  name               kind          parent               caption             left top    w    h  font          tab  enabled handler */ \
     ROW(PageControl1,      PageControl,  "",                  "",                   0,   0, 377, 369, Font(12),        0, true,  nullptr) \
-    ROW(TomcatTabSheet,    Page,         "PageControl1",      "Apache Tomcat",      0,   0,   0,   0, kNoFont,         0, true,  nullptr) \
+    ROW(TomcatTabSheet,    Page,         "PageControl1",      "Apache Tomcat",      0,   0,   0,   0, kNoFont,         0, true,  &TForm1::TomcatTabSheetShow) \
     ROW(IETabSheet,        Page,         "PageControl1",      "IE浏览器",              0,   0,   0,   0, kNoFont,         1, true,  nullptr) \
     ROW(EnvTabSheet,       Page,         "PageControl1",      "运行环境",               0,   0,   0,   0, kNoFont,         2, true,  nullptr) \
-    ROW(SQLTabSheet,       Page,         "PageControl1",      "SQL Server",         0,   0,   0,   0, kNoFont,         3, true,  nullptr) \
+    ROW(SQLTabSheet,       Page,         "PageControl1",      "SQL Server",         0,   0,   0,   0, kNoFont,         3, true,  &TForm1::SQLTabSheetShow) \
     ROW(DiagnosisTabSheet, Page,         "PageControl1",      "诊断",                 0,   0,   0,   0, kNoFont,         4, true,  &TForm1::DiagnosisTabSheetShow) \
     ROW(TabSheet1,         Page,         "PageControl1",      "关于",                 0,   0,   0,   0, kNoFont,         5, true,  nullptr) \
     ROW(cxButton7,         Button,       "TomcatTabSheet",    "清除临时文件",            96,  62, 185,  35, Font(13),        0, true,  &TForm1::cxButton7Click) \
     ROW(cxButton8,         Button,       "TomcatTabSheet",    "启动服务",              96, 126, 185,  35, Font(13),        1, true,  &TForm1::cxButton8Click) \
     ROW(cxButton9,         Button,       "TomcatTabSheet",    "以服务形式启动",           96, 190, 185,  35, Font(13),        2, true,  &TForm1::cxButton9Click) \
     ROW(cxButton10,        Button,       "TomcatTabSheet",    "关闭服务",              96, 262, 185,  35, Font(13),        3, true,  &TForm1::cxButton10Click) \
+    ROW(TomcatStatus,      StatusLine,   "TomcatTabSheet",    "",                   8, 302, 361,  32, Font(12),       -1, true,  nullptr) \
     /* Focus visits cxButton2 first, although cxButton1 is the top one. */ \
     ROW(cxButton2,         Button,       "IETabSheet",        "清除Cookie",          96,  78, 185,  35, Font(13),        0, true,  &TForm1::cxButton2Click) \
     ROW(cxButton1,         Button,       "IETabSheet",        "清除临时文件",            96,  30, 185,  35, Font(13),        1, true,  &TForm1::cxButton1Click) \
@@ -82,6 +84,7 @@ class TForm1;
     ROW(cxButton13,        Button,       "SQLTabSheet",       "启动",                88, 166,  73,  27, Font(13),        1, false, &TForm1::cxButton13Click) \
     ROW(cxButton14,        Button,       "SQLTabSheet",       "停止",               200, 166,  73,  27, Font(13),        2, false, &TForm1::cxButton14Click) \
     ROW(Label5,            Label,        "SQLTabSheet",       "数据库实例",             36,  98,   0,   0, Font(16),       -1, true,  nullptr) \
+    ROW(SqlStatus,         StatusLine,   "SQLTabSheet",       "",                   8, 128, 361,  32, Font(12),       -1, true,  nullptr) \
     ROW(DiagnosisSummary,  Label,        "DiagnosisTabSheet", "",                   8,   6, 355,  20, kSummary,       -1, true,  nullptr) \
     ROW(DiagnosisList,     ReportList,   "DiagnosisTabSheet", "",                   8,  28, 355, 150, Font(12),        0, true,  nullptr) \
     ROW(DiagnosisDetails,  ReadOnlyText, "DiagnosisTabSheet", "",                   8, 184, 355, 106, Font(12),        1, true,  nullptr) \

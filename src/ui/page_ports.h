@@ -3,6 +3,7 @@
 #pragma once
 
 #include "diagnosis/diagnose.h"
+#include "platform/clock.h"
 #include "platform/file_inspector.h"
 #include "platform/file_replacer.h"
 #include "platform/folder_browser.h"
@@ -10,6 +11,7 @@
 #include "platform/process_environment.h"
 #include "platform/service_manager.h"
 #include "platform/shell.h"
+#include "platform/system_inspection.h"
 #include "platform/waiting.h"
 #include "repair/repair.h"
 #include "tomcat/environment_settings.h"
@@ -24,6 +26,11 @@ struct BrowserPagePorts {
 struct TomcatPagePorts {
     tomcat::TomcatPorts tomcat;
     ServiceManager& services;  // the installation's service is started through it
+    // What the start watches until Tomcat serves: the listeners, and the
+    // runner's settings that say where it logs.
+    NetworkInspector& network;
+    RegistryReader& registry;
+    Clock& clock;
 };
 
 struct EnvironmentPagePorts {

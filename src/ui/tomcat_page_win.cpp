@@ -1,4 +1,6 @@
+#include "diagnosis/start_watch.h"
 #include "tomcat/tomcat_page.h"
+#include "ui/controls_win.h"
 #include "ui/application_win.h"
 #include "ui/form1_win.h"
 
@@ -15,7 +17,23 @@ void TForm1::cxButton8Click() {
         ShowInformationBox(*notice);
 }
 
-void TForm1::cxButton9Click() { ShowInformationBox(tomcat::StartTomcatService(tomcat_.tomcat, tomcat_.services)); }
+// The click watches on after the service manager says running, saying on the
+// status line what it waits for, until Tomcat serves; a start that failed
+// then shows the diagnosis page with this start's rows first.
+void TForm1::cxButton9Click() {
+    const tomcat::TomcatPorts& ports = tomcat_.tomcat;
+    const tomcat::Installation installation = tomcat::CurrentInstallation(ports);
+    const diagnosis::StartPlan plan =
+        diagnosis::PlanStart(installation, ports.files, tomcat_.registry, ports.environment);
+    const HWND line = Control(ControlId::TomcatStatus);
+    const diagnosis::StartOutcome outcome = diagnosis::StartServiceAndWatch(
+        tomcat_.services, plan, {ports.installedServices, tomcat_.network, ports.files, ports.waiting, tomcat_.clock},
+        [line](const std::string& waiting) { SetControlText(line, waiting); });
+    ShowInformationBox(outcome.started ? tomcat::kServiceStartedNotice : tomcat::kServiceStartFailedNotice);
+    if (!outcome.failed || !diagnosis_) return;
+    diagnosis_->Diagnose(*outcome.failed);
+    TurnPage(kDiagnosisPage);
+}
 
 void TForm1::cxButton10Click() { ShowInformationBox(tomcat::StopTomcat(tomcat_.tomcat)); }
 

@@ -176,6 +176,13 @@ std::wstring SummaryOf(const Rows& rows) {
     return L"发现 " + std::to_wstring(count(L"错误")) + L" 个错误、" + std::to_wstring(count(L"注意")) + L" 个注意";
 }
 
+// The summary without the time it ends with ("… · 14:03:27"); the time must be there.
+std::wstring CountsOf(const std::wstring& summary) {
+    const std::size_t at = summary.rfind(L" · ");
+    if (at == std::wstring::npos || summary.size() - at != 11 || summary[at + 5] != L':') return L"(no time) " + summary;
+    return summary.substr(0, at);
+}
+
 // The first row with that status; -1 when none.
 int FirstRowWith(const Rows& rows, const std::wstring& status) {
     const auto found = std::find_if(rows.begin(), rows.end(), [&](const auto& row) { return row.at(1) == status; });
@@ -311,7 +318,7 @@ TEST_F(DiagnosisPage, ShowsTheServicesOwnSettingsAndWhyItsLogSaysItFailed) {
     EXPECT_EQ(classpath[1], L"错误");
     EXPECT_TRUE(Contains(classpath[2], L"bootstrap.jar 不存在")) << classpath[2];
 
-    const auto logs = RowsOf(rows, L"日志");
+    const auto logs = RowsOf(rows, L"日志 · commons-daemon");
     const auto explained = std::find_if(
         logs.begin(), logs.end(), [](const auto& row) { return Contains(row[2], L"commons-daemon.2026-12-08.log"); });
     ASSERT_NE(explained, logs.end());
@@ -321,7 +328,7 @@ TEST_F(DiagnosisPage, ShowsTheServicesOwnSettingsAndWhyItsLogSaysItFailed) {
     EXPECT_TRUE(Contains((*explained)[2], L"Failed creating java " + jvm)) << (*explained)[2];
 
     // At a glance: the count above, the first error in full below.
-    EXPECT_EQ(Summary(), SummaryOf(rows));
+    EXPECT_EQ(CountsOf(Summary()), SummaryOf(rows));
     const int firstError = FirstRowWith(rows, L"错误");
     ASSERT_GE(firstError, 0);
     EXPECT_EQ(SelectedRow(List()), firstError);
@@ -347,17 +354,24 @@ TEST_F(DiagnosisPage, Java17UnderTomcat101ShowsTheVersionAndNoError) {
     for (const auto& row : rows) EXPECT_NE(row[1], L"错误") << row[0] << ": " << row[2];
 }
 
-TEST_F(DiagnosisPage, CopiesTheRowsAsTabSeparatedLines) {
+TEST_F(DiagnosisPage, CopiesTheSummaryWithItsTimeThenTheRowsAsTabSeparatedLines) {
     StartProgram();
     const Rows rows = ShowPage();
     ASSERT_FALSE(rows.empty());
     std::wstring expected;
     for (const auto& row : rows) expected += row[1] + L"\t" + row[0] + L"\t" + row[2] + L"\r\n";
+    const std::wstring summary = Summary();
 
     EmptyTheClipboard();
     ASSERT_TRUE(PostClick(session_->Control("CopyReportButton")));
     EXPECT_TRUE(WaitUntil([] { return ClipboardText().has_value(); }, kBound));
-    EXPECT_EQ(ClipboardText(), std::optional<std::wstring>(expected));
+    const std::wstring copied = ClipboardText().value_or(L"");
+    const std::size_t firstLineEnd = copied.find(L"\r\n");
+    ASSERT_NE(firstLineEnd, std::wstring::npos);
+    const std::wstring firstLine = copied.substr(0, firstLineEnd);
+    EXPECT_EQ(firstLine.rfind(CountsOf(summary) + L" · 诊断时间 ", 0), 0u) << firstLine;
+    EXPECT_TRUE(firstLine.ends_with(summary.substr(summary.size() - 8))) << firstLine;
+    EXPECT_EQ(copied.substr(firstLineEnd + 2), expected);
 }
 
 TEST_F(DiagnosisPage, RunsAgainOnRequestAndChangesNothing) {
@@ -393,7 +407,7 @@ TEST_F(DiagnosisPage, SummarisesTheReportAndShowsTheFirstErrorInFull) {
     StartProgram();
     const Rows rows = ShowPage();
     ASSERT_FALSE(rows.empty());
-    EXPECT_EQ(Summary(), SummaryOf(rows));
+    EXPECT_EQ(CountsOf(Summary()), SummaryOf(rows));
     const int firstError = FirstRowWith(rows, L"错误");
     ASSERT_GE(firstError, 0);
     EXPECT_EQ(SelectedRow(List()), firstError);
@@ -431,7 +445,7 @@ TEST_F(DiagnosisPage, StaysLiveWhileAReadNeverReturnsAndSaysThatCheckCouldNotBeM
     EXPECT_TRUE(Contains(givenUp[2], (Jdk() / "release").wstring())) << givenUp[2].size();
     // The groups after it were checked.
     EXPECT_EQ(RowOf(rows, L"CATALINA_HOME")[1], L"正常");
-    EXPECT_EQ(Summary(), SummaryOf(rows));
+    EXPECT_EQ(CountsOf(Summary()), SummaryOf(rows));
     EXPECT_TRUE(ButtonsEnabled());
 }
 

@@ -35,6 +35,7 @@ const wchar_t* ClassOf(ui::ControlKind kind) {
     case ui::ControlKind::ReadOnlyText:
         return L"Edit";
     case ui::ControlKind::Label:
+    case ui::ControlKind::StatusLine:
     case ui::ControlKind::Picture:
         return L"Static";
     case ui::ControlKind::DropDownList:
@@ -149,7 +150,8 @@ TEST_F(MainWindow, LaysOutEveryControlAsDesigned) {
         EXPECT_EQ(info.className, ClassOf(e.kind));
         EXPECT_EQ(info.parent, Session().Control(e.parent));
         // The edit boxes show what the program read (tested below).
-        if (e.kind != ui::ControlKind::Edit) {
+        // The status lines say what they read once the window is up.
+        if (e.kind != ui::ControlKind::Edit && e.kind != ui::ControlKind::StatusLine) {
             EXPECT_EQ(info.text, win32::Widen(e.caption));
         }
         EXPECT_EQ(info.rectInParent.left, e.left);
@@ -292,6 +294,34 @@ TEST(MainWindowKeyboard, TabReachesTheFirstButtonAndEnterPressesIt) {
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(ReadMessageBox(box).text, L"未设置Tomcat安装目录(CATALINA_HOME)!");
     EXPECT_TRUE(AnswerMessageBox(box));
+}
+
+// Keys typed with Ctrl held, as the keyboard gives them to the window that
+// has the focus.
+bool TypeWithControl(WORD key) {
+    INPUT keys[4]{};
+    const WORD sequence[4] = {VK_CONTROL, key, key, VK_CONTROL};
+    for (int i = 0; i < 4; ++i) {
+        keys[i].type = INPUT_KEYBOARD;
+        keys[i].ki.wVk = sequence[i];
+        if (i >= 2) keys[i].ki.dwFlags = KEYEVENTF_KEYUP;
+        if (key == VK_NEXT || key == VK_PRIOR) keys[i].ki.dwFlags |= i == 1 || i == 2 ? KEYEVENTF_EXTENDEDKEY : 0;
+    }
+    return SendInput(4, keys, sizeof(INPUT)) == 4;
+}
+
+TEST(MainWindowKeyboard, CtrlTabAndCtrlPageKeysTurnThePagesFromAnywhere) {
+    QuillmateSession session = QuillmateSession::Start(WithInstallations(L"", L""));
+    ASSERT_NE(session.MainWindow(), nullptr);
+    const HWND pages = session.Control("PageControl1");
+    ASSERT_TRUE(WaitUntil([&] { return FocusOf(session.MainWindow()) != nullptr; }));
+    SetForegroundWindow(session.MainWindow());
+    ASSERT_TRUE(TypeWithControl(VK_TAB));
+    ASSERT_TRUE(WaitUntil([&] { return CurrentTab(pages) == 1; }));
+    ASSERT_TRUE(TypeWithControl(VK_NEXT));
+    ASSERT_TRUE(WaitUntil([&] { return CurrentTab(pages) == 2; }));
+    ASSERT_TRUE(TypeWithControl(VK_PRIOR));
+    EXPECT_TRUE(WaitUntil([&] { return CurrentTab(pages) == 1; }));
 }
 
 }  // namespace

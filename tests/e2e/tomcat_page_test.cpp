@@ -2,6 +2,7 @@
 // effects on files, services and processes.
 #include <windows.h>
 #include <tlhelp32.h>
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,7 @@
 #include "platform/win32/wide_text.h"
 #include "support/lib/controls.h"
 #include "support/lib/links.h"
+#include "support/lib/listening_port.h"
 #include "support/lib/message_box.h"
 #include "support/lib/processes.h"
 #include "support/lib/test_service_control.h"
@@ -38,8 +40,24 @@ std::vector<DWORD> ProcessesNamed(const std::wstring& exeName) {
     return found;
 }
 
+// A port nobody listens on right now, picked by the system.
+unsigned FreePort() {
+    ListeningPort probe;
+    return probe.Port();
+}
+
 class TomcatPage : public ::testing::Test {
 protected:
+    // server.xml with its HTTP/1.1 connector on a free port, which the port
+    // of a test service that stands for Tomcat then listens on.
+    unsigned ConnectorOnAFreePort() {
+        const unsigned port = FreePort();
+        CreateFileWithText(Tomcat() / "conf" / "server.xml",
+                           "<Server port=\"-1\"><Service name=\"Catalina\"><Connector port=\"" + std::to_string(port) +
+                               "\" protocol=\"HTTP/1.1\"/></Service></Server>");
+        return port;
+    }
+
     fs::path Jdk() const { return scratch_.Path() / "jdk"; }
     fs::path Tomcat() const { return scratch_.Path() / "tomcat"; }
 
@@ -131,12 +149,56 @@ TEST_F(TomcatPage, StartAsProgramRunsTomcat6FromBinAndSaysNothing) {
 }
 
 TEST_F(TomcatPage, StartAsServiceReportsTheOutcome) {
-    RegisteredTestService tomcat6({.startDelayMs = 1200}, RegisteredTestService::ExactName{L"tomcat6"});
+    RegisteredTestService tomcat6({.startDelayMs = 1200, .listenPort = ConnectorOnAFreePort()},
+                                  RegisteredTestService::ExactName{L"tomcat6"});
     StartProgram();
     EXPECT_EQ(ClickAndReadBox("cxButton9"), L"Tomcat服务已启动!");
     EXPECT_EQ(tomcat6.State(), std::optional<DWORD>(SERVICE_RUNNING));
     // Already running: the start is refused.
     EXPECT_EQ(ClickAndReadBox("cxButton9"), L"Tomcat服务启动失败!");
+}
+
+// The runner reports running, then its JVM gives up: the click waits for
+// Tomcat, says that the start failed and shows why on the diagnosis page.
+TEST_F(TomcatPage, AStartThatEndsAMomentLaterFailsAndTheDiagnosisShowsThisStart) {
+    ConnectorOnAFreePort();
+    const fs::path stderrLog = Tomcat() / "logs" / "tomcat6-stderr.2026-12-09.log";
+    CreateFileWithText(stderrLog, "Exception in thread \"main\" java.lang.OutOfMemoryError: an older run\r\n");
+    RegisteredTestService tomcat6({.logFile = stderrLog.wstring(),
+                                   .logLine = L"Exception in thread \"main\" java.lang.UnsupportedClassVersionError: "
+                                              L"org/apache/catalina/startup/Bootstrap : Unsupported major.minor "
+                                              L"version 52.0",
+                                   .exitAfterMs = 1500,
+                                   .exitCode = 1},
+                                  RegisteredTestService::ExactName{L"tomcat6"});
+    StartProgram();
+    PostClick(session_->Control("cxButton9"));
+    const HWND box = WaitForMessageBox(session_->ProcessId(), kBound);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(ReadMessageBox(box).text, L"Tomcat服务启动失败!");
+    // The rows then see the service as it ended.
+    ASSERT_TRUE(tomcat6.WaitForState(SERVICE_STOPPED));
+    AnswerMessageBox(box);
+
+    const HWND pages = session_->Control("PageControl1");
+    ASSERT_TRUE(WaitUntil([&] { return CurrentTab(pages) == 4; }, kBound));
+    const HWND list = session_->Control("DiagnosisList");
+    ASSERT_TRUE(WaitUntil([&] { return ReportRowCount(list) > 2; }, kBound));
+    const auto rows = ReportRows(list, 3);
+    ASSERT_GE(rows.size(), 3u);
+    EXPECT_EQ(rows[0][0], L"本次启动 · 服务 tomcat6");
+    EXPECT_EQ(rows[0][1], L"错误");
+    EXPECT_NE(rows[0][2].find(L"服务以它自己的退出代码 1 结束"), std::wstring::npos) << rows[0][2];
+    EXPECT_EQ(rows[1][0], L"本次启动 · 日志 · tomcat6-stderr");
+    EXPECT_EQ(rows[1][1], L"错误");
+    EXPECT_NE(rows[1][2].find(L"需要 Java 8 或更高版本"), std::wstring::npos) << rows[1][2];
+    EXPECT_NE(rows[2][0].rfind(L"本次启动", 0), 0u) << "the older run's line is no row of this start";
+    // The first error, this start's, is the one shown in full.
+    DWORD_PTR selected = 99;
+    ASSERT_NE(SendMessageTimeoutW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED, SMTO_NORMAL, 5000,
+                                  &selected),
+              0);
+    EXPECT_EQ(selected, 0u);
 }
 
 TEST_F(TomcatPage, StartAsProgramStartsNoOtherTomcat6WhenBinHasNone) {
@@ -161,7 +223,8 @@ TEST_F(TomcatPage, StartAsProgramStartsNoOtherTomcat6WhenBinHasNone) {
 }
 
 TEST_F(TomcatPage, AClickDuringTheServiceStartsWaitRunsNothing) {
-    RegisteredTestService tomcat6({.startDelayMs = 5000}, RegisteredTestService::ExactName{L"tomcat6"});
+    RegisteredTestService tomcat6({.startDelayMs = 5000, .listenPort = ConnectorOnAFreePort()},
+                                  RegisteredTestService::ExactName{L"tomcat6"});
     StartedProgram tomcat = StartSleeperAs(Tomcat() / "bin" / "tomcat6.exe");
     StartProgram();
     ASSERT_TRUE(PostClick(session_->Control("cxButton9")));
@@ -215,7 +278,11 @@ TEST_F(TomcatPage, Tomcat9StartsAndStopsTheServiceThatRunsIt) {
     CreateFileWithText(Tomcat() / "bin" / "tomcat9w.exe");
     CreateFileWithText(Tomcat() / "RELEASE-NOTES", "                     Apache Tomcat Version 9.0.85\n");
     RegisteredTestService tomcat9(
-        {.startDelayMs = 600, .stopDelayMs = 600, .program = runner.wstring(), .leadingArguments = L"//RS//Tomcat9"},
+        {.startDelayMs = 600,
+         .stopDelayMs = 600,
+         .program = runner.wstring(),
+         .leadingArguments = L"//RS//Tomcat9",
+         .listenPort = ConnectorOnAFreePort()},
         RegisteredTestService::ExactName{L"Tomcat9"});
     StartProgram();
 

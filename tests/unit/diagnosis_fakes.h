@@ -141,6 +141,16 @@ public:
     }
 };
 
+class FakeSystemMessages : public SystemMessages {
+public:
+    std::map<std::uint32_t, std::string> texts;
+    std::optional<std::string> MessageOf(std::uint32_t code) override {
+        const auto found = texts.find(code);
+        if (found == texts.end()) return std::nullopt;
+        return found->second;
+    }
+};
+
 // Answers a datagram to a port with what the test put there; asked ports are remembered.
 class FakeDatagrams : public DatagramPort {
 public:
@@ -191,6 +201,7 @@ struct FakeMachine {
     FakeInstanceNames instances;
     FakeDatagrams datagrams;
     FakeConnector connector;
+    FakeSystemMessages messages;
     std::string javaHome = "C:\\jdk";
     std::string catalinaHome = "C:\\tomcat6";
 
@@ -256,7 +267,8 @@ struct FakeMachine {
                 .rights = rights,
                 .instances = instances,
                 .datagrams = datagrams,
-                .connector = connector};
+                .connector = connector,
+                .messages = messages};
     }
     std::vector<diagnosis::Row> Diagnose() { return diagnosis::Diagnose(Inspectors()); }
 };

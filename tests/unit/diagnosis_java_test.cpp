@@ -39,6 +39,16 @@ TEST(JavaChecks, AMissingDirectoryIsNamed) {
     EXPECT_THAT(row.explanation, HasSubstr("C:\\jdk"));
 }
 
+TEST(JavaChecks, ADirectoryWithoutJavaExeIsNoJavaAndEndsTheJavaChecks) {
+    FakeMachine machine;
+    machine.files.files.erase("C:\\jdk\\bin\\java.exe");
+    const auto rows = machine.Diagnose();
+    const Row row = OnlyRow(rows, "JAVA_HOME");
+    EXPECT_EQ(row.status, Status::Error);
+    EXPECT_THAT(row.explanation, HasSubstr("不是 Java 的安装目录"));
+    EXPECT_TRUE(RowsOf(rows, "JDK/JRE").empty());
+}
+
 TEST(JavaChecks, AJreWithoutJavacIsANoticeSayingJre) {
     FakeMachine machine;
     machine.files.files.erase("C:\\jdk\\bin\\javac.exe");

@@ -1,6 +1,6 @@
 // The log families and the failure lines they explain.
 #include "diagnosis/diagnose.h"
-#include "diagnosis/log_failures.h"
+#include "diagnosis/log_events.h"
 
 #include "unit/diagnosis_fakes.h"
 
@@ -44,14 +44,22 @@ TEST(LogFailures, KnownLinesAreExplained) {
         {"java.io.FileNotFoundException: C:\\tomcat\\logs\\catalina.log (Access is denied)", "登录账户缺少权限"},
         {"[error] 拒绝访问。", "登录账户缺少权限"},
     };
+    // Each line is an event of its own, as the runner and stderr write them.
+    const auto explained = [](std::string_view line) -> std::optional<std::string> {
+        const std::vector<LogEvent> events = ReadLogEvents(line);
+        if (events.size() != 1) return std::nullopt;
+        const std::optional<ExplainedEvent> event = ExplainEvent(events.front(), {});
+        if (!event) return std::nullopt;
+        return event->explanation;
+    };
     for (const auto& known : cases) {
-        const std::optional<std::string> explanation = ExplainFailureLine(known.line);
+        const std::optional<std::string> explanation = explained(known.line);
         ASSERT_TRUE(explanation.has_value()) << known.line;
         EXPECT_THAT(*explanation, HasSubstr(std::string(known.meaning))) << known.line;
     }
     for (std::string_view other : {"SEVERE: Error listenerStart", "java.endorsed.dirs=C:\\tomcat\\endorsed",
                                    "INFO: Server startup in 812 ms", ""})
-        EXPECT_EQ(ExplainFailureLine(other), std::nullopt) << other;
+        EXPECT_EQ(explained(other), std::nullopt) << other;
 }
 
 class LogFamilies : public ::testing::Test {
@@ -71,7 +79,7 @@ TEST_F(LogFamilies, TheNewestFileOfEachFamilyIsReadNotOnlyTheNewestFile) {
     AddLog(logs_, "commons-daemon.2026-12-08.log", 1796721120,
            "[info] Commons Daemon procrun started\n[error] Failed creating java C:\\jre6\\bin\\client\\jvm.dll\n");
     AddLog(logs_, "localhost_access_log.2026-12-08.txt", 1796722800, "127.0.0.1 - - \"GET / HTTP/1.1\" 500 -\n");
-    const Row row = OnlyRow(machine_.Diagnose(), "日志");
+    const Row row = OnlyRow(machine_.Diagnose(), "日志 · commons-daemon");
     EXPECT_EQ(row.status, Status::Notice);
     EXPECT_THAT(row.explanation, HasSubstr("Jvm 路径"));
     EXPECT_THAT(row.explanation, HasSubstr(logs_ + "\\commons-daemon.2026-12-08.log（2026-12-08 09:12）"));
@@ -85,13 +93,14 @@ TEST_F(LogFamilies, EachKnownFailureOfAFileIsShownOnceBeforeTheRestIsQuiet) {
            "java.lang.OutOfMemoryError: Java heap space\n"
            "java.net.BindException: Address already in use: JVM_Bind <null>:8080\n");
     AddLog(logs_, "catalina.2026-12-08.log", 2, "INFO: Server startup in 812 ms\n");
-    const auto rows = RowsOf(machine_.Diagnose(), "日志");
-    ASSERT_EQ(rows.size(), 3u);
+    const auto rows = RowsOf(machine_.Diagnose(), "日志 · tomcat6-stderr");
+    ASSERT_EQ(rows.size(), 2u);
     // In the order of their last lines.
     EXPECT_THAT(rows[0].explanation, HasSubstr("JvmMx"));
     EXPECT_THAT(rows[1].explanation, HasSubstr("端口 8080 已被占用"));
-    EXPECT_EQ(rows[2].status, Status::Ok);
-    EXPECT_THAT(rows[2].explanation, HasSubstr("catalina.2026-12-08.log"));
+    const Row quiet = OnlyRow(machine_.Diagnose(), "日志");
+    EXPECT_EQ(quiet.status, Status::Ok);
+    EXPECT_THAT(quiet.explanation, HasSubstr("catalina.2026-12-08.log"));
 }
 
 TEST_F(LogFamilies, TheServicesOwnLogDirectoryAndPrefixAreRead) {
@@ -101,11 +110,10 @@ TEST_F(LogFamilies, TheServicesOwnLogDirectoryAndPrefixAreRead) {
     AddLog("D:\\service-logs", "runner.2026-12-08.log", 1, "[error] 拒绝访问。\n");
     AddLog("D:\\service-logs", "commons-daemon.2026-12-08.log", 2,
            "[error] The specified module could not be found.\n");
-    const auto rows = RowsOf(machine_.Diagnose(), "日志");
-    ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[0].explanation, logs_ + " 中没有日志文件");
-    EXPECT_THAT(rows[1].explanation, HasSubstr("登录账户缺少权限"));
-    EXPECT_THAT(rows[1].explanation, HasSubstr("D:\\service-logs\\runner.2026-12-08.log"));
+    EXPECT_EQ(OnlyRow(machine_.Diagnose(), "日志").explanation, logs_ + " 中没有日志文件");
+    const Row row = OnlyRow(machine_.Diagnose(), "日志 · runner");
+    EXPECT_THAT(row.explanation, HasSubstr("登录账户缺少权限"));
+    EXPECT_THAT(row.explanation, HasSubstr("D:\\service-logs\\runner.2026-12-08.log"));
 }
 
 TEST_F(LogFamilies, ARunnerLogDirectoryNotYetMadeIsNoFinding) {
@@ -113,10 +121,10 @@ TEST_F(LogFamilies, ARunnerLogDirectoryNotYetMadeIsNoFinding) {
     machine_.registry.strings.erase({logKey, "Path", RegistryView::Wow32});
     machine_.environment.variables["SystemRoot"] = "C:\\Windows";
     AddLog("C:\\Windows\\System32\\LogFiles\\Apache", "commons-daemon.2026-12-08.log", 1, "[error] 拒绝访问。\n");
-    EXPECT_EQ(RowsOf(machine_.Diagnose(), "日志").size(), 1u);
+    EXPECT_EQ(RowsOf(machine_.Diagnose(), "日志 · commons-daemon").size(), 0u);
     // Made by the runner's first start, where it writes without a Log Path setting.
     machine_.files.directories.insert("C:\\Windows\\System32\\LogFiles\\Apache");
-    EXPECT_THAT(RowsOf(machine_.Diagnose(), "日志").back().explanation,
+    EXPECT_THAT(OnlyRow(machine_.Diagnose(), "日志 · commons-daemon").explanation,
                 HasSubstr("C:\\Windows\\System32\\LogFiles\\Apache\\commons-daemon.2026-12-08.log"));
 }
 

@@ -37,6 +37,13 @@ TEST(SummaryText, NamesNoticesAloneWithNoErrors) {
     EXPECT_EQ(SummaryText({RowWith(Status::Notice), RowWith(Status::Ok)}), "发现 0 个错误、1 个注意");
 }
 
+TEST(SummaryText, EndsWithTheTimeOnThePageAndBeginsTheCopyWithDateAndTime) {
+    const std::vector<Row> rows = {RowWith(Status::Error)};
+    const ReportTime made{2026, 12, 9, 4, 5, 6};
+    EXPECT_EQ(SummaryLine(rows, made), "发现 1 个错误、0 个注意 · 04:05:06");
+    EXPECT_EQ(CopiedReport(rows, made), "发现 1 个错误、0 个注意 · 诊断时间 2026-12-09 04:05:06\r\n错误\t项\t说明\r\n");
+}
+
 TEST(SummaryText, SaysNothingWasFoundWhenAllIsWell) {
     EXPECT_EQ(SummaryText({RowWith(Status::Ok), RowWith(Status::Ok)}), "未发现问题");
     EXPECT_EQ(SummaryText({}), "未发现问题");

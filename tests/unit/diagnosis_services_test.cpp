@@ -18,7 +18,7 @@ TEST(TomcatService, RunningFromThisInstallationIsFine) {
     machine.services.Installed("tomcat6").state = 4;
     const auto rows = machine.Diagnose();
     EXPECT_EQ(OnlyRow(rows, "服务 tomcat6").status, Status::Ok);
-    EXPECT_THAT(OnlyRow(rows, "服务 tomcat6").explanation, HasSubstr("running"));
+    EXPECT_THAT(OnlyRow(rows, "服务 tomcat6").explanation, HasSubstr("运行中"));
     EXPECT_EQ(OnlyRow(rows, "服务 tomcat6 程序").status, Status::Ok);
 }
 
@@ -38,8 +38,7 @@ TEST(TomcatService, AFailedStartShowsTheExitCodes) {
     machine.services.Installed("tomcat6").serviceExitCode = 1;
     const Row row = OnlyRow(machine.Diagnose(), "服务 tomcat6");
     EXPECT_EQ(row.status, Status::Error);
-    EXPECT_THAT(row.explanation, HasSubstr("1066"));
-    EXPECT_THAT(row.explanation, HasSubstr("服务退出代码 1"));
+    EXPECT_THAT(row.explanation, HasSubstr("服务以它自己的退出代码 1 结束"));
 }
 
 TEST(TomcatService, MissingListsOtherTomcatServices) {

@@ -73,10 +73,11 @@ TEST(Logs, TheLastFailureLineOfTheNewestLogIsShown) {
         "SEVERE: Error initializing endpoint\r\n"
         "java.net.BindException: Address already in use: JVM_Bind <null>:8080\r\n"
         "\tat org.apache.tomcat.util.net.JIoEndpoint.init(JIoEndpoint.java:549)\r\n";
-    const Row row = OnlyRow(machine.Diagnose(), "日志");
+    const Row row = OnlyRow(machine.Diagnose(), "日志 · catalina");
     EXPECT_EQ(row.status, Status::Notice);
     EXPECT_THAT(row.explanation, HasSubstr("catalina.2026-12-07.log"));
-    EXPECT_THAT(row.explanation, HasSubstr("：java.net.BindException: Address already in use: JVM_Bind <null>:8080"));
+    EXPECT_THAT(row.explanation, HasSubstr("：SEVERE: Error initializing endpoint … java.net.BindException: Address already in use: "
+                                           "JVM_Bind <null>:8080"));
 }
 
 TEST(Logs, ALineInTheSystemCodePageIsShownReadable) {
@@ -84,7 +85,7 @@ TEST(Logs, ALineInTheSystemCodePageIsShownReadable) {
     const std::string logs = machine.catalinaHome + "\\logs";
     machine.files.listings[logs] = {{"catalina.log", false, 1}};
     machine.files.files[logs + "\\catalina.log"] = "\xD1\xCF\xD6\xD8: Error starting endpoint\n";  // GBK 严重
-    EXPECT_THAT(OnlyRow(machine.Diagnose(), "日志").explanation, HasSubstr("：严重: Error starting endpoint"));
+    EXPECT_THAT(OnlyRow(machine.Diagnose(), "日志 · catalina").explanation, HasSubstr("：严重: Error starting endpoint"));
 }
 
 TEST(Logs, AQuietLogIsFine) {

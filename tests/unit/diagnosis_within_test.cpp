@@ -77,8 +77,8 @@ public:
         : machine_(std::move(machine)), files_(machine_->files, std::move(gated), std::move(gate)) {}
     Inspectors View() override {
         FakeMachine& m = *machine_;
-        return {m.environment, m.registry, files_,      m.services,  m.network,
-                m.processes,   m.rights,   m.instances, m.datagrams, m.connector};
+        return {m.environment, m.registry, files_,      m.services,  m.network,  m.processes,
+                m.rights,      m.instances, m.datagrams, m.connector, m.messages};
     }
 
 private:
@@ -151,9 +151,8 @@ TEST(DiagnoseWithin, PassesOnWhatAGroupThrows) {
     public:
         Opened(FakeMachine& m, RightsInspector& rights) : m_(m), rights_(rights) {}
         Inspectors View() override {
-            return {m_.environment, m_.registry,  m_.files, m_.services,
-                    m_.network,     m_.processes, rights_,  m_.instances,
-                    m_.datagrams,   m_.connector};
+            return {m_.environment, m_.registry,  m_.files,     m_.services,  m_.network,  m_.processes,
+                    rights_,        m_.instances, m_.datagrams, m_.connector, m_.messages};
         }
 
     private:

@@ -97,8 +97,10 @@ std::optional<std::vector<DirectoryItem>> Win32FileInspector::List(std::string_v
     do {
         const std::wstring_view name = found.cFileName;
         if (name == L"." || name == L"..") continue;
-        items.push_back(
-            {Narrow(name), (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0, Ticks(found.ftLastWriteTime)});
+        const bool directory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        const std::uint64_t size =
+            directory ? 0 : (static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+        items.push_back({Narrow(name), directory, Ticks(found.ftLastWriteTime), size});
     } while (FindNextFileW(search.get(), &found));
     return items;
 }

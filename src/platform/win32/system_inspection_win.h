@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/system_inspection.h"
+#include "platform/system_messages.h"
 #include "platform/win32/file_inspector_win.h"
 
 namespace qm::win32 {
@@ -37,6 +38,12 @@ public:
 class Win32ProcessInspector final : public ProcessInspector {
 public:
     std::vector<ProcessFacts> Processes(bool (*wanted)(std::string_view exeName)) override;
+};
+
+// The system's message table, in the user's language.
+class Win32SystemMessages final : public SystemMessages {
+public:
+    std::optional<std::string> MessageOf(std::uint32_t code) override;
 };
 
 // The elevation of this process's token.

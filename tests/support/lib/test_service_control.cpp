@@ -27,6 +27,12 @@ std::wstring CommandLine(const TestServiceBehaviour& behaviour) {
     if (behaviour.failStart) line += L" --fail-start";
     if (behaviour.stopDelayMs) line += L" --stop-delay-ms " + std::to_wstring(behaviour.stopDelayMs);
     if (behaviour.refuseStop) line += L" --refuse-stop";
+    if (!behaviour.logFile.empty())
+        line += L" --log-file \"" + behaviour.logFile + L"\" --log-line \"" + behaviour.logLine + L"\"";
+    if (behaviour.listenPort) line += L" --listen-port " + std::to_wstring(behaviour.listenPort);
+    if (behaviour.exitAfterMs)
+        line += L" --exit-after-ms " + std::to_wstring(behaviour.exitAfterMs) + L" --exit-code " +
+                std::to_wstring(behaviour.exitCode);
     return line;
 }
 

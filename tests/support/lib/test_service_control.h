@@ -24,6 +24,13 @@ struct TestServiceBehaviour {
     // In place of the test service: the command line of a service that is
     // only looked at, never started.
     std::wstring commandLine;
+    // Once running: a line appended to a log, a port listened on, and an
+    // end of its own after a while with a service-specific code.
+    std::wstring logFile;
+    std::wstring logLine;
+    unsigned listenPort = 0;
+    unsigned exitAfterMs = 0;  // 0: runs until stopped
+    unsigned exitCode = 0;
 };
 
 // The user control that ends the test service whatever it was told.

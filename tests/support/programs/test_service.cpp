@@ -4,17 +4,24 @@
 //   --fail-start         at the end of the start delay stop instead of running
 //   --stop-delay-ms N    on a stop, stay stop-pending for N ms, then stop
 //   --refuse-stop        never accept the stop control
+//   --log-file PATH --log-line TEXT
+//                        once running, append TEXT and a line end to PATH
+//   --listen-port N      once running, listen on TCP port N of every IPv4 address
+//   --exit-after-ms N --exit-code C
+//                        N ms after running, stop by itself with the service-specific code C
 //   //XX//Name           ignored: what a real Tomcat runner is told, so a copy
 //                        of this service can stand in for one
 // The user control kQuitControl ends it at once whatever it was told, so a
 // test can clean up a service that refuses stops.
 #include "platform/win32/unique_handle.h"
 
+#include <winsock2.h>
 #include <windows.h>
 
 #include <atomic>
 #include <cwchar>
 #include <mutex>
+#include <string>
 #include <string_view>
 
 namespace {
@@ -27,6 +34,11 @@ struct Behaviour {
     bool failStart = false;
     DWORD stopDelayMs = 0;
     bool refuseStop = false;
+    std::wstring logFile;
+    std::wstring logLine;
+    unsigned listenPort = 0;
+    DWORD exitAfterMs = INFINITE;
+    DWORD exitCode = 0;
 };
 
 Behaviour behaviour;
@@ -48,6 +60,16 @@ bool ParseArguments(int argc, wchar_t** argv) {
             behaviour.failStart = true;
         } else if (argument == L"--refuse-stop") {
             behaviour.refuseStop = true;
+        } else if (argument == L"--log-file" && hasValue) {
+            behaviour.logFile = argv[++i];
+        } else if (argument == L"--log-line" && hasValue) {
+            behaviour.logLine = argv[++i];
+        } else if (argument == L"--listen-port" && hasValue) {
+            behaviour.listenPort = static_cast<unsigned>(std::wcstoul(argv[++i], nullptr, 10));
+        } else if (argument == L"--exit-after-ms" && hasValue) {
+            behaviour.exitAfterMs = static_cast<DWORD>(std::wcstoul(argv[++i], nullptr, 10));
+        } else if (argument == L"--exit-code" && hasValue) {
+            behaviour.exitCode = static_cast<DWORD>(std::wcstoul(argv[++i], nullptr, 10));
         } else if (argument.substr(0, 2) != L"//") {
             return false;
         }
@@ -101,6 +123,41 @@ DWORD WINAPI HandleControl(DWORD control, DWORD, void*, void*) {
     }
 }
 
+// The line as UTF-8, at the file's end, the way a logger appends.
+void AppendLogLine() {
+    if (behaviour.logFile.empty()) return;
+    const qm::win32::UniqueFileHandle file(CreateFileW(behaviour.logFile.c_str(), FILE_APPEND_DATA,
+                                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                       OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return;
+    std::string line(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, behaviour.logLine.c_str(), -1, nullptr,
+                                                                  0, nullptr, nullptr)),
+                     '\0');
+    WideCharToMultiByte(CP_UTF8, 0, behaviour.logLine.c_str(), -1, line.data(), static_cast<int>(line.size()),
+                        nullptr, nullptr);
+    line.back() = '\r';
+    line += '\n';
+    DWORD written = 0;
+    WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+}
+
+// Listens until the process ends; INVALID_SOCKET when it could not.
+SOCKET Listen(unsigned port) {
+    WSADATA data{};
+    if (port == 0 || WSAStartup(MAKEWORD(2, 2), &data) != 0) return INVALID_SOCKET;
+    const SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    address.sin_port = htons(static_cast<u_short>(port));
+    if (listener == INVALID_SOCKET) return INVALID_SOCKET;
+    if (bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 || listen(listener, 1) != 0) {
+        closesocket(listener);
+        return INVALID_SOCKET;
+    }
+    return listener;
+}
+
 void WINAPI ServiceMain(DWORD, wchar_t** argv) {
     statusHandle = RegisterServiceCtrlHandlerExW(argv[0], HandleControl, nullptr);
     if (!statusHandle) return;
@@ -112,7 +169,14 @@ void WINAPI ServiceMain(DWORD, wchar_t** argv) {
         return;
     }
     Report(SERVICE_RUNNING);
-    WaitForSingleObject(stopRequested.get(), INFINITE);
+    AppendLogLine();
+    const SOCKET listener = Listen(behaviour.listenPort);
+    const bool stopped = WaitForSingleObject(stopRequested.get(), behaviour.exitAfterMs) == WAIT_OBJECT_0;
+    if (listener != INVALID_SOCKET) closesocket(listener);
+    if (!stopped) {
+        Report(SERVICE_STOPPED, 0, behaviour.exitCode);
+        return;
+    }
     if (!quitRequested) StayPending(SERVICE_STOP_PENDING, behaviour.stopDelayMs);
     Report(SERVICE_STOPPED);
 }
