@@ -3,7 +3,7 @@
 #include <winsock2.h>
 #include <windows.h>
 
-#include "platform/win32/system_library.h"
+#include "platform/win32/winsock_win.h"
 
 namespace qm::win32 {
 namespace {
@@ -11,59 +11,6 @@ namespace {
 // The biggest answer the resolution protocol gives for one instance is about
 // 1 KB; a longer datagram is cut, which no reader of it minds.
 constexpr int kAnswerBytes = 4096;
-
-struct Winsock {
-    decltype(WSAStartup)* startup = SystemFunction<decltype(WSAStartup)>(L"ws2_32.dll", "WSAStartup");
-    decltype(WSACleanup)* cleanup = SystemFunction<decltype(WSACleanup)>(L"ws2_32.dll", "WSACleanup");
-    decltype(socket)* open = SystemFunction<decltype(socket)>(L"ws2_32.dll", "socket");
-    decltype(connect)* connectTo = SystemFunction<decltype(connect)>(L"ws2_32.dll", "connect");
-    decltype(send)* sendTo = SystemFunction<decltype(send)>(L"ws2_32.dll", "send");
-    decltype(recv)* receive = SystemFunction<decltype(recv)>(L"ws2_32.dll", "recv");
-    decltype(select)* wait = SystemFunction<decltype(select)>(L"ws2_32.dll", "select");
-    decltype(ioctlsocket)* control = SystemFunction<decltype(ioctlsocket)>(L"ws2_32.dll", "ioctlsocket");
-    decltype(getsockopt)* option = SystemFunction<decltype(getsockopt)>(L"ws2_32.dll", "getsockopt");
-    decltype(closesocket)* close = SystemFunction<decltype(closesocket)>(L"ws2_32.dll", "closesocket");
-    decltype(WSAGetLastError)* lastError = SystemFunction<decltype(WSAGetLastError)>(L"ws2_32.dll", "WSAGetLastError");
-    bool complete() const {
-        return startup && cleanup && open && connectTo && sendTo && receive && wait && control && option && close &&
-               lastError;
-    }
-};
-
-const Winsock& Sockets() {
-    static const Winsock calls;
-    return calls;
-}
-
-class WinsockSession {
-public:
-    WinsockSession() { started_ = Sockets().complete() && Sockets().startup(MAKEWORD(2, 2), &data_) == 0; }
-    ~WinsockSession() {
-        if (started_) Sockets().cleanup();
-    }
-    WinsockSession(const WinsockSession&) = delete;
-    WinsockSession& operator=(const WinsockSession&) = delete;
-    explicit operator bool() const { return started_; }
-
-private:
-    WSADATA data_{};
-    bool started_ = false;
-};
-
-class UniqueSocket {
-public:
-    explicit UniqueSocket(SOCKET s) : socket_(s) {}
-    ~UniqueSocket() {
-        if (socket_ != INVALID_SOCKET) Sockets().close(socket_);
-    }
-    UniqueSocket(const UniqueSocket&) = delete;
-    UniqueSocket& operator=(const UniqueSocket&) = delete;
-    SOCKET get() const { return socket_; }
-    explicit operator bool() const { return socket_ != INVALID_SOCKET; }
-
-private:
-    SOCKET socket_;
-};
 
 sockaddr_in Loopback(std::uint16_t port) {
     sockaddr_in address{};

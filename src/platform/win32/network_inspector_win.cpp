@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/win32/system_library.h"
+#include "platform/win32/winsock_win.h"
 
 namespace qm::win32 {
 namespace {
@@ -39,59 +40,12 @@ std::uint16_t PortOf(DWORD localPort) {
 // The port as a socket address holds it: in network byte order.
 u_short NetworkOrder(std::uint16_t port) { return static_cast<u_short>(((port & 0xFF) << 8) | (port >> 8)); }
 
-// The socket calls of the bind test, from ws2_32.dll on first use.
-struct Winsock {
-    decltype(WSAStartup)* startup = SystemFunction<decltype(WSAStartup)>(L"ws2_32.dll", "WSAStartup");
-    decltype(WSACleanup)* cleanup = SystemFunction<decltype(WSACleanup)>(L"ws2_32.dll", "WSACleanup");
-    decltype(socket)* open = SystemFunction<decltype(socket)>(L"ws2_32.dll", "socket");
-    decltype(setsockopt)* setOption = SystemFunction<decltype(setsockopt)>(L"ws2_32.dll", "setsockopt");
-    decltype(bind)* bindTo = SystemFunction<decltype(bind)>(L"ws2_32.dll", "bind");
-    decltype(closesocket)* close = SystemFunction<decltype(closesocket)>(L"ws2_32.dll", "closesocket");
-    decltype(WSAGetLastError)* lastError = SystemFunction<decltype(WSAGetLastError)>(L"ws2_32.dll", "WSAGetLastError");
-    bool complete() const { return startup && cleanup && open && setOption && bindTo && close && lastError; }
-};
-
-const Winsock& Sockets() {
-    static const Winsock calls;
-    return calls;
-}
-
 template <typename Table>
 void AddListeners(const std::vector<BYTE>& bytes, std::vector<TcpListener>& listeners) {
     const auto* table = reinterpret_cast<const Table*>(bytes.data());
     for (DWORD i = 0; i < table->dwNumEntries; ++i)
         listeners.push_back({PortOf(table->table[i].dwLocalPort), table->table[i].dwOwningPid});
 }
-
-class WinsockSession {
-public:
-    WinsockSession() { started_ = Sockets().complete() && Sockets().startup(MAKEWORD(2, 2), &data_) == 0; }
-    ~WinsockSession() {
-        if (started_) Sockets().cleanup();
-    }
-    WinsockSession(const WinsockSession&) = delete;
-    WinsockSession& operator=(const WinsockSession&) = delete;
-    explicit operator bool() const { return started_; }
-
-private:
-    WSADATA data_{};
-    bool started_ = false;
-};
-
-class UniqueSocket {
-public:
-    explicit UniqueSocket(SOCKET s) : socket_(s) {}
-    ~UniqueSocket() {
-        if (socket_ != INVALID_SOCKET) Sockets().close(socket_);
-    }
-    UniqueSocket(const UniqueSocket&) = delete;
-    UniqueSocket& operator=(const UniqueSocket&) = delete;
-    SOCKET get() const { return socket_; }
-    explicit operator bool() const { return socket_ != INVALID_SOCKET; }
-
-private:
-    SOCKET socket_;
-};
 
 // Binds a fresh socket of the family to the port on every address of it, with
 // no sharing of the port, and lets it go. Nothing when no such socket can be
