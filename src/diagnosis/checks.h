@@ -10,6 +10,7 @@
 
 #include "diagnosis/diagnose.h"
 #include "diagnosis/pe_header.h"
+#include "sqlserver/instance_keys.h"
 #include "text/ascii.h"
 #include "tomcat/installation.h"
 #include "tomcat/paths.h"
@@ -161,14 +162,8 @@ void CheckSqlServer(const Inspectors& inspectors, std::vector<Row>& rows);
 // login, the driver and its DLL.
 void CheckJdbcUrls(const Inspectors& inspectors, const Findings& findings, std::vector<Row>& rows);
 
-// Where an instance keeps its settings: the id the instance-names key gives
-// it (MSSQL15.SQLEXPRESS), in the registry view it was found in; a 32-bit
-// server on 64-bit Windows keeps its keys in the 32-bit view.
-struct InstanceKey {
-    std::string id;
-    RegistryView view = RegistryView::Native;
-};
-std::optional<InstanceKey> InstanceKeyOf(RegistryReader& registry, const std::string& instance);
+using sqlserver::InstanceKey;
+using sqlserver::InstanceKeyOf;
 void CheckRights(const Inspectors& inspectors, std::vector<Row>& rows);
 
 // The service runner's own settings of the installation's service: the JVM

@@ -30,8 +30,6 @@ constexpr std::uint32_t kServiceDoesNotExist = 1060;
 constexpr std::uint32_t kWindowsLoginsOnly = 1;
 constexpr std::string_view kDefaultInstance = "MSSQLSERVER";
 constexpr std::string_view kBrowserService = "SQLBrowser";
-constexpr std::string_view kServerKeyPath = "SOFTWARE\\Microsoft\\Microsoft SQL Server\\";
-constexpr std::string_view kTcpKeyPath = "\\MSSQLServer\\SuperSocketNetLib\\Tcp";
 constexpr std::string_view kLibraryPathOption = "-Djava.library.path=";
 constexpr std::string_view kAuthDllStart = "mssql-jdbc_auth-";
 // The first driver that encrypts unless told not to.
@@ -76,8 +74,6 @@ struct InstancePorts {
         return shown;
     }
 };
-
-std::string TcpKey(const InstanceKey& key) { return std::string(kServerKeyPath) + key.id + std::string(kTcpKeyPath); }
 
 // mssql-jdbc-12.4.2.jre11.jar, also with -preview after jre<N>.
 struct DriverJar {
@@ -199,7 +195,7 @@ private:
     }
 
     InstancePorts PortsOf(const InstanceKey& key) {
-        const std::string all = TcpKey(key) + "\\IPAll";
+        const std::string all = sqlserver::TcpKeyPath(key) + "\\IPAll";
         return {PortList(inspectors_.registry.ReadString(all, "TcpPort", key.view)),
                 PortList(inspectors_.registry.ReadString(all, "TcpDynamicPorts", key.view))};
     }
@@ -256,7 +252,8 @@ private:
     }
 
     bool TcpEnabled(const std::string& instance, const InstanceKey& key) {
-        const std::optional<std::uint32_t> enabled = inspectors_.registry.ReadDword(TcpKey(key), "Enabled", key.view);
+        const std::optional<std::uint32_t> enabled =
+            inspectors_.registry.ReadDword(sqlserver::TcpKeyPath(key), "Enabled", key.view);
         if (!enabled) {
             Add(Status::Notice, where_ + "：无法读出实例 " + instance + " 的 TCP/IP 是否启用（" + key.id + "）");
             return true;
@@ -346,8 +343,8 @@ private:
 
     bool LoginAccepted(const std::string& instance, const InstanceKey& key) {
         if (!sqlserver::UsesSqlLogin(url_, source_.userBeside)) return true;
-        const std::optional<std::uint32_t> mode = inspectors_.registry.ReadDword(
-            std::string(kServerKeyPath) + key.id + "\\MSSQLServer", "LoginMode", key.view);
+        const std::optional<std::uint32_t> mode =
+            inspectors_.registry.ReadDword(sqlserver::ServerKeyPath(key), "LoginMode", key.view);
         if (mode != kWindowsLoginsOnly) return true;
         const std::string user = url_.user.empty() ? source_.userBeside : url_.user;
         Add(Status::Error, where_ + "：以 SQL Server 登录名 " + user + " 连接，但实例 " + instance +

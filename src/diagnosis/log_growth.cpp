@@ -33,14 +33,23 @@ std::vector<std::string> LogFamilies(std::string_view runnerPrefix, std::string_
     return families;
 }
 
+std::string RunnerParametersKey(std::string_view service) {
+    return std::string(kRunnerSettingsKey) + std::string(service) + "\\Parameters";
+}
+
+RunnerLog ReadRunnerLogAt(RegistryReader& registry, const ProcessEnvironment& environment,
+                          const std::string& parametersKey, RegistryView view) {
+    const std::optional<std::string> directory = registry.ReadString(parametersKey + "\\Log", "Path", view);
+    return {ExpandVariables(directory ? *directory : kRunnerDefaultLogDirectory, environment),
+            registry.ReadString(parametersKey + "\\Log", "Prefix", view).value_or("")};
+}
+
 RunnerLog ReadRunnerLog(RegistryReader& registry, const ProcessEnvironment& environment, std::string_view service) {
-    const std::string key = std::string(kRunnerSettingsKey) + std::string(service) + "\\Parameters";
+    const std::string key = RunnerParametersKey(service);
     // Both builds of the runner write the 32-bit view.
     RegistryView view = RegistryView::Wow32;
     if (!registry.KeyExists(key, view) && registry.KeyExists(key, RegistryView::Native)) view = RegistryView::Native;
-    const std::optional<std::string> directory = registry.ReadString(key + "\\Log", "Path", view);
-    return {ExpandVariables(directory ? *directory : kRunnerDefaultLogDirectory, environment),
-            registry.ReadString(key + "\\Log", "Prefix", view).value_or("")};
+    return ReadRunnerLogAt(registry, environment, key, view);
 }
 
 LogPlace LogPlaceOf(std::string_view catalinaHome, const RunnerLog& runner, std::string_view serviceName) {

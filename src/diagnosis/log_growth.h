@@ -27,6 +27,13 @@ struct RunnerLog {
     std::string prefix;  // empty: the runner's default
 };
 RunnerLog ReadRunnerLog(RegistryReader& registry, const ProcessEnvironment& environment, std::string_view service);
+// The same from the service's settings key (RunnerParametersKey) in the view
+// it was found in.
+RunnerLog ReadRunnerLogAt(RegistryReader& registry, const ProcessEnvironment& environment,
+                          const std::string& parametersKey, RegistryView view);
+
+// The service runner's settings key of a service, below HKEY_LOCAL_MACHINE.
+std::string RunnerParametersKey(std::string_view service);
 
 struct LogPlace {
     std::vector<std::string> directories;  // CATALINA_HOME\logs first, each once

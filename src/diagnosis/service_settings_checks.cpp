@@ -6,13 +6,11 @@
 #include <array>
 
 #include "diagnosis/checks.h"
+#include "diagnosis/log_growth.h"
 
 namespace qm::diagnosis {
 namespace {
 
-constexpr std::string_view kRunnerSettingsKey = "SOFTWARE\\Apache Software Foundation\\Procrun 2.0\\";
-// Where the runner logs when its settings name no directory.
-constexpr std::string_view kRunnerDefaultLogDirectory = "%SystemRoot%\\System32\\LogFiles\\Apache";
 // Where the runner looks for "auto", in this order, in its own registry view.
 constexpr std::array<std::string_view, 2> kJavaRuntimeKeys = {"SOFTWARE\\JavaSoft\\JRE",
                                                               "SOFTWARE\\JavaSoft\\Java Runtime Environment"};
@@ -227,7 +225,8 @@ private:
             Add("内存", Status::Error,
                 setting +
                     "：32 位的 JVM 在 Windows 上无法保留这么大的堆，服务无法启动。请改为 1024 MB 或更小，或使用 "
-                    "64 位的 Java 和 " + findings_.installation.runner,
+                    "64 位的 Java 和 " +
+                    findings_.installation.runner,
                 Change("JvmMx", DwordValue(*most), DwordValue(kRepaired32BitHeapMb), std::to_string(*most),
                        std::to_string(kRepaired32BitHeapMb)));
         else if (bits32 && *most >= kRisky32BitHeapMb)
@@ -400,30 +399,27 @@ void CheckServiceSettings(const Inspectors& inspectors, Findings& findings, std:
                       " 不是 Tomcat 的服务程序（tomcat<N>.exe //RS//）：无法检查它的 JVM 和日志");
         return;
     }
-    SettingsKey key{std::string(kRunnerSettingsKey) + findings.serviceName + "\\Parameters", RegistryView::Wow32};
+    SettingsKey key{RunnerParametersKey(findings.serviceName), RegistryView::Wow32};
     // Both builds of the runner write the 32-bit view; a key in the 64-bit
     // one was written by hand or by another tool.
     if (!inspectors.registry.KeyExists(key.path, key.view)) {
         key.view = RegistryView::Native;
         if (!inspectors.registry.KeyExists(key.path, key.view)) {
             key.view = RegistryView::Wow32;
-            group.Add(
-                item, Status::Notice,
-                "注册表中没有服务 " + findings.serviceName + " 的设置（" + key.Shown("") +
-                    "）：服务程序不知道用哪个 JVM 启动 Tomcat，请用 " + findings.installation.runner +
-                    " //US// 或 service.bat 重新安装服务");
+            group.Add(item, Status::Notice,
+                      "注册表中没有服务 " + findings.serviceName + " 的设置（" + key.Shown("") +
+                          "）：服务程序不知道用哪个 JVM 启动 Tomcat，请用 " + findings.installation.runner +
+                          " //US// 或 service.bat 重新安装服务");
             return;
         }
     }
-    const std::optional<std::string> logDirectory = inspectors.registry.ReadString(key.Subkey("Log"), "Path", key.view);
-    const std::string logs =
-        ExpandVariables(logDirectory ? *logDirectory : kRunnerDefaultLogDirectory, inspectors.environment);
-    if (MayOpen(inspectors, logs))
-        findings.serviceLogDirectory = logs;
+    const RunnerLog log = ReadRunnerLogAt(inspectors.registry, inspectors.environment, key.path, key.view);
+    if (MayOpen(inspectors, log.directory))
+        findings.serviceLogDirectory = log.directory;
     else
         group.Add("服务 " + findings.serviceName + " 日志", Status::Notice,
-                  "服务设置 Log\\Path 为 " + logs + std::string(kNotOpened));
-    findings.serviceLogPrefix = inspectors.registry.ReadString(key.Subkey("Log"), "Prefix", key.view).value_or("");
+                  "服务设置 Log\\Path 为 " + log.directory + std::string(kNotOpened));
+    findings.serviceLogPrefix = log.prefix;
 
     const std::optional<std::string> head =
         MayOpen(inspectors, runner) ? inspectors.files.ReadHead(runner, kPeHeadBytes) : std::nullopt;

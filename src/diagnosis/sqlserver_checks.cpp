@@ -10,8 +10,6 @@ namespace {
 
 constexpr std::uint32_t kServiceDoesNotExist = 1060;
 constexpr std::string_view kBrowserService = "SQLBrowser";
-constexpr std::string_view kServerKeyPath = "SOFTWARE\\Microsoft\\Microsoft SQL Server\\";
-constexpr std::string_view kTcpKeyPath = "\\MSSQLServer\\SuperSocketNetLib\\Tcp";
 
 void ReportService(ServiceInspector& services, const std::string& name, const std::string& item, Status whenNotRunning,
                    std::string_view whyRunning, GroupRows& rows) {
@@ -34,7 +32,7 @@ void ReportTcp(RegistryReader& registry, const std::string& instance, GroupRows&
         rows.Add(item, Status::Notice, "无法从注册表读出实例 " + instance + " 的 ID，无法检查 TCP/IP");
         return;
     }
-    const std::string tcp = std::string(kServerKeyPath) + key->id + std::string(kTcpKeyPath);
+    const std::string tcp = sqlserver::TcpKeyPath(*key);
     const std::optional<std::uint32_t> enabled = registry.ReadDword(tcp, "Enabled", key->view);
     const std::optional<std::string> port = registry.ReadString(tcp + "\\IPAll", "TcpPort", key->view);
     const std::optional<std::string> dynamicPort = registry.ReadString(tcp + "\\IPAll", "TcpDynamicPorts", key->view);
@@ -53,13 +51,6 @@ void ReportTcp(RegistryReader& registry, const std::string& instance, GroupRows&
 }
 
 }  // namespace
-
-std::optional<InstanceKey> InstanceKeyOf(RegistryReader& registry, const std::string& instance) {
-    for (RegistryView view : {RegistryView::Native, RegistryView::Wow32})
-        if (auto id = registry.ReadString(kInstanceNamesKeyPath, instance, view); id && !id->empty())
-            return InstanceKey{std::move(*id), view};
-    return std::nullopt;
-}
 
 void CheckSqlServer(const Inspectors& inspectors, std::vector<Row>& rows) {
     GroupRows sql(rows, Group::SqlServer);

@@ -2,28 +2,18 @@
 
 #include "platform/instance_name_source.h"
 #include "services/service_control.h"
+#include "sqlserver/instance_keys.h"
 #include "sqlserver/instance_names.h"
 
 namespace qm::sqlserver {
-namespace {
-
-constexpr std::string_view kServerKeyPath = "SOFTWARE\\Microsoft\\Microsoft SQL Server\\";
-constexpr std::string_view kTcpKeyPath = "\\MSSQLServer\\SuperSocketNetLib\\Tcp";
-
-}  // namespace
-
 std::optional<TcpSettings> ReadTcpSettings(RegistryReader& registry, std::string_view instance) {
-    // A 32-bit server on 64-bit Windows keeps its keys in the 32-bit view.
-    for (RegistryView view : {RegistryView::Native, RegistryView::Wow32}) {
-        const std::optional<std::string> id = registry.ReadString(kInstanceNamesKeyPath, instance, view);
-        if (!id || id->empty()) continue;
-        const std::string tcp = std::string(kServerKeyPath) + *id + std::string(kTcpKeyPath);
-        const std::optional<std::uint32_t> enabled = registry.ReadDword(tcp, "Enabled", view);
-        if (!enabled) return std::nullopt;
-        return TcpSettings{*enabled != 0, registry.ReadString(tcp + "\\IPAll", "TcpPort", view).value_or(""),
-                           registry.ReadString(tcp + "\\IPAll", "TcpDynamicPorts", view).value_or("")};
-    }
-    return std::nullopt;
+    const std::optional<InstanceKey> key = InstanceKeyOf(registry, instance);
+    if (!key) return std::nullopt;
+    const std::string tcp = TcpKeyPath(*key);
+    const std::optional<std::uint32_t> enabled = registry.ReadDword(tcp, "Enabled", key->view);
+    if (!enabled) return std::nullopt;
+    return TcpSettings{*enabled != 0, registry.ReadString(tcp + "\\IPAll", "TcpPort", key->view).value_or(""),
+                       registry.ReadString(tcp + "\\IPAll", "TcpDynamicPorts", key->view).value_or("")};
 }
 
 std::string InstanceStatusText(std::string_view instance, const ServiceLookup& service,
@@ -44,7 +34,8 @@ std::string InstanceStatusText(std::string_view instance, const ServiceLookup& s
 
 std::string ReadInstanceStatus(RegistryReader& registry, ServiceInspector& services, std::string_view instance) {
     if (instance.empty()) return {};
-    return InstanceStatusText(instance, services.Describe(ServiceNameOf(instance)), ReadTcpSettings(registry, instance));
+    return InstanceStatusText(instance, services.Describe(ServiceNameOf(instance)),
+                              ReadTcpSettings(registry, instance));
 }
 
 }  // namespace qm::sqlserver
