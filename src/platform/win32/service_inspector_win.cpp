@@ -1,5 +1,6 @@
 #include "platform/win32/system_inspection_win.h"
 
+#include "platform/win32/service_calls_win.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide_text.h"
 
@@ -25,8 +26,11 @@ std::optional<std::string> BinaryPath(SC_HANDLE service) {
     // QUERY_SERVICE_CONFIGW holds pointers, so the buffer is aligned for them.
     std::vector<QUERY_SERVICE_CONFIGW> buffer(kLargestConfig / sizeof(QUERY_SERVICE_CONFIGW) + 1);
     DWORD needed = 0;
-    while (
-        !QueryServiceConfigW(service, buffer.data(), static_cast<DWORD>(buffer.size() * sizeof buffer[0]), &needed)) {
+    const auto query = [&] {
+        return QueryServiceConfigW(service, buffer.data(), static_cast<DWORD>(buffer.size() * sizeof buffer[0]),
+                                   &needed);
+    };
+    while (!ServiceManagerCall(query)) {
         if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return std::nullopt;
         buffer.resize(needed / sizeof(QUERY_SERVICE_CONFIGW) + 1);
     }
@@ -41,20 +45,28 @@ void CopyStatus(const SERVICE_STATUS_PROCESS& status, ServiceDescription& servic
     service.processId = status.dwProcessId;
 }
 
+SC_HANDLE OpenManager() {
+    return ServiceManagerCall([] { return OpenSCManagerW(nullptr, nullptr, kManagerRights); });
+}
+
 }  // namespace
 
 ServiceLookup Win32ServiceInspector::Describe(std::string_view name) {
     ServiceLookup lookup;
-    const UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, kManagerRights));
+    const UniqueServiceHandle manager(OpenManager());
     if (!manager) return {GetLastError(), {}};
-    const UniqueServiceHandle service(OpenServiceW(manager.get(), Widen(name).c_str(), kServiceRights));
+    const std::wstring wideName = Widen(name);
+    const UniqueServiceHandle service(
+        ServiceManagerCall([&] { return OpenServiceW(manager.get(), wideName.c_str(), kServiceRights); }));
     if (!service) return {GetLastError(), {}};
     const auto path = BinaryPath(service.get());
     if (!path) return {GetLastError(), {}};
     SERVICE_STATUS_PROCESS status{};
     DWORD needed = 0;
-    if (!QueryServiceStatusEx(service.get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status), sizeof status,
-                              &needed))
+    if (!ServiceManagerCall([&] {
+            return QueryServiceStatusEx(service.get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status),
+                                        sizeof status, &needed);
+        }))
         return {GetLastError(), {}};
     lookup.service.name = std::string(name);
     lookup.service.binaryPath = *path;
@@ -63,7 +75,7 @@ ServiceLookup Win32ServiceInspector::Describe(std::string_view name) {
 }
 
 std::optional<std::vector<ServiceDescription>> Win32ServiceInspector::DescribeAll() {
-    const UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, kManagerRights));
+    const UniqueServiceHandle manager(OpenManager());
     if (!manager) return std::nullopt;
     std::vector<ServiceDescription> services;
     std::vector<ENUM_SERVICE_STATUS_PROCESSW> buffer(kEnumerationBytes / sizeof(ENUM_SERVICE_STATUS_PROCESSW));
@@ -71,19 +83,20 @@ std::optional<std::vector<ServiceDescription>> Win32ServiceInspector::DescribeAl
     for (;;) {
         DWORD needed = 0;
         DWORD returned = 0;
-        const BOOL done =
-            EnumServicesStatusExW(manager.get(), SC_ENUM_PROCESS_INFO, SERVICE_WIN32, SERVICE_STATE_ALL,
-                                  reinterpret_cast<BYTE*>(buffer.data()),
-                                  static_cast<DWORD>(buffer.size() * sizeof(ENUM_SERVICE_STATUS_PROCESSW)), &needed,
-                                  &returned, &resume, nullptr);
+        const BOOL done = ServiceManagerCall([&] {
+            return EnumServicesStatusExW(manager.get(), SC_ENUM_PROCESS_INFO, SERVICE_WIN32, SERVICE_STATE_ALL,
+                                         reinterpret_cast<BYTE*>(buffer.data()),
+                                         static_cast<DWORD>(buffer.size() * sizeof(ENUM_SERVICE_STATUS_PROCESSW)),
+                                         &needed, &returned, &resume, nullptr);
+        });
         if (!done && GetLastError() != ERROR_MORE_DATA) return std::nullopt;
         for (DWORD i = 0; i < returned; ++i) {
             ServiceDescription service;
             service.name = Narrow(buffer[i].lpServiceName);
             CopyStatus(buffer[i].ServiceStatusProcess, service);
             // A service we may list but not query keeps an empty path.
-            const UniqueServiceHandle opened(
-                OpenServiceW(manager.get(), buffer[i].lpServiceName, SERVICE_QUERY_CONFIG));
+            const UniqueServiceHandle opened(ServiceManagerCall(
+                [&] { return OpenServiceW(manager.get(), buffer[i].lpServiceName, SERVICE_QUERY_CONFIG); }));
             if (opened) service.binaryPath = BinaryPath(opened.get()).value_or(std::string());
             services.push_back(std::move(service));
         }

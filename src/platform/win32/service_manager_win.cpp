@@ -1,5 +1,6 @@
 #include "platform/win32/service_manager_win.h"
 
+#include "platform/win32/service_calls_win.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide_text.h"
 
@@ -19,12 +20,15 @@ ServiceHandle Token(SC_HANDLE handle) { return static_cast<ServiceHandle>(reinte
 
 ServiceHandle Win32ServiceManager::OpenManager(std::optional<std::string_view> database, std::uint32_t access) {
     const std::wstring databaseName = database ? Widen(*database) : std::wstring();
-    return Token(OpenSCManagerW(nullptr, database ? databaseName.c_str() : nullptr, access));
+    return Token(ServiceManagerCall(
+        [&] { return OpenSCManagerW(nullptr, database ? databaseName.c_str() : nullptr, access); }));
 }
 
 ServiceOpening Win32ServiceManager::OpenServiceByName(ServiceHandle manager, std::string_view name,
                                                       std::uint32_t access) {
-    const SC_HANDLE service = OpenServiceW(Native(manager), Widen(name).c_str(), access);
+    const std::wstring wideName = Widen(name);
+    const SC_HANDLE service =
+        ServiceManagerCall([&] { return OpenServiceW(Native(manager), wideName.c_str(), access); });
     return {Token(service), service ? 0 : static_cast<std::uint32_t>(GetLastError())};
 }
 
@@ -32,14 +36,16 @@ bool Win32ServiceManager::Control(ServiceHandle service, std::uint32_t control) 
     // The status record is the platform's to fill and ours to ignore: after a
     // refused control it may not even have been written.
     SERVICE_STATUS status{};
-    return ControlService(Native(service), control, &status) != FALSE;
+    return ServiceManagerCall([&] { return ControlService(Native(service), control, &status); }) != FALSE;
 }
 
-bool Win32ServiceManager::Start(ServiceHandle service) { return StartServiceW(Native(service), 0, nullptr) != FALSE; }
+bool Win32ServiceManager::Start(ServiceHandle service) {
+    return ServiceManagerCall([&] { return StartServiceW(Native(service), 0, nullptr); }) != FALSE;
+}
 
 std::optional<std::uint32_t> Win32ServiceManager::QueryState(ServiceHandle service) {
     SERVICE_STATUS status{};
-    if (!QueryServiceStatus(Native(service), &status)) return std::nullopt;
+    if (!ServiceManagerCall([&] { return QueryServiceStatus(Native(service), &status); })) return std::nullopt;
     return status.dwCurrentState;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/win32/service_calls_win.h"
+
 #include <windows.h>
 
 #include <utility>
@@ -52,7 +54,9 @@ struct NullIsInvalid {
 };
 
 inline void CloseKernelHandle(HANDLE h) noexcept { CloseHandle(h); }
-inline void CloseServiceManagerHandle(SC_HANDLE h) noexcept { CloseServiceHandle(h); }
+inline void CloseServiceManagerHandle(SC_HANDLE h) noexcept {
+    ServiceManagerCall([h] { return CloseServiceHandle(h); });
+}
 inline void CloseRegistryKey(HKEY h) noexcept { RegCloseKey(h); }
 inline void UnmapView(void* view) noexcept { UnmapViewOfFile(view); }
 inline void DestroyWindowHandle(HWND h) noexcept { DestroyWindow(h); }
