@@ -66,6 +66,13 @@ std::optional<std::size_t> RowToShowFirst(const std::vector<Row>& rows) {
     return 0;
 }
 
+std::optional<Status> WorstStatus(const std::vector<Row>& rows) {
+    std::optional<Status> worst;
+    for (const Row& row : rows)
+        if (!worst || static_cast<int>(row.status) > static_cast<int>(*worst)) worst = row.status;
+    return worst;
+}
+
 std::string DetailsText(const Row& row) {
     // CR LF: the box is a Windows edit control, which breaks lines only there.
     return "【" + std::string(StatusText(row.status)) + "】" + row.item + "\r\n" + row.explanation;

@@ -63,6 +63,10 @@ std::string CopiedReport(const std::vector<Row>& rows, const ReportTime& made);
 // empty report.
 std::optional<std::size_t> RowToShowFirst(const std::vector<Row>& rows);
 
+// What the report found at worst, for the summary's colour: the row shown
+// first may be a repair's, while errors remain below it. Nothing without rows.
+std::optional<Status> WorstStatus(const std::vector<Row>& rows);
+
 // One row in full for the details box: status and item on the first line,
 // the whole explanation below.
 std::string DetailsText(const Row& row);

@@ -78,6 +78,13 @@ bool AddPortRow(const StartAttempt& attempt, const Inspectors& inspectors, Surve
 std::vector<Row> StartAttemptRows(const StartAttempt& attempt, const Inspectors& inspectors) {
     std::vector<Row> found;
     GroupRows rows(found, Group::ThisStart);
+    // Without a service of its own nothing was started: that is the whole story.
+    if (attempt.plan.service.empty()) {
+        rows.Add(Item("服务"), Status::Error,
+                 "本安装没有自己的 Windows 服务，所以没有启动任何服务：可以在本安装的 bin 目录中运行 "
+                 "service.bat install 为它安装一个");
+        return found;
+    }
     const ServiceLookup lookup = inspectors.services.Describe(attempt.plan.service);
     AddServiceRow(attempt, inspectors, lookup, rows);
 

@@ -21,16 +21,26 @@ std::optional<unsigned> HttpConnectorPort(FileInspector& files, std::string_view
     return port;
 }
 
+namespace {
+
+// "服务 Tomcat9：运行中", or what stands in for an installation without a service of its own.
+std::string ServicePart(const TomcatStatusFacts& facts) {
+    if (facts.service.empty()) {
+        if (facts.othersService.empty()) return "没有自己的服务";
+        return "没有自己的服务（" + facts.othersService + " 属于另一个 Tomcat 安装）";
+    }
+    std::string text = "服务 " + facts.service + "：";
+    if (facts.lookup.error == services::kServiceDoesNotExist) return text + "未安装";
+    if (facts.lookup.error != 0) return text + "无法查询";
+    return text + std::string(services::ServiceStateInWords(facts.lookup.service.state));
+}
+
+}  // namespace
+
 std::string TomcatStatusText(const TomcatStatusFacts& facts) {
     if (facts.home.empty()) return "未设置Tomcat安装目录(CATALINA_HOME)";
     std::string text = facts.version.text.empty() ? std::string("Tomcat（版本未知）") : "Tomcat " + facts.version.text;
-    text += " · 服务 " + facts.service + "：";
-    if (facts.lookup.error == services::kServiceDoesNotExist)
-        text += "未安装";
-    else if (facts.lookup.error != 0)
-        text += "无法查询";
-    else
-        text += services::ServiceStateInWords(facts.lookup.service.state);
+    text += " · " + ServicePart(facts);
     if (!facts.connectorPort) return text + " · server.xml 中没有 HTTP/1.1 连接器";
     text += " · 端口 " + std::to_string(*facts.connectorPort) + "：";
     if (!facts.listening) return text + "无法读取监听表";
@@ -48,7 +58,8 @@ std::string TomcatStatus::Read(TomcatStatusPorts ports, bool again) {
     }
     facts.version = installation_.version;
     facts.service = installation_.service;
-    facts.lookup = ports.services.Describe(facts.service);
+    if (installation_.otherInstallationsService) facts.othersService = installation_.otherInstallationsService->name;
+    if (!facts.service.empty()) facts.lookup = ports.services.Describe(facts.service);
     facts.connectorPort = port_;
     if (port_) {
         const std::optional<std::vector<TcpListener>> listeners = ports.network.Listeners();

@@ -23,7 +23,8 @@ std::optional<unsigned> HttpConnectorPort(FileInspector& files, std::string_view
 struct TomcatStatusFacts {
     std::string home;
     TomcatVersion version;
-    std::string service;
+    std::string service;  // empty: the installation has no service of its own
+    std::string othersService;  // then the service of its name that another installation runs, if any
     ServiceLookup lookup;
     std::optional<unsigned> connectorPort;
     std::optional<bool> listening;  // nothing: the listener table could not be read

@@ -138,9 +138,9 @@ void DiagnosisPage::Repair() {
     if (outcome.result == repair::Result::Done || outcome.result == repair::Result::Changed) Diagnose();
 }
 
-// The rows, the summary above them in the colour of what the report shows
-// first (red when it found an error, brown for notices alone), and that row
-// selected and in view with its details below.
+// The rows, the summary above them in the colour of the worst the report
+// found (red when it found an error, brown for notices alone), and the row a
+// reader wants first selected and in view with its details below.
 void DiagnosisPage::ShowReport() {
     std::vector<ReportList::Row> rows;
     rows.reserve(report_.size());
@@ -150,7 +150,8 @@ void DiagnosisPage::ShowReport() {
                         row.explanation});
     list_.Show(std::move(rows));
     const std::optional<size_t> first = diagnosis::RowToShowFirst(report_);
-    summary_.SetColour(first ? StatusColour(report_[*first].status) : std::nullopt);
+    const std::optional<diagnosis::Status> worst = diagnosis::WorstStatus(report_);
+    summary_.SetColour(worst ? StatusColour(*worst) : std::nullopt);
     SetControlText(controls_.summary, diagnosis::SummaryLine(report_, made_));
     if (first) {
         const int row = static_cast<int>(*first);

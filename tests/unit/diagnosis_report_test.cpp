@@ -60,6 +60,15 @@ TEST(RowToShowFirst, IsTheFirstNoticeWithoutErrors) {
               std::optional<std::size_t>(1));
 }
 
+TEST(WorstStatus, IsAnErrorBelowTheRowOfARepair) {
+    std::vector<Row> rows{RowWith(Status::Ok), RowWith(Status::Notice), RowWith(Status::Error), RowWith(Status::Ok)};
+    rows.front().item = std::string(kRepairedItem);
+    EXPECT_EQ(RowToShowFirst(rows), std::optional<std::size_t>(0));
+    EXPECT_EQ(WorstStatus(rows), Status::Error);
+    EXPECT_EQ(WorstStatus({RowWith(Status::Ok), RowWith(Status::Notice)}), Status::Notice);
+    EXPECT_EQ(WorstStatus({}), std::nullopt);
+}
+
 TEST(RowToShowFirst, IsTheFirstRowWhenAllIsWellAndNoneWithoutRows) {
     EXPECT_EQ(RowToShowFirst({RowWith(Status::Ok), RowWith(Status::Ok)}), std::optional<std::size_t>(0));
     EXPECT_EQ(RowToShowFirst({}), std::nullopt);

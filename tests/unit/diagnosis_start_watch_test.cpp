@@ -177,5 +177,14 @@ TEST_F(StartRows, NothingThatExplainsItNamesTheRunnersLogDirectory) {
     EXPECT_THAT(rows[1].explanation, HasSubstr("服务程序的日志目录 " + logs_));
 }
 
+TEST_F(StartRows, AnInstallationWithoutAServiceOfItsOwnSaysThatNothingWasStarted) {
+    plan_.service.clear();
+    const std::vector<Row> rows = RowsAfter(StartEnd::Ended);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].item, "本次启动 · 服务");
+    EXPECT_EQ(rows[0].status, Status::Error);
+    EXPECT_THAT(rows[0].explanation, HasSubstr("service.bat install"));
+}
+
 }  // namespace
 }  // namespace qm::diagnosis

@@ -40,6 +40,11 @@ TEST_F(TomcatStatusLine, ReadsServerXmlAgainOnlyWhenAsked) {
     EXPECT_EQ(Read(true), "Tomcat 6 · 服务 tomcat6：未安装 · server.xml 中没有 HTTP/1.1 连接器");
 }
 
+TEST_F(TomcatStatusLine, AnInstallationWithoutAServiceOfItsOwnSaysWhoseTheNameIs) {
+    machine_.services.Installed("tomcat6").binaryPath = "C:\\other\\bin\\tomcat6.exe //RS//tomcat6";
+    EXPECT_EQ(Read(), "Tomcat 6 · 没有自己的服务（tomcat6 属于另一个 Tomcat 安装） · 端口 8080：未监听");
+}
+
 TEST_F(TomcatStatusLine, WithoutCatalinaHomeSaysSo) {
     machine_.environment.variables.erase("CATALINA_HOME");
     EXPECT_EQ(Read(), "未设置Tomcat安装目录(CATALINA_HOME)");
