@@ -1,5 +1,6 @@
 #include "platform/win32/repair_ports_win.h"
 
+#include "platform/win32/system_library.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide_text.h"
 
@@ -11,9 +12,11 @@ namespace {
 
 constexpr const wchar_t* kLevels[] = {L"Quillmate", L"backup"};
 
+// The shell is loaded on first use: only a repair needs it.
 std::wstring LocalAppData() {
+    static const auto folderPath = SystemFunction<decltype(SHGetFolderPathW)>(L"shell32.dll", "SHGetFolderPathW");
     wchar_t path[MAX_PATH] = {};
-    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path))) return {};
+    if (!folderPath || FAILED(folderPath(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path))) return {};
     return path;
 }
 
