@@ -20,7 +20,6 @@ namespace qm::repair {
 
 inline constexpr std::string_view kRepairCaption = "修复…";
 inline constexpr std::string_view kUndoCaption = "撤销…";
-inline constexpr std::string_view kQuestionCaption = "提示";
 inline constexpr std::string_view kChangedText = "情况已变化，请重新诊断";
 inline constexpr std::string_view kNeedsRightsText = "修复失败!需要管理员权限";
 

@@ -112,10 +112,6 @@ std::optional<std::string> StartTomcatProgram(const ProcessEnvironment& environm
     return std::nullopt;
 }
 
-std::string ServiceStartNotice(std::string_view runServiceResult) {
-    return std::string(runServiceResult == "success" ? kServiceStartedNotice : kServiceStartFailedNotice);
-}
-
 std::string StopTomcat(TomcatPorts ports) {
     const bool down = CloseTomcatProcess(ports.service, CurrentInstallation(ports).service, ports.processes,
                                          ports.environment, ports.waiting);

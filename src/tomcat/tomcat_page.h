@@ -69,10 +69,6 @@ std::string ClearWorkDirectory(TomcatPorts ports);
 std::optional<std::string> StartTomcatProgram(const ProcessEnvironment& environment, FileInspector& files,
                                               ServiceInspector& installedServices, Shell& shell);
 
-// cxButton9: the notice for what starting the installation's service yielded
-// ("success" or anything else).
-std::string ServiceStartNotice(std::string_view runServiceResult);
-
 // cxButton10: stops Tomcat and says whether it is down.
 std::string StopTomcat(TomcatPorts ports);
 

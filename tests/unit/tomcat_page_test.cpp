@@ -216,13 +216,6 @@ TEST_F(TomcatPageTest, TheInstallationIsReadAtEachClick) {
     EXPECT_EQ(CurrentInstallation(ports).service, "tomcat6");
 }
 
-TEST_F(TomcatPageTest, ServiceStartSaysStartedOnlyForSuccess) {
-    EXPECT_EQ(ServiceStartNotice("success"), "Tomcat服务已启动!");
-    EXPECT_EQ(ServiceStartNotice("failed"), "Tomcat服务启动失败!");
-    EXPECT_EQ(ServiceStartNotice("Success"), "Tomcat服务启动失败!");
-    EXPECT_EQ(ServiceStartNotice(""), "Tomcat服务启动失败!");
-}
-
 TEST_F(TomcatPageTest, StopSaysWhetherTomcatIsDown) {
     EXPECT_EQ(StopTomcat(ports), "已关闭Tomcat服务!");
     service.down = false;
